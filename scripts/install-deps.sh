@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever Quorvane needs to build, test and run that is
+# not on this Debian 12 machine yet. Does nothing when everything is there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libqt6sql6-sqlite libqt6sql6-odbc libsqlite3-dev sqlite3
+    unixodbc unixodbc-dev tdsodbc freetds-bin
+    poppler-utils xvfb xauth
+    fonts-dejavu-core fonts-liberation
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Quorvane and its tests, and runs the tests.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="${QV_BUILD_DIR:-$root/build}"
+
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j "$(nproc)"
+cd "$build"
+ctest --output-on-failure -j "$(nproc)"

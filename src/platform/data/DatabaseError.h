@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace qv {
+
+// Raised by every failing open, execute, fetch or post. It carries the engine's
+// own message so the user sees what the database said; what() is UTF-8.
+class DatabaseError : public std::runtime_error {
+public:
+    explicit DatabaseError(const QString& message)
+        : std::runtime_error(message.toStdString())
+        , m_message(message) {}
+
+    const QString& message() const noexcept { return m_message; }
+
+private:
+    QString m_message;
+};
+
+} // namespace qv

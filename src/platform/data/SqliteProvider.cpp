@@ -1,0 +1,529 @@
+#include "platform/data/SqliteProvider.h"
+
+#include "platform/data/ConnectionString.h"
+#include "platform/data/DatabaseError.h"
+#include "platform/data/SqlText.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QUrl>
+#include <sqlite3.h>
+
+namespace qv {
+
+namespace {
+
+QAtomicInt g_connectionCounter;
+
+// Statement handle that is always finalized, so no statement is left open
+// (an unfinished statement would block COMMIT and VACUUM).
+class Stmt {
+public:
+    Stmt() = default;
+    ~Stmt() { sqlite3_finalize(m_stmt); }
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    sqlite3_stmt** out() { return &m_stmt; }
+    sqlite3_stmt* get() const { return m_stmt; }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+FieldType typeFromDeclared(const char* declared, int& width) {
+    width = 0;
+    if (!declared)
+        return FieldType::Unknown;
+    const QString t = QString::fromUtf8(declared).trimmed().toLower();
+    static const QRegularExpression sized(QStringLiteral("char\\s*\\(\\s*(\\d+)\\s*\\)"));
+    if (t.contains(QLatin1String("char")) || t.contains(QLatin1String("text")) ||
+        t.contains(QLatin1String("clob"))) {
+        const auto m = sized.match(t);
+        if (m.hasMatch())
+            width = m.captured(1).toInt();
+        return FieldType::Text;
+    }
+    if (t.contains(QLatin1String("date")) || t.contains(QLatin1String("time")))
+        return FieldType::DateTime;
+    if (t == QLatin1String("yesno") || t == QLatin1String("bit") ||
+        t.startsWith(QLatin1String("bool")))
+        return FieldType::Boolean;
+    if (t.contains(QLatin1String("int")) || t == QLatin1String("counter") ||
+        t == QLatin1String("autoincrement"))
+        return FieldType::Integer;
+    if (t.startsWith(QLatin1String("decimal")) || t.startsWith(QLatin1String("numeric")) ||
+        t.contains(QLatin1String("money")) || t == QLatin1String("currency"))
+        return FieldType::Currency;
+    if (t.contains(QLatin1String("real")) || t.contains(QLatin1String("floa")) ||
+        t.contains(QLatin1String("doub")))
+        return FieldType::Float;
+    return FieldType::Unknown;
+}
+
+QString sqlLiteral(const QString& text) {
+    QString escaped = text;
+    escaped.replace(u'\'', QLatin1String("''"));
+    return u'\'' + escaped + u'\'';
+}
+
+// The file path as an SQLite URI. mode=rw opens an existing file only: a
+// missing register must not be replaced by a new empty one.
+QByteArray fileUri(const QString& absolutePath) {
+    QByteArray path = absolutePath.toUtf8();
+    QByteArray encoded;
+    for (char c : path) {
+        if (c == '%' || c == '?' || c == '#')
+            encoded += '%' + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+        else
+            encoded += c;
+    }
+    // A path beginning "//" would read as an authority part.
+    while (encoded.startsWith("//"))
+        encoded.remove(0, 1);
+    return "file:" + encoded + "?mode=rw";
+}
+
+// Reads one UTF-8 code point and folds its case; advances p.
+char32_t foldNext(const unsigned char*& p, const unsigned char* end) {
+    char32_t c = *p++;
+    if (c < 0x80)
+        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    c &= extra == 3 ? 0x07 : extra == 2 ? 0x0F : 0x1F;
+    while (extra-- > 0 && p < end && (*p & 0xC0) == 0x80)
+        c = (c << 6) | (*p++ & 0x3F);
+    return QChar::toCaseFolded(c);
+}
+
+// LIKE with "%" and "_" that ignores case for every alphabet, as the Jet
+// engine's does (the engine's own LIKE folds only ASCII letters).
+bool likeMatch(const unsigned char* pat, const unsigned char* patEnd, const unsigned char* str,
+               const unsigned char* strEnd, char32_t escape) {
+    while (pat < patEnd) {
+        char32_t pc = foldNext(pat, patEnd);
+        if (pc == escape && escape != 0 && pat < patEnd) {
+            pc = foldNext(pat, patEnd);
+            if (str >= strEnd || foldNext(str, strEnd) != pc)
+                return false;
+            continue;
+        }
+        if (pc == U'%') {
+            while (pat < patEnd && (*pat == '%' || *pat == '_')) {
+                if (*pat == '_') {
+                    if (str >= strEnd)
+                        return false;
+                    foldNext(str, strEnd);
+                }
+                ++pat;
+            }
+            if (pat >= patEnd)
+                return true;
+            for (const unsigned char* s = str; s <= strEnd;) {
+                if (likeMatch(pat, patEnd, s, strEnd, escape))
+                    return true;
+                if (s == strEnd)
+                    break;
+                foldNext(s, strEnd);
+            }
+            return false;
+        }
+        if (str >= strEnd)
+            return false;
+        const char32_t sc = foldNext(str, strEnd);
+        if (pc != U'_' && pc != sc)
+            return false;
+    }
+    return str >= strEnd;
+}
+
+void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
+    const auto* pattern = sqlite3_value_text(argv[0]);
+    const auto* text = sqlite3_value_text(argv[1]);
+    if (!pattern || !text)
+        return; // null in, null out
+    char32_t escape = 0;
+    if (argc == 3) {
+        const auto* e = sqlite3_value_text(argv[2]);
+        if (!e)
+            return;
+        const auto* end = e + sqlite3_value_bytes(argv[2]);
+        escape = e < end ? foldNext(e, end) : 0;
+    }
+    const int patternBytes = sqlite3_value_bytes(argv[0]);
+    const int textBytes = sqlite3_value_bytes(argv[1]);
+    sqlite3_result_int(context,
+                       likeMatch(pattern, pattern + patternBytes, text, text + textBytes, escape));
+}
+
+} // namespace
+
+QString quoteIdentifier(const QString& name) {
+    QString escaped = name;
+    escaped.replace(u'"', QLatin1String("\"\""));
+    return u'"' + escaped + u'"';
+}
+
+SqliteProvider::SqliteProvider()
+    : m_connectionName(
+          QStringLiteral("qv-sqlite-%1").arg(g_connectionCounter.fetchAndAddRelaxed(1))) {}
+
+SqliteProvider::~SqliteProvider() {
+    close();
+}
+
+void SqliteProvider::fail(const QString& context) const {
+    QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    if (!context.isEmpty())
+        message = context + message;
+    throw DatabaseError(message);
+}
+
+void SqliteProvider::open(const ConnectionString& cs) {
+    close();
+    const QString source = cs.dataSource();
+    if (source.trimmed().isEmpty())
+        throw DatabaseError(QStringLiteral("The connection string names no database file "
+                                           "(Data Source is empty)."));
+    const QFileInfo info(source);
+    const QString path = info.absoluteFilePath();
+    const QString prefix = QStringLiteral("Could not open the database \"%1\": ").arg(path);
+    if (info.isDir())
+        throw DatabaseError(prefix + QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN)));
+    if (info.exists() && info.isFile() && info.size() == 0)
+        throw DatabaseError(prefix + QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
+
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
+        db.setDatabaseName(QString::fromUtf8(fileUri(path)));
+        if (!db.open()) {
+            const QString why = db.lastError().driverText().isEmpty()
+                                    ? db.lastError().text()
+                                    : db.lastError().databaseText();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            throw DatabaseError(prefix + (why.isEmpty()
+                                              ? QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN))
+                                              : why));
+        }
+        const QVariant handle = db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_db = *static_cast<sqlite3* const*>(handle.constData());
+    }
+    if (!m_db) {
+        close();
+        throw DatabaseError(prefix + QStringLiteral("the SQLite driver gave no handle."));
+    }
+    m_path = path;
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, m_busyTimeout);
+    try {
+        // Reading the schema makes the engine look at the file's header, which
+        // is where a file that is not a database is found out.
+        exec("SELECT count(*) FROM sqlite_master");
+        exec("PRAGMA foreign_keys = ON");
+        for (int args : {2, 3})
+            sqlite3_create_function_v2(m_db, "like", args, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                       nullptr, likeFunction, nullptr, nullptr, nullptr);
+        rebuildWidthGuards();
+    } catch (const DatabaseError& e) {
+        close();
+        throw DatabaseError(prefix + e.message());
+    }
+}
+
+void SqliteProvider::close() {
+    m_db = nullptr;
+    if (QSqlDatabase::contains(m_connectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(m_connectionName);
+    }
+    m_path.clear();
+}
+
+void SqliteProvider::setBusyTimeout(int milliseconds) {
+    m_busyTimeout = milliseconds;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, milliseconds);
+}
+
+void SqliteProvider::exec(const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString message = QString::fromUtf8(error ? error : sqlite3_errmsg(m_db));
+        sqlite3_free(error);
+        throw DatabaseError(message);
+    }
+}
+
+void SqliteProvider::begin() {
+    exec("BEGIN");
+}
+void SqliteProvider::commit() {
+    // Some failures (a full disk, an I/O error) make the engine roll back on
+    // its own; committing then must not pass for success.
+    if (sqlite3_get_autocommit(m_db))
+        throw DatabaseError(QStringLiteral("The transaction was ended by an earlier error and "
+                                           "its changes were rolled back."));
+    exec("COMMIT");
+}
+void SqliteProvider::rollback() {
+    // A failed statement may already have ended the transaction.
+    if (!sqlite3_get_autocommit(m_db))
+        exec("ROLLBACK");
+}
+
+QString SqliteProvider::adapt(const QString& sql) const {
+    return adaptJetToSqlite(sql);
+}
+
+namespace {
+
+void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<Value>& params) {
+    const int expected = sqlite3_bind_parameter_count(stmt);
+    if (expected != int(params.size()))
+        throw DatabaseError(QStringLiteral("The statement has %1 parameters but %2 values were "
+                                           "given.")
+                                .arg(expected)
+                                .arg(params.size()));
+    for (int i = 0; i < expected; ++i) {
+        const Value& v = params[size_t(i)];
+        int rc = SQLITE_OK;
+        switch (v.kind()) {
+        case Value::Kind::Null:
+            rc = sqlite3_bind_null(stmt, i + 1);
+            break;
+        case Value::Kind::Text: {
+            const QByteArray utf8 = v.toText().toUtf8();
+            rc = sqlite3_bind_text64(stmt, i + 1, utf8.constData(), sqlite3_uint64(utf8.size()),
+                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+            break;
+        }
+        case Value::Kind::Integer:
+        case Value::Kind::Boolean:
+            rc = sqlite3_bind_int64(stmt, i + 1, v.toInteger());
+            break;
+        case Value::Kind::Float:
+            rc = sqlite3_bind_double(stmt, i + 1, v.toFloat());
+            break;
+        case Value::Kind::DateTime: {
+            const QByteArray text = dateTimeToStorage(v.toDateTime()).toLatin1();
+            rc = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()),
+                                   SQLITE_TRANSIENT);
+            break;
+        }
+        }
+        if (rc != SQLITE_OK)
+            throw DatabaseError(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+}
+
+bool isTableDdl(const QString& sql) {
+    static const QRegularExpression ddl(QStringLiteral("^\\s*(CREATE|ALTER|DROP)\\s+TABLE\\b"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return ddl.match(sql).hasMatch();
+}
+
+} // namespace
+
+qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& params) {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("The connection is not open."));
+    const QByteArray utf8 = sql.toUtf8();
+    const char* rest = utf8.constData();
+    const char* end = rest + utf8.size();
+    qint64 changed = 0;
+    bool first = true;
+    bool ddl = false;
+    while (rest < end) {
+        Stmt stmt;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(m_db, rest, int(end - rest), stmt.out(), &tail) != SQLITE_OK)
+            fail();
+        rest = tail;
+        if (!stmt.get())
+            continue; // white space or a comment
+        if (first)
+            bindAll(m_db, stmt.get(), params);
+        else if (sqlite3_bind_parameter_count(stmt.get()) > 0)
+            throw DatabaseError(QStringLiteral("Only the first statement of a batch may take "
+                                               "parameters."));
+        first = false;
+        if (!ddl && isTableDdl(QString::fromUtf8(sqlite3_sql(stmt.get())))) {
+            // The guards name the table's columns; they would stop a change of them.
+            ddl = true;
+            dropWidthGuards();
+        }
+        int rc;
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            const DatabaseError error(QString::fromUtf8(sqlite3_errmsg(m_db)));
+            if (ddl)
+                rebuildWidthGuards();
+            throw error;
+        }
+        changed += sqlite3_changes64(m_db);
+    }
+    if (ddl)
+        rebuildWidthGuards();
+    return changed;
+}
+
+void SqliteProvider::fetch(const QString& sql, const std::vector<Value>& params, Result& out) {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("The connection is not open."));
+    const QByteArray utf8 = sql.toUtf8();
+    Stmt stmt;
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), stmt.out(), nullptr) !=
+        SQLITE_OK)
+        fail();
+    if (!stmt.get())
+        throw DatabaseError(QStringLiteral("The command text holds no statement."));
+    bindAll(m_db, stmt.get(), params);
+
+    sqlite3_stmt* s = stmt.get();
+    const int columns = sqlite3_column_count(s);
+    out.columns.assign(size_t(columns), ColumnInfo{});
+    for (int c = 0; c < columns; ++c) {
+        ColumnInfo& info = out.columns[size_t(c)];
+        info.name = QString::fromUtf8(sqlite3_column_name(s, c));
+        info.baseTable = QString::fromUtf8(sqlite3_column_table_name(s, c));
+        info.baseColumn = QString::fromUtf8(sqlite3_column_origin_name(s, c));
+        info.type = typeFromDeclared(sqlite3_column_decltype(s, c), info.width);
+    }
+    // A name the result holds twice is told apart by its table, as Jet does
+    // ("DatesJoined.MembershipLevelID").
+    for (int c = 0; c < columns; ++c) {
+        for (int d = c + 1; d < columns; ++d) {
+            if (out.columns[size_t(c)].name.compare(out.columns[size_t(d)].name,
+                                                    Qt::CaseInsensitive) != 0)
+                continue;
+            for (int k : {c, d}) {
+                ColumnInfo& info = out.columns[size_t(k)];
+                if (!info.baseTable.isEmpty() && !info.name.contains(u'.'))
+                    info.name = info.baseTable + u'.' + info.baseColumn;
+            }
+        }
+    }
+
+    out.rows.reset(columns);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        const int row = out.rows.appendRow();
+        for (int c = 0; c < columns; ++c) {
+            Cell& cell = out.rows.cell(row, c);
+            switch (sqlite3_column_type(s, c)) {
+            case SQLITE_INTEGER:
+                out.rows.setInteger(cell, sqlite3_column_int64(s, c));
+                break;
+            case SQLITE_FLOAT:
+                out.rows.setFloat(cell, sqlite3_column_double(s, c));
+                break;
+            case SQLITE_TEXT: {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
+                out.rows.setText(cell, text, size_t(sqlite3_column_bytes(s, c)));
+                break;
+            }
+            case SQLITE_BLOB: {
+                const auto* data = static_cast<const char*>(sqlite3_column_blob(s, c));
+                out.rows.setText(cell, data, size_t(sqlite3_column_bytes(s, c)));
+                break;
+            }
+            default:
+                break;
+            }
+        }
+    }
+    if (rc != SQLITE_DONE)
+        fail();
+}
+
+qint64 SqliteProvider::insertRow(const QString& table, const QString& /*keyColumn*/,
+                                 const QStringList& columns, const std::vector<Value>& values) {
+    QString sql = QStringLiteral("INSERT INTO ") + quoteIdentifier(table);
+    if (columns.isEmpty()) {
+        sql += QStringLiteral(" DEFAULT VALUES");
+    } else {
+        QStringList quoted, marks;
+        for (const QString& c : columns) {
+            quoted << quoteIdentifier(c);
+            marks << QStringLiteral("?");
+        }
+        sql += QStringLiteral(" (") + quoted.join(QStringLiteral(", ")) +
+               QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + u')';
+    }
+    execute(sql, values);
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+QStringList SqliteProvider::tableColumns(const QString& table) {
+    Result r;
+    fetch(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {Value(table)}, r);
+    QStringList names;
+    for (int row = 0; row < r.rows.rowCount(); ++row)
+        names << r.rows.textOf(r.rows.cell(row, 0));
+    return names;
+}
+
+void SqliteProvider::dropWidthGuards() {
+    Result existing;
+    fetch(QStringLiteral("SELECT name FROM temp.sqlite_master WHERE type = 'trigger' AND name "
+                         "LIKE 'qv_width_%'"),
+          {}, existing);
+    for (int row = 0; row < existing.rows.rowCount(); ++row)
+        execute(QStringLiteral("DROP TRIGGER temp.") +
+                    quoteIdentifier(existing.rows.textOf(existing.rows.cell(row, 0))),
+                {});
+}
+
+void SqliteProvider::rebuildWidthGuards() {
+    dropWidthGuards();
+    Result tables;
+    fetch(QStringLiteral("SELECT name FROM main.sqlite_master WHERE type = 'table' AND name NOT "
+                         "LIKE 'sqlite%'"),
+          {}, tables);
+    for (int t = 0; t < tables.rows.rowCount(); ++t) {
+        const QString table = tables.rows.textOf(tables.rows.cell(t, 0));
+        Result cols;
+        fetch(QStringLiteral("SELECT name, type FROM pragma_table_info(?)"), {Value(table)}, cols);
+        QStringList conditions, raises;
+        for (int c = 0; c < cols.rows.rowCount(); ++c) {
+            const QString column = cols.rows.textOf(cols.rows.cell(c, 0));
+            int width = 0;
+            const QByteArray declared = cols.rows.textOf(cols.rows.cell(c, 1)).toUtf8();
+            if (typeFromDeclared(declared.constData(), width) != FieldType::Text || width <= 0)
+                continue;
+            const QString test =
+                QStringLiteral("length(NEW.%1) > %2").arg(quoteIdentifier(column)).arg(width);
+            conditions << test;
+            raises << QStringLiteral("SELECT RAISE(ABORT, %1) WHERE %2;")
+                          .arg(sqlLiteral(QStringLiteral("The text for %1.%2 is too long: the "
+                                                         "column holds at most %3 characters")
+                                              .arg(table, column)
+                                              .arg(width)),
+                               test);
+        }
+        if (conditions.isEmpty())
+            continue;
+        for (const char* event : {"INSERT", "UPDATE"}) {
+            const QString name =
+                QStringLiteral("qv_width_%1_%2").arg(table, QString::fromLatin1(event).toLower());
+            execute(QStringLiteral("CREATE TEMP TRIGGER %1 BEFORE %2 ON %3 WHEN %4 BEGIN %5 END")
+                        .arg(quoteIdentifier(name), QString::fromLatin1(event),
+                             quoteIdentifier(table), conditions.join(QStringLiteral(" OR ")),
+                             raises.join(u' ')),
+                    {});
+        }
+    }
+}
+
+} // namespace qv

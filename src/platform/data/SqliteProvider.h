@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/data/Provider.h"
+
+#include <QString>
+
+struct sqlite3;
+
+namespace qv {
+
+// The file database: an SQLite file opened through QtSql's SQLite driver, then
+// driven through the engine's own interface on the same handle, which gives us
+// column origins and declared types and reads rows without per-value wrappers.
+class SqliteProvider : public Provider {
+public:
+    SqliteProvider();
+    ~SqliteProvider() override;
+
+    void open(const ConnectionString& cs) override;
+    void close() override;
+    bool isOpen() const override { return m_db != nullptr; }
+
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+
+    QString adapt(const QString& sql) const override;
+    qint64 execute(const QString& sql, const std::vector<Value>& params) override;
+    void fetch(const QString& sql, const std::vector<Value>& params, Result& out) override;
+    qint64 insertRow(const QString& table, const QString& keyColumn, const QStringList& columns,
+                     const std::vector<Value>& values) override;
+    QStringList tableColumns(const QString& table) override;
+
+    void setBusyTimeout(int milliseconds);
+    sqlite3* handle() const { return m_db; }
+    QString fileName() const { return m_path; }
+
+private:
+    void exec(const char* sql);
+    [[noreturn]] void fail(const QString& context = {}) const;
+    // Temporary triggers that refuse a text longer than its column's declared
+    // width, as the Access and SQL Server engines do; SQLite alone would store it.
+    void rebuildWidthGuards();
+    void dropWidthGuards();
+
+    QString m_connectionName;
+    QString m_path;
+    sqlite3* m_db = nullptr;
+    int m_busyTimeout = 5000;
+};
+
+} // namespace qv

@@ -1,0 +1,148 @@
+#include "platform/os/FileSystem.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qv::FileSystem {
+namespace {
+
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+bool writeAll(int fd, const char* p, ssize_t left) {
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
+}
+
+// Renames without ever replacing an existing target. renameat2 is atomic; file
+// systems that lack it get link + unlink, which refuses an existing target too.
+bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP)
+        return false;
+    if (::link(from.constData(), to.constData()) != 0)
+        return false;
+    ::unlink(from.constData());
+    return true;
+}
+
+} // namespace
+
+bool canCreateFileIn(const QString& folder) {
+    if (folder.isEmpty())
+        return false;
+    QString probe = folder;
+    if (!probe.endsWith(u'/'))
+        probe += u'/';
+    probe += QStringLiteral("chk.tmp");
+    const QByteArray path = native(probe);
+    int fd = ::open(path.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    ::unlink(path.constData());
+    return true;
+}
+
+bool isReadOnlyFile(const QString& path) {
+    if (path.isEmpty())
+        return true;
+    const QByteArray p = native(path);
+    struct stat info {};
+    if (::stat(p.constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        return true;
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return true;
+    return ::access(p.constData(), W_OK) != 0;
+}
+
+bool copyFileNoOverwrite(const QString& from, const QString& to) {
+    const QByteArray src = native(from);
+    const QByteArray dst = native(to);
+    struct stat target {};
+    if (::lstat(dst.constData(), &target) == 0)
+        return false; // refuse early; the final rename would refuse anyway
+
+    int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(in);
+        return false;
+    }
+
+    const QFileInfo toInfo(to);
+    QByteArray tmp =
+        native(toInfo.absolutePath() + QStringLiteral("/.") + toInfo.fileName()) + ".XXXXXX";
+    int out = ::mkostemp(tmp.data(), O_CLOEXEC);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+
+    bool ok = true;
+    char buffer[1 << 16];
+    for (;;) {
+        ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = false;
+            break;
+        }
+        if (!writeAll(out, buffer, n)) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(in);
+    ok = ok && ::fchmod(out, info.st_mode & 07777) == 0;
+    ok = ok && ::fsync(out) == 0;
+    ok = (::close(out) == 0) && ok;
+    ok = ok && renameNoReplace(tmp, dst);
+    if (!ok)
+        ::unlink(tmp.constData());
+    return ok;
+}
+
+bool moveFile(const QString& from, const QString& to) {
+    const QByteArray src = native(from);
+    const QByteArray dst = native(to);
+    if (renameNoReplace(src, dst))
+        return true;
+    if (errno != EXDEV)
+        return false;
+    if (!copyFileNoOverwrite(from, to))
+        return false;
+    if (::unlink(src.constData()) == 0)
+        return true;
+    ::unlink(dst.constData()); // a move that cannot finish leaves no second copy
+    return false;
+}
+
+QString documentsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+} // namespace qv::FileSystem

@@ -1,0 +1,104 @@
+#include "platform/os/Regional.h"
+#include "support/TestSupport.h"
+
+#include <QTest>
+
+namespace Regional = qv::Regional;
+
+class TestRegional : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { Regional::resetLocale(); }
+
+    void britishFormats();
+    void otherLocales();
+    void longTimeHasNoTimeZone();
+    void currency_data();
+    void currency();
+    void resetReturnsToSystem();
+};
+
+void TestRegional::britishFormats() {
+    qv::test::pinRegional();
+    QCOMPARE(Regional::shortDateFormat(), QString("dd/MM/yyyy"));
+    QCOMPARE(Regional::dateSeparator(), QString("/"));
+    QCOMPARE(Regional::decimalSeparator(), QString("."));
+    QCOMPARE(Regional::currencySymbol(), QString::fromUtf8("\u00a3"));
+    QCOMPARE(Regional::longTimeFormat(), QString("HH:mm:ss"));
+    QCOMPARE(Regional::formatShortDate(QDate(2010, 3, 5)), QString("05/03/2010"));
+    QCOMPARE(Regional::formatLongDate(QDate(2010, 3, 5)), QString("Friday, 5 March 2010"));
+    QCOMPARE(Regional::formatShortDate(QDate()), QString());
+    QCOMPARE(Regional::formatLongDate(QDate()), QString());
+
+    // A date-time shows its time unless it is exactly midnight.
+    QCOMPARE(Regional::formatDateTime(QDateTime(QDate(2010, 3, 5), QTime(0, 0))),
+             QString("05/03/2010"));
+    QCOMPARE(Regional::formatDateTime(QDateTime(QDate(2010, 3, 5), QTime(14, 30, 5))),
+             QString("05/03/2010 14:30:05"));
+    QCOMPARE(Regional::formatDateTime(QDateTime(QDate(2010, 3, 5), QTime(0, 0, 0, 500))),
+             QString("05/03/2010 00:00:00"));
+    QCOMPARE(Regional::formatDateTime(QDateTime()), QString());
+}
+
+void TestRegional::otherLocales() {
+    Regional::setLocaleForTesting(QLocale(QLocale::German, QLocale::Germany));
+    QCOMPARE(Regional::dateSeparator(), QString("."));
+    QCOMPARE(Regional::decimalSeparator(), QString(","));
+    QCOMPARE(Regional::formatShortDate(QDate(2010, 3, 5)), QString("05.03.10"));
+
+    Regional::setLocaleForTesting(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(Regional::dateSeparator(), QString("/"));
+    QCOMPARE(Regional::formatDateTime(QDateTime(QDate(2010, 3, 5), QTime(14, 30, 5))),
+             QString("3/5/10 2:30:05 PM"));
+
+    Regional::setLocaleForTesting(QLocale(QLocale::Swedish, QLocale::Sweden));
+    QCOMPARE(Regional::dateSeparator(), QString("-"));
+}
+
+void TestRegional::longTimeHasNoTimeZone() {
+    // QLocale's long time carries a zone ("t"); a time read from the register has
+    // none, and the zone would be the machine's, not the member's.
+    for (const QLocale& locale :
+         {QLocale(QLocale::English, QLocale::UnitedKingdom),
+          QLocale(QLocale::Chinese, QLocale::China), QLocale(QLocale::Korean)}) {
+        Regional::setLocaleForTesting(locale);
+        const QString text = Regional::formatLongTime(QTime(14, 30, 5));
+        QVERIFY2(!Regional::longTimeFormat().contains(u't'), qPrintable(locale.name()));
+        QVERIFY2(!text.contains("UTC") && !text.contains("GMT"), qPrintable(text));
+        QVERIFY2(text != Regional::formatLongTime(QTime(14, 30, 6)), qPrintable(text)); // seconds
+    }
+}
+
+void TestRegional::currency_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<double>("amount");
+    QTest::addColumn<QString>("expected");
+    const QLocale uk(QLocale::English, QLocale::UnitedKingdom);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    QTest::newRow("uk") << uk << 1234.5 << QString::fromUtf8("\u00a31,234.50");
+    QTest::newRow("uk rounding") << uk << 1234567.891 << QString::fromUtf8("\u00a31,234,567.89");
+    QTest::newRow("uk negative") << uk << -1234.5 << QString::fromUtf8("(\u00a31,234.50)");
+    QTest::newRow("uk zero") << uk << 0.0 << QString::fromUtf8("\u00a30.00");
+    QTest::newRow("uk tiny negative rest") << uk << -0.001 << QString::fromUtf8("\u00a30.00");
+    QTest::newRow("uk negative zero") << uk << -0.0 << QString::fromUtf8("\u00a30.00");
+    QTest::newRow("de") << de << 1234.5 << QString::fromUtf8("1.234,50\u00a0\u20ac");
+    QTest::newRow("de negative") << de << -2.0 << QString::fromUtf8("-2,00\u00a0\u20ac");
+}
+
+void TestRegional::currency() {
+    QFETCH(QLocale, locale);
+    QFETCH(double, amount);
+    QFETCH(QString, expected);
+    Regional::setLocaleForTesting(locale);
+    QCOMPARE(Regional::formatCurrency(amount), expected);
+}
+
+void TestRegional::resetReturnsToSystem() {
+    qv::test::pinRegional();
+    Regional::resetLocale();
+    QCOMPARE(Regional::locale(), QLocale::system());
+}
+
+QTEST_GUILESS_MAIN(TestRegional)
+#include "tst_regional.moc"

@@ -1,0 +1,31 @@
+#include "app/AppInfo.h"
+
+#include "platform/os/FileSystem.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QUrl>
+
+namespace AppInfo {
+
+QString ProductHelpFileName() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Quorvane.html"));
+}
+
+void OpenProductHelp() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(ProductHelpFileName()));
+}
+
+void OpenMailTo(const QString& address) {
+    // Parsed leniently as one URL text, the way the shell took it: spaces stay
+    // spaces (sent as %20), an already encoded "%20" is not encoded twice, and
+    // "?subject=" still starts the header part.
+    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + address, QUrl::TolerantMode));
+}
+
+QString GetDocumentsFolder() {
+    return qv::FileSystem::documentsFolder();
+}
+
+} // namespace AppInfo

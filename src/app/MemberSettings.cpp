@@ -1,0 +1,179 @@
+#include "app/MemberSettings.h"
+
+#include "platform/os/FileSystem.h"
+#include "platform/os/IniFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <optional>
+
+namespace MemberSettings {
+namespace {
+
+const QString Section = QStringLiteral("Database");
+const QString KeyUseAccess = QStringLiteral("UseAccessDatabase");
+const QString KeyAccessDatabase = QStringLiteral("AccessDatabase");
+const QString KeyServerName = QStringLiteral("SQLServerName");
+const QString KeyDatabaseName = QStringLiteral("SQLDatabaseName");
+const QString FileName = QStringLiteral("Quorvane.ini");
+const QString DefaultDatabaseName = QStringLiteral("Quorvane.mdb");
+
+QString& folderOverride() {
+    static QString folder;
+    return folder;
+}
+
+QString executableFolder() {
+    const QString dir = QCoreApplication::applicationDirPath();
+    return dir.isEmpty() ? QDir::currentPath() : dir;
+}
+
+// Where the settings live and whether that folder may still have to be made.
+struct Location {
+    QString folder;
+    bool createOnWrite = false;
+};
+
+Location location() {
+    if (!folderOverride().isEmpty())
+        return {folderOverride(), false};
+    const QString exeFolder = executableFolder();
+    if (QFileInfo::exists(QDir(exeFolder).filePath(FileName)) || CanCreateFileIn(exeFolder))
+        return {exeFolder, false};
+    return {QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), true};
+}
+
+QString read(const QString& key, const QString& defaultValue) {
+    return qv::IniFile::readString(SettingsFileName(), Section, key, defaultValue);
+}
+
+void write(const QString& key, const QString& value) {
+    const Location where = location();
+    const QString file = QDir(where.folder).filePath(FileName);
+    // A failing mkpath shows up as the write error below.
+    if (where.createOnWrite && !QFileInfo::exists(where.folder))
+        QDir().mkpath(where.folder);
+    qv::IniFile::writeString(file, Section, key, value);
+}
+
+int digitOf(QChar c, int base) {
+    const char16_t u = c.unicode();
+    if (u >= u'0' && u <= u'9')
+        return u - u'0';
+    if (base == 16 && u >= u'a' && u <= u'f')
+        return u - u'a' + 10;
+    if (base == 16 && u >= u'A' && u <= u'F')
+        return u - u'A' + 10;
+    return -1;
+}
+
+// Integer conversion as StrToIntDef did it: optional sign, decimal or
+// hexadecimal behind "$", "0x" or "0X", 32 bits (hexadecimal may use all 32
+// bits as an unsigned pattern). Nothing else may follow the digits.
+std::optional<qint64> parseInteger(const QString& text) {
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text[i] == u' ')
+        ++i;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    int base = 10;
+    if (i < n && text[i] == u'$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < n && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == n)
+        return std::nullopt;
+    const qint64 limit = base == 16 ? 0xFFFFFFFFLL : (negative ? 0x80000000LL : 0x7FFFFFFFLL);
+    qint64 value = 0;
+    for (; i < n; ++i) {
+        const int digit = digitOf(text[i], base);
+        if (digit < 0)
+            return std::nullopt;
+        value = value * base + digit;
+        if (value > limit)
+            return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+} // namespace
+
+QString SettingsFolder() {
+    return location().folder;
+}
+
+QString SetSettingsFolder(const QString& folder) {
+    QString before = folderOverride();
+    folderOverride() = folder;
+    return before;
+}
+
+QString SettingsFileName() {
+    return QDir(location().folder).filePath(FileName);
+}
+
+bool ParseFlag(const QString& text, bool defaultValue) {
+    const std::optional<qint64> value = parseInteger(text);
+    return value ? *value != 0 : defaultValue;
+}
+
+bool GetUseAccessDatabase() {
+    return ParseFlag(read(KeyUseAccess, QString()), true);
+}
+
+void SetUseAccessDatabase(bool value) {
+    write(KeyUseAccess, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString GetAccessDatabase() {
+    return read(KeyAccessDatabase, QDir(location().folder).filePath(DefaultDatabaseName));
+}
+
+void SetAccessDatabase(const QString& path) {
+    write(KeyAccessDatabase, path);
+}
+
+QString GetSQLServerName() {
+    return read(KeyServerName, QString());
+}
+
+QString GetSQLDatabaseName() {
+    return read(KeyDatabaseName, QString());
+}
+
+void SetSQLServer(const QString& serverName, const QString& databaseName) {
+    write(KeyServerName, serverName);
+    write(KeyDatabaseName, databaseName);
+}
+
+bool CanCreateFileIn(const QString& folder) {
+    return qv::FileSystem::canCreateFileIn(folder);
+}
+
+bool IsSettingsFileWritable() {
+    const QString file = SettingsFileName();
+    // Not there yet: the first write creates it.
+    if (!QFileInfo::exists(file))
+        return true;
+    return CanCreateFileIn(QFileInfo(file).absolutePath()) && !qv::FileSystem::isReadOnlyFile(file);
+}
+
+bool IsDatabaseWritable() {
+    if (!GetUseAccessDatabase())
+        return true;
+    const QString path = GetAccessDatabase();
+    // The folder of a relative path is the current folder, not the root the
+    // bare folder name "" would become once a delimiter is added.
+    return !path.isEmpty() && CanCreateFileIn(QFileInfo(path).absolutePath()) &&
+           !qv::FileSystem::isReadOnlyFile(path);
+}
+
+} // namespace MemberSettings

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+// The settings file: which database the register lives in. Nothing is kept in
+// memory; every call reads or writes the file, so what the settings dialog saves
+// is what the next reader anywhere sees.
+//
+// The file is "Quorvane.ini" in the executable's folder. When that folder
+// cannot be written and holds no settings file (an installed program), it is
+// the user's configuration folder instead, created by the first write. The
+// default database "Quorvane.mdb" (an SQLite file) lies in the same folder.
+//
+// Writes throw qv::IniWriteError ("Unable to write to <settings file>").
+namespace MemberSettings {
+
+QString SettingsFileName();
+
+bool GetUseAccessDatabase();
+void SetUseAccessDatabase(bool value);
+
+QString GetAccessDatabase();
+void SetAccessDatabase(const QString& path);
+
+QString GetSQLServerName();
+QString GetSQLDatabaseName();
+// Writes the server name, then the database name.
+void SetSQLServer(const QString& serverName, const QString& databaseName);
+
+// True when a new file can be created in `folder` (a "chk.tmp" probe).
+bool CanCreateFileIn(const QString& folder);
+bool IsSettingsFileWritable();
+// True for the SQL Server kind; for the file kind, when the database file
+// exists, is not read-only and its folder takes new files.
+bool IsDatabaseWritable();
+
+// Puts the settings file (and the default database) in `folder`; an empty
+// string returns to the normal rule. Returns the folder set before, so a test
+// can restore it.
+QString SetSettingsFolder(const QString& folder);
+// The folder the settings file is in (or will be created in).
+QString SettingsFolder();
+
+// A stored flag as the settings have always read it: an integer, decimal or
+// hexadecimal ("0x1F", "0X1F" or "$1F", optionally signed); 0 is false, any
+// other integer true; anything else, an empty text included, gives
+// `defaultValue`.
+bool ParseFlag(const QString& text, bool defaultValue);
+
+} // namespace MemberSettings

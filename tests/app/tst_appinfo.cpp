@@ -1,0 +1,85 @@
+#include "app/AppInfo.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QStandardPaths>
+#include <QTest>
+#include <QUrl>
+
+// Stands in for the desktop: records what would have been opened.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+class TestAppInfo : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void mailToPassesTheTextOn_data();
+    void mailToPassesTheTextOn();
+    void helpFileBesideTheProgram();
+    void documentsFolder();
+
+private:
+    UrlCatcher m_catcher;
+};
+
+void TestAppInfo::init() {
+    m_catcher.urls.clear();
+    QDesktopServices::setUrlHandler("mailto", &m_catcher, "open");
+    QDesktopServices::setUrlHandler("file", &m_catcher, "open");
+}
+
+void TestAppInfo::cleanup() {
+    QDesktopServices::unsetUrlHandler("mailto");
+    QDesktopServices::unsetUrlHandler("file");
+}
+
+void TestAppInfo::mailToPassesTheTextOn_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QByteArray>("encoded");
+    QTest::newRow("one") << "secretary@club.org.uk" << QByteArray("mailto:secretary@club.org.uk");
+    // The e-mail list joins addresses with ", " and leaves the last one on.
+    QTest::newRow("list with trailing comma and space")
+        << "a@x.org, b.c@y.org, " << QByteArray("mailto:a@x.org,%20b.c@y.org,%20");
+    QTest::newRow("non-ASCII") << QString::fromUtf8("j\u00f6rg@m\u00fcller.de")
+                               << QByteArray("mailto:j%C3%B6rg@m%C3%BCller.de");
+}
+
+void TestAppInfo::mailToPassesTheTextOn() {
+    QFETCH(QString, address);
+    QFETCH(QByteArray, encoded);
+    AppInfo::OpenMailTo(address);
+    QCOMPARE(m_catcher.urls.size(), 1);
+    const QUrl url = m_catcher.urls.first();
+    QVERIFY(url.isValid());
+    QCOMPARE(url.scheme(), QString("mailto"));
+    QCOMPARE(url.path(), address);
+    QCOMPARE(url.toString(), "mailto:" + address);
+    QCOMPARE(url.toEncoded(), encoded);
+}
+
+void TestAppInfo::helpFileBesideTheProgram() {
+    AppInfo::OpenProductHelp();
+    QCOMPARE(m_catcher.urls.size(), 1);
+    const QString expected = QDir(QCoreApplication::applicationDirPath()).filePath("Quorvane.html");
+    QCOMPARE(m_catcher.urls.first(), QUrl::fromLocalFile(expected));
+    QCOMPARE(AppInfo::ProductHelpFileName(), expected);
+}
+
+void TestAppInfo::documentsFolder() {
+    QCOMPARE(AppInfo::GetDocumentsFolder(),
+             QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+}
+
+QTEST_MAIN(TestAppInfo)
+#include "tst_appinfo.moc"

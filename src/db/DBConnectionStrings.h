@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// The two connection strings of the register. The texts are fixed: existing
+// installations and the data layer's parser rely on them byte for byte.
+namespace DBConnectionStrings {
+
+// The file database: the path goes between double quotes, otherwise unchanged.
+QString AccessConnectionString(const QString& path);
+
+// The server database with integrated security; names unquoted, no trailing ';'.
+QString SQLServerConnectionString(const QString& serverName, const QString& databaseName);
+
+} // namespace DBConnectionStrings

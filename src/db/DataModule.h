@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/data/Connection.h"
+
+#include <QObject>
+
+// The data module: owner of the one connection to the register, which every
+// window receives from its caller.
+class Tdm : public QObject {
+    Q_OBJECT
+public:
+    explicit Tdm(QObject* parent = nullptr);
+    ~Tdm() override;
+
+    qv::Connection& adoMembers() { return m_adoMembers; }
+
+    // Brings a register made by the previous version up to date: adds
+    // DatesJoined.MembershipNo when it is missing. Answers whether it changed
+    // the database. Errors reach the caller; the connection stays open.
+    bool UpgradeDatabase();
+
+private:
+    qv::Connection m_adoMembers;
+};

@@ -155,10 +155,8 @@ void Dataset::last() {
         m_bof = m_eof = true;
         return;
     }
+    // eof is reached only by moving past the last row.
     moveToIndex(recordCount() - 1);
-    m_eof = true;
-    // eof is reached only by moving past the last row
-    m_eof = false;
 }
 
 void Dataset::next() {

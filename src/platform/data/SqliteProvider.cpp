@@ -175,11 +175,18 @@ SqliteProvider::~SqliteProvider() {
     close();
 }
 
-void SqliteProvider::fail(const QString& context) const {
-    QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
-    if (!context.isEmpty())
-        message = context + message;
-    throw DatabaseError(message);
+QString SqliteProvider::errorMessage() const {
+    const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+    if ((sqlite3_extended_errcode(m_db) & 0xFF) != SQLITE_BUSY)
+        return message;
+    return QStringLiteral("The register is in use by another program and stayed locked for %1 "
+                          "seconds (%2)")
+        .arg(m_busyTimeout / 1000.0)
+        .arg(message);
+}
+
+void SqliteProvider::fail() const {
+    throw DatabaseError(errorMessage());
 }
 
 void SqliteProvider::open(const ConnectionString& cs) {
@@ -256,12 +263,8 @@ void SqliteProvider::setBusyTimeout(int milliseconds) {
 }
 
 void SqliteProvider::exec(const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        const QString message = QString::fromUtf8(error ? error : sqlite3_errmsg(m_db));
-        sqlite3_free(error);
-        throw DatabaseError(message);
-    }
+    if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail();
 }
 
 void SqliteProvider::begin() {
@@ -366,7 +369,7 @@ qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& par
         while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         }
         if (rc != SQLITE_DONE) {
-            const DatabaseError error(QString::fromUtf8(sqlite3_errmsg(m_db)));
+            const DatabaseError error(errorMessage());
             if (ddl)
                 rebuildWidthGuards();
             throw error;

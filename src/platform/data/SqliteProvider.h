@@ -37,7 +37,8 @@ public:
 
 private:
     void exec(const char* sql);
-    [[noreturn]] void fail(const QString& context = {}) const;
+    QString errorMessage() const;
+    [[noreturn]] void fail() const;
     // Temporary triggers that refuse a text longer than its column's declared
     // width, as the Access and SQL Server engines do; SQLite alone would store it.
     void rebuildWidthGuards();

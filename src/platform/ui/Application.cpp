@@ -55,8 +55,9 @@ QString CurrentExceptionMessage() {
 
 QuorvaneApplication::QuorvaneApplication(int& argc, char** argv)
     : QApplication(argc, argv) {
+    // Only the name: a display name would be appended by the window system to
+    // every window title ("Find — Quorvane"), and the captions are our own.
     setApplicationName(QStringLiteral("Quorvane"));
-    setApplicationDisplayName(QStringLiteral("Quorvane"));
 }
 
 // Every handler runs beneath a call of notify(): input, paint, timer and show

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QTableView>
+
+namespace qv {
+
+class Dataset;
+class DatasetModel;
+
+// A read-only data grid over a DatasetModel: whole-row selection that stays
+// visible when the grid loses focus, a row indicator, a title row whose
+// clicks are reported, fixed row heights (so a long list costs nothing to lay
+// out) and the column widths of the model's columns. The grid's current row
+// and the dataset's cursor follow each other.
+class DatasetGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DatasetGrid(QWidget* parent = nullptr);
+
+    void setDatasetModel(DatasetModel* model);
+    DatasetModel* datasetModel() const { return m_model; }
+    Dataset* dataset() const;
+
+    // Makes the first column the current one, keeping the row.
+    void selectFirstColumn();
+
+signals:
+    void titleClicked(int column);
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
+private:
+    void followDataset();
+
+    DatasetModel* m_model = nullptr;
+    bool m_following = false;
+};
+
+} // namespace qv

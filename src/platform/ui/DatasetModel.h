@@ -1,0 +1,64 @@
+#pragma once
+
+#include "platform/data/Dataset.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+namespace qv {
+
+// A read-only table model over a Dataset: one model row per visible dataset
+// row (after filter and sort), columns bound to fields by name. Cells are read
+// with Dataset::textAt, so only what a view asks for (its visible cells) is
+// ever formatted, and the dataset's cursor never moves.
+class DatasetModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    struct Column {
+        QString field; // bound by name; a name the result lacks shows empty cells
+        QString title;
+        int width = 64; // in pixels, for the view
+    };
+
+    explicit DatasetModel(Dataset* dataset, QObject* parent = nullptr);
+
+    Dataset* dataset() const { return m_dataset; }
+
+    void setColumns(const QList<Column>& columns);
+    const QList<Column>& columns() const { return m_columns; }
+    // The dataset column a model column shows, or -1.
+    int fieldIndexOf(int column) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Horizontal: the column titles. Vertical: the row indicator, a marker on
+    // the dataset's current row.
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+protected:
+    // Whether `row` is a visible row of the open dataset; views may ask for a
+    // row while a re-run is still being announced.
+    bool validRow(int row) const;
+    // The dataset column of that name, or -1; looked up once per open.
+    int namedColumn(const QString& name) const;
+
+private:
+    void resolveFields();
+    void onRowsReset();
+    void onRowChanged(int row);
+    void onScrolled();
+
+    QPointer<Dataset> m_dataset;
+    QList<Column> m_columns;
+    QList<int> m_fieldIndex;
+    mutable QHash<QString, int> m_named;
+    int m_markedRow = -1;
+};
+
+} // namespace qv

@@ -1,1 +1,5 @@
-int main() { return 0; }
+#include "app/AppMain.h"
+
+int main(int argc, char** argv) {
+    return RunQuorvane(argc, argv);
+}

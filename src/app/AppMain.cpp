@@ -1,0 +1,23 @@
+#include "app/AppMain.h"
+
+#include "app/AppIcons.h"
+#include "app/MainFrm.h"
+#include "db/DataModule.h"
+#include "platform/ui/Application.h"
+
+int RunQuorvane(int argc, char** argv) {
+    // Named "Quorvane"; its notify() is the default error report.
+    qv::QuorvaneApplication app(argc, argv);
+    QApplication::setWindowIcon(AppIcons::icon(AppIcons::Picture::Application));
+
+    // The data module comes first so the window can hold it; neither touches
+    // the database before the window is first shown.
+    Tdm dm;
+    TfrmMain frmMain(dm);
+    // Cancelling the settings dialog at start-up ends the program without the
+    // exit question.
+    QObject::connect(&frmMain, &TfrmMain::terminationRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    frmMain.show();
+    return app.exec();
+}

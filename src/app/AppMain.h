@@ -1,0 +1,5 @@
+#pragma once
+
+// Program start: the application object, the data module, the main window and
+// the message loop. Answers the program's exit code.
+int RunQuorvane(int argc, char** argv);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// The about box: the program's picture, name, version and maker.
+class TfrmAbout : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TfrmAbout(QWidget* parent = nullptr);
+
+private:
+    QLabel* imgIcon = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblNotice = nullptr;
+    QPushButton* btnOK = nullptr;
+};

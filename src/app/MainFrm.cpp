@@ -1,0 +1,364 @@
+#include "app/MainFrm.h"
+
+#include "app/AboutFrm.h"
+#include "app/AppIcons.h"
+#include "app/AppInfo.h"
+#include "app/MemberSettings.h"
+#include "app/SettingsFrm.h"
+#include "db/DBConnectionStrings.h"
+#include "db/DataModule.h"
+#include "platform/data/DatabaseError.h"
+#include "platform/data/Transaction.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShowEvent>
+#include <QTimer>
+#include <QToolButton>
+
+using AppIcons::Picture;
+using qv::MessageButtons;
+using qv::MessageKind;
+using qv::MessageResult;
+
+namespace {
+
+const QString FileNotFound = QStringLiteral("The database file could not be found.");
+const QString OpenFailed =
+    QStringLiteral("There was a problem opening the database.\n\r\n\r"
+                   "- Check the server/database exists and is available.\n\r"
+                   "- Ensure you have the appropriate permissions to access the server and "
+                   "database.");
+const QString Upgraded = QStringLiteral("Your database was from a previous version - it has now "
+                                        "been updated for this latest version!");
+const QString ExitQuestion = QStringLiteral("Are you sure you want to exit?");
+
+bool FileExists(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(Tdm& dm, QWidget* parent)
+    : QMainWindow(parent)
+    , m_dm(dm) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Quorvane"));
+    setWindowIcon(AppIcons::icon(Picture::Application));
+    // A fixed window: no maximise box, and the size below cannot be dragged.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    createButtons();
+    createMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate();
+    move(0, 0);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::createButtons() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("pnlClient"));
+    client->setFixedSize(543, 116);
+    client->setAutoFillBackground(true);
+    QPalette navy = client->palette();
+    navy.setColor(QPalette::Window, QColor(0x00, 0x00, 0x80));
+    client->setPalette(navy);
+    setCentralWidget(client);
+
+    QFont font = client->font();
+    font.setBold(true);
+    font.setPixelSize(16);
+
+    struct Spec {
+        QToolButton** button;
+        const char* name;
+        const char* caption;
+        const char* tip;
+        Picture picture;
+        void (TfrmMain::*handler)();
+    };
+    // Two-word captions break into two lines, so each word stays readable on
+    // the square buttons.
+    const Spec specs[] = {
+        {&btnFind, "btnFind", "Find", "Find a member using a keyword", Picture::Find,
+         &TfrmMain::btnFindClick},
+        {&btnMemberList, "btnMemberList", "Member\nList", "Show a list of current members",
+         Picture::MemberList, &TfrmMain::btnMemberListClick},
+        {&btnProfiles, "btnProfiles", "Profiles", "Find current members that match a profile",
+         Picture::Profiles, &TfrmMain::btnProfilesClick},
+        {&btnLongService, "btnLongService", "Long\nService",
+         "List members with long service (e.g. 5, 10, 15 years, etc.)", Picture::LongService,
+         &TfrmMain::btnLongServiceClick},
+        {&btnAddMember, "btnAddMember", "Add\nMember", "Add a new member", Picture::AddMember,
+         &TfrmMain::btnAddMemberClick},
+    };
+    int left = 8;
+    for (const Spec& spec : specs) {
+        auto* button = new QToolButton(client);
+        button->setObjectName(QString::fromLatin1(spec.name));
+        button->setText(QString::fromLatin1(spec.caption));
+        button->setToolTip(QString::fromLatin1(spec.tip));
+        button->setIcon(AppIcons::icon(spec.picture));
+        button->setIconSize(QSize(32, 32));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setFont(font);
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->setGeometry(left, 8, 100, 100);
+        connect(button, &QToolButton::clicked, this, spec.handler);
+        *spec.button = button;
+        left += 106;
+    }
+}
+
+void TfrmMain::createMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("mnuMainMenu"));
+
+    const auto item = [this](QMenu* menu, QAction*& action, const char* name, const char* caption,
+                             const QKeySequence& shortcut, Picture picture,
+                             void (TfrmMain::*handler)()) {
+        action = menu->addAction(AppIcons::icon(picture), QString::fromLatin1(caption));
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(shortcut);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    const QKeySequence none;
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    item(file, mnuFileExit, "mnuFileExit", "E&xit", none, Picture::Exit,
+         &TfrmMain::mnuFileExitClick);
+
+    QMenu* search = bar->addMenu(QStringLiteral("&Search"));
+    search->setObjectName(QStringLiteral("mnuSearch"));
+    item(search, mnuSearchFind, "mnuSearchFind", "&Find...", QKeySequence(Qt::Key_F2),
+         Picture::Find, &TfrmMain::btnFindClick);
+    item(search, mnuSearchMembersList, "mnuSearchMembersList", "Member L&ist...",
+         QKeySequence(Qt::Key_F3), Picture::MemberList, &TfrmMain::btnMemberListClick);
+    item(search, mnuSearchProfile, "mnuSearchProfile", "P&rofile...", QKeySequence(Qt::Key_F4),
+         Picture::Profiles, &TfrmMain::btnProfilesClick);
+    item(search, mnuSearchLongService, "mnuSearchLongService", "L&ong Service...",
+         QKeySequence(Qt::Key_F5), Picture::LongService, &TfrmMain::btnLongServiceClick);
+    search->addSeparator();
+    item(search, mnuSearchAssets, "mnuSearchAssets", "&Assets...", QKeySequence(Qt::Key_F6),
+         Picture::Assets, &TfrmMain::mnuSearchAssetsClick);
+    item(search, mnuSearchAssetRef, "mnuSearchAssetRef", "Asset R&ef...", QKeySequence(Qt::Key_F7),
+         Picture::AssetRef, &TfrmMain::mnuSearchAssetRefClick);
+    item(search, mnuSearchMembershipNo, "mnuSearchMembershipNo", "Membership &No...",
+         QKeySequence(Qt::Key_F8), Picture::MembershipNo, &TfrmMain::mnuSearchMembershipNoClick);
+    item(search, mnuSearchUnpaidFees, "mnuSearchUnpaidFees", "&Unpaid Fees...",
+         QKeySequence(Qt::Key_F9), Picture::UnpaidFees, &TfrmMain::mnuSearchUnpaidFeesClick);
+    item(search, mnuSearchPastMembers, "mnuSearchPastMembers", "&Past Members...",
+         QKeySequence(Qt::Key_F10), Picture::PastMembers, &TfrmMain::mnuSearchPastMembersClick);
+    item(search, mnuSearchMembershipLevel, "mnuSearchMembershipLevel", "Membership &Type...",
+         QKeySequence(Qt::Key_F11), Picture::MembershipType,
+         &TfrmMain::mnuSearchMembershipLevelClick);
+
+    QMenu* data = bar->addMenu(QStringLiteral("&Data"));
+    data->setObjectName(QStringLiteral("mnuData"));
+    item(data, mnuDataAddMember, "mnuDataAddMember", "A&dd Member...", QKeySequence(Qt::Key_Insert),
+         Picture::AddMember, &TfrmMain::btnAddMemberClick);
+    data->addSeparator();
+    item(data, mnuDataEditProfiles, "mnuDataEditProfiles", "Edit &Profiles...",
+         QKeySequence(Qt::CTRL | Qt::Key_P), Picture::EditProfiles,
+         &TfrmMain::mnuDataEditProfilesClick);
+    item(data, mnuDataEditAssets, "mnuDataEditAssets", "Edit &Assets...",
+         QKeySequence(Qt::CTRL | Qt::Key_S), Picture::EditAssets,
+         &TfrmMain::mnuDataEditAssetsClick);
+    item(data, mnuDataEditMembershipLevels, "mnuDataEditMembershipLevels",
+         "Edit &Membership Types...", QKeySequence(Qt::CTRL | Qt::Key_L),
+         Picture::EditMembershipTypes, &TfrmMain::mnuDataEditMembershipLevelsClick);
+    data->addSeparator();
+    item(data, mnuDataBackup, "mnuDataBackup", "&Backup Database...",
+         QKeySequence(Qt::CTRL | Qt::Key_B), Picture::Backup, &TfrmMain::mnuDataBackupClick);
+
+    QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
+    settings->setObjectName(QStringLiteral("mnuSettings"));
+    item(settings, mnuSettingsSettings, "mnuSettingsSettings", "&Settings...",
+         QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_F12), Picture::Settings,
+         &TfrmMain::mnuSettingsSettingsClick);
+    settings->addSeparator();
+    item(settings, mnuSettingsCompactRepair, "mnuSettingsCompactRepair", "&Compact && Repair...",
+         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), Picture::CompactRepair,
+         &TfrmMain::mnuSettingsCompactRepairClick);
+
+    // The maker's web, Facebook and Twitter items and the support e-mail item
+    // are left out: there are no such addresses to open.
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    item(help, mnuHelpProductHelp, "mnuHelpProductHelp", "Product &Help", QKeySequence(Qt::Key_F1),
+         Picture::Help, &TfrmMain::mnuHelpProductHelpClick);
+    help->addSeparator();
+    item(help, mnuHelpAbout, "mnuHelpAbout", "&About...", none, Picture::About,
+         &TfrmMain::mnuHelpAboutClick);
+}
+
+qv::MessageResult TfrmMain::PositionedMessage(const QString& text, qv::MessageKind kind,
+                                              qv::MessageButtons buttons) {
+    return qv::ShowMessageBox(text, kind, buttons, qv::MessagePlacement::NearPointer, this);
+}
+
+void TfrmMain::RunInTransaction(const std::function<bool()>& showWindow) {
+    qv::TransactionGuard transaction(m_dm.adoMembers());
+    if (showWindow())
+        transaction.commit();
+    else
+        transaction.rollback();
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_openedOnce) {
+        m_openedOnce = true;
+        // From the event loop, once the window is on screen: the messages
+        // and the settings dialog then have a window to stand over, and an
+        // error reaches the default error report.
+        QTimer::singleShot(0, this, &TfrmMain::OpenDatabase);
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (m_terminating || PositionedMessage(ExitQuestion, MessageKind::Confirmation,
+                                           MessageButtons::YesNo) == MessageResult::Yes)
+        event->accept();
+    else
+        event->ignore();
+}
+
+bool TfrmMain::ShowSettings() {
+    TfrmSettings frmSettings(this);
+    return frmSettings.exec() == QDialog::Accepted;
+}
+
+void TfrmMain::SetCommandStates(bool useAccess) {
+    mnuDataBackup->setEnabled(useAccess);
+    mnuSettingsSettings->setEnabled(MemberSettings::IsSettingsFileWritable());
+    const bool writable = MemberSettings::IsDatabaseWritable();
+    btnAddMember->setEnabled(writable);
+    mnuDataAddMember->setEnabled(writable);
+    mnuDataEditProfiles->setEnabled(writable);
+    mnuDataEditAssets->setEnabled(writable);
+    mnuDataEditMembershipLevels->setEnabled(writable);
+    mnuSettingsCompactRepair->setEnabled(useAccess && writable);
+}
+
+void TfrmMain::RequestTermination() {
+    if (m_terminating)
+        return;
+    m_terminating = true;
+    emit terminationRequested();
+    close();
+}
+
+void TfrmMain::OpenDatabase() {
+    // Each pass is one attempt; a pass whose open fails ends in the settings
+    // dialog, and saving there starts a fresh pass from the settings.
+    for (;;) {
+        bool quit = false;
+        // Read once: a kind saved in the dialog below takes effect next pass.
+        const bool useAccess = MemberSettings::GetUseAccessDatabase();
+        QString connectionString;
+        if (useAccess) {
+            if (!FileExists(MemberSettings::GetAccessDatabase())) {
+                PositionedMessage(FileNotFound, MessageKind::Error);
+                quit = !ShowSettings();
+            }
+            connectionString =
+                DBConnectionStrings::AccessConnectionString(MemberSettings::GetAccessDatabase());
+        } else {
+            connectionString = DBConnectionStrings::SQLServerConnectionString(
+                MemberSettings::GetSQLServerName(), MemberSettings::GetSQLDatabaseName());
+        }
+
+        SetCommandStates(useAccess);
+        if (quit) {
+            RequestTermination();
+            return;
+        }
+
+        qv::Connection& connection = m_dm.adoMembers();
+        try {
+            connection.close();
+            connection.setConnectionString(connectionString);
+            connection.open();
+        } catch (const qv::DatabaseError&) {
+            PositionedMessage(OpenFailed, MessageKind::Error);
+            if (!ShowSettings()) {
+                RequestTermination();
+                return;
+            }
+            continue;
+        }
+
+        if (m_dm.UpgradeDatabase())
+            qv::ShowMessageBox(Upgraded, MessageKind::Confirmation, MessageButtons::Ok,
+                               qv::MessagePlacement::Centered, nullptr);
+        return;
+    }
+}
+
+// The search commands. Connected when the member list lands.
+void TfrmMain::btnFindClick() {}
+void TfrmMain::btnMemberListClick() {}
+void TfrmMain::btnProfilesClick() {}
+void TfrmMain::btnLongServiceClick() {}
+void TfrmMain::mnuSearchAssetsClick() {}
+void TfrmMain::mnuSearchAssetRefClick() {}
+void TfrmMain::mnuSearchMembershipNoClick() {}
+void TfrmMain::mnuSearchUnpaidFeesClick() {}
+void TfrmMain::mnuSearchPastMembersClick() {}
+void TfrmMain::mnuSearchMembershipLevelClick() {}
+
+void TfrmMain::btnAddMemberClick() {
+    // Connected when the add-member window lands: TfrmAddMember::ShowForNewMember
+    // on adoMembers, through RunInTransaction.
+}
+
+void TfrmMain::mnuDataEditProfilesClick() {
+    // Connected when the name list editor lands: TfrmEditProfiles::EditList over
+    // Profiles ("New Profile", "Edit Profiles"), through RunInTransaction.
+}
+
+void TfrmMain::mnuDataEditAssetsClick() {
+    // Connected when the name list editor lands: TfrmEditProfiles::EditList over
+    // Assets ("New Asset", "Edit Assets"), through RunInTransaction.
+}
+
+void TfrmMain::mnuDataEditMembershipLevelsClick() {
+    // Connected when the levels editor lands: TfrmEditMembershipLevels::EditLevels,
+    // through RunInTransaction.
+}
+
+void TfrmMain::mnuDataBackupClick() {
+    // Connected when backup and compaction land.
+}
+
+void TfrmMain::mnuSettingsCompactRepairClick() {
+    // Connected when backup and compaction land.
+}
+
+void TfrmMain::mnuFileExitClick() {
+    close();
+}
+
+void TfrmMain::mnuSettingsSettingsClick() {
+    if (ShowSettings())
+        OpenDatabase();
+}
+
+void TfrmMain::mnuHelpProductHelpClick() {
+    AppInfo::OpenProductHelp();
+}
+
+void TfrmMain::mnuHelpAboutClick() {
+    TfrmAbout frmAbout(this);
+    frmAbout.exec();
+}

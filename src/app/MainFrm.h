@@ -1,0 +1,114 @@
+#pragma once
+
+#include "platform/ui/MessageBox.h"
+
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QMenu;
+class QToolButton;
+class Tdm;
+
+// The main window: five large buttons for the everyday commands, the menu bar
+// with every other command, and the start-up routine that connects the data
+// module to the register named in the settings.
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(Tdm& dm, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    Tdm& dm() { return m_dm; }
+
+    // Shows a message with its top-left corner near the pointer, just below
+    // the window's top edge, where the user's eyes already are.
+    qv::MessageResult PositionedMessage(const QString& text, qv::MessageKind kind,
+                                        qv::MessageButtons buttons = qv::MessageButtons::Ok);
+
+    // Runs `showWindow` inside a transaction on the shared connection:
+    // committed when it answers true, rolled back when it answers false and
+    // also when it throws (the exception then goes on to the caller), so the
+    // connection is never left inside a transaction.
+    void RunInTransaction(const std::function<bool()>& showWindow);
+
+    // Whether OpenDatabase asked the program to end (the user cancelled the
+    // settings dialog after a failed open).
+    bool isTerminating() const { return m_terminating; }
+
+signals:
+    // Emitted once, when the program is to end without the exit question.
+    void terminationRequested();
+
+public slots:
+    // Reads the settings, enables the commands that depend on them and opens
+    // the register; on a missing file or a failed open it sends the user to
+    // the settings dialog until a database opens or the user gives up.
+    void OpenDatabase();
+
+    void btnFindClick();
+    void btnMemberListClick();
+    void btnProfilesClick();
+    void btnLongServiceClick();
+    void btnAddMemberClick();
+
+    void mnuFileExitClick();
+    void mnuSearchAssetsClick();
+    void mnuSearchAssetRefClick();
+    void mnuSearchMembershipNoClick();
+    void mnuSearchUnpaidFeesClick();
+    void mnuSearchPastMembersClick();
+    void mnuSearchMembershipLevelClick();
+    void mnuDataEditProfilesClick();
+    void mnuDataEditAssetsClick();
+    void mnuDataEditMembershipLevelsClick();
+    void mnuDataBackupClick();
+    void mnuSettingsSettingsClick();
+    void mnuSettingsCompactRepairClick();
+    void mnuHelpProductHelpClick();
+    void mnuHelpAboutClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createButtons();
+    void createMenus();
+    // Shows the settings dialog; true when the user saved.
+    bool ShowSettings();
+    void SetCommandStates(bool useAccess);
+    void RequestTermination();
+
+    Tdm& m_dm;
+    bool m_openedOnce = false;
+    bool m_terminating = false;
+
+    QToolButton* btnFind = nullptr;
+    QToolButton* btnMemberList = nullptr;
+    QToolButton* btnProfiles = nullptr;
+    QToolButton* btnLongService = nullptr;
+    QToolButton* btnAddMember = nullptr;
+
+    QAction* mnuFileExit = nullptr;
+    QAction* mnuSearchFind = nullptr;
+    QAction* mnuSearchMembersList = nullptr;
+    QAction* mnuSearchProfile = nullptr;
+    QAction* mnuSearchLongService = nullptr;
+    QAction* mnuSearchAssets = nullptr;
+    QAction* mnuSearchAssetRef = nullptr;
+    QAction* mnuSearchMembershipNo = nullptr;
+    QAction* mnuSearchUnpaidFees = nullptr;
+    QAction* mnuSearchPastMembers = nullptr;
+    QAction* mnuSearchMembershipLevel = nullptr;
+    QAction* mnuDataAddMember = nullptr;
+    QAction* mnuDataEditProfiles = nullptr;
+    QAction* mnuDataEditAssets = nullptr;
+    QAction* mnuDataEditMembershipLevels = nullptr;
+    QAction* mnuDataBackup = nullptr;
+    QAction* mnuSettingsSettings = nullptr;
+    QAction* mnuSettingsCompactRepair = nullptr;
+    QAction* mnuHelpProductHelp = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+};

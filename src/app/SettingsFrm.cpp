@@ -1,0 +1,292 @@
+#include "app/SettingsFrm.h"
+
+#include "app/AppInfo.h"
+#include "app/CreateSQLServerFrm.h"
+#include "app/MemberSettings.h"
+#include "db/DBConnectionStrings.h"
+#include "db/DBCreate.h"
+#include "db/TableCreate.h"
+#include "platform/data/DatabaseError.h"
+#include "platform/os/FileSystem.h"
+#include "platform/ui/FileDialogs.h"
+#include "platform/ui/MessageBox.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStackedLayout>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString DatabaseFilter = QStringLiteral("Access Database (*.mdb)|*.mdb");
+const QString DatabaseSuffix = QStringLiteral("mdb");
+const QString NewDatabaseName = QStringLiteral("DrelvinMembers.mdb");
+const QString NewServerDatabaseName = QStringLiteral("DrelvinMembers");
+
+bool FileExists(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+void Error(const QString& text, QWidget* parent) {
+    qv::ShowMessageBox(text, qv::MessageKind::Error, qv::MessageButtons::Ok,
+                       qv::MessagePlacement::Centered, parent);
+}
+
+// The folder part of a path as typed; empty text stays empty (the dialog then
+// starts in the current folder).
+QString FolderOf(const QString& path) {
+    return path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
+}
+
+QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    // Only Save answers Enter.
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+TfrmSettings::TfrmSettings(QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("frmSettings"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(441, 278);
+
+    // Created in tab order.
+    pgcSettings = new QTabWidget(this);
+    pgcSettings->setObjectName(QStringLiteral("pgcSettings"));
+    tabDatabase = new QWidget;
+    tabDatabase->setObjectName(QStringLiteral("tabDatabase"));
+    pgcSettings->addTab(tabDatabase, QStringLiteral("&Database"));
+
+    lblDatabase = new QLabel(QStringLiteral("Da&tabase:"), tabDatabase);
+    lblDatabase->setObjectName(QStringLiteral("lblDatabase"));
+    cboDatabase = new QComboBox(tabDatabase);
+    cboDatabase->setObjectName(QStringLiteral("cboDatabase"));
+    cboDatabase->addItems({QStringLiteral("Access"), QStringLiteral("SQL Server")});
+    cboDatabase->setMinimumWidth(160);
+    lblDatabase->setBuddy(cboDatabase);
+
+    grpAccess = new QGroupBox(QStringLiteral("Access"), tabDatabase);
+    grpAccess->setObjectName(QStringLiteral("grpAccess"));
+    lblDBFile = new QLabel(QStringLiteral("Database &File:"), grpAccess);
+    lblDBFile->setObjectName(QStringLiteral("lblDBFile"));
+    edtDBFile = new QLineEdit(grpAccess);
+    edtDBFile->setObjectName(QStringLiteral("edtDBFile"));
+    lblDBFile->setBuddy(edtDBFile);
+    btnAccessBrowse = MakeButton(QStringLiteral("&Browse..."), "btnAccessBrowse", grpAccess);
+    btnAccessCopy = MakeButton(QStringLiteral("C&opy..."), "btnAccessCopy", grpAccess);
+    btnAccessNew = MakeButton(QStringLiteral("&New..."), "btnAccessNew", grpAccess);
+
+    grpSQLServer = new QGroupBox(QStringLiteral("SQL Server"), tabDatabase);
+    grpSQLServer->setObjectName(QStringLiteral("grpSQLServer"));
+    lblServer = new QLabel(QStringLiteral("Ser&ver:"), grpSQLServer);
+    lblServer->setObjectName(QStringLiteral("lblServer"));
+    edtServer = new QLineEdit(grpSQLServer);
+    edtServer->setObjectName(QStringLiteral("edtServer"));
+    lblServer->setBuddy(edtServer);
+    lblSQLDatabaseName = new QLabel(QStringLiteral("Database &Name:"), grpSQLServer);
+    lblSQLDatabaseName->setObjectName(QStringLiteral("lblSQLDatabaseName"));
+    edtDatabaseName = new QLineEdit(grpSQLServer);
+    edtDatabaseName->setObjectName(QStringLiteral("edtDatabaseName"));
+    lblSQLDatabaseName->setBuddy(edtDatabaseName);
+    btnCreateSQLServerDatabase = MakeButton(QStringLiteral("C&reate Database..."),
+                                            "btnCreateSQLServerDatabase", grpSQLServer);
+
+    pnlBottom = new QWidget(this);
+    pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
+    pnlBottom->setFixedHeight(41);
+    btnSave = new QPushButton(QStringLiteral("&Save"), pnlBottom);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnSave->setDefault(true);
+    btnCancel = MakeButton(QStringLiteral("&Cancel"), "btnCancel", pnlBottom);
+
+    // Access group: the path on its own line, the three file commands below.
+    auto* accessLayout = new QGridLayout(grpAccess);
+    accessLayout->addWidget(lblDBFile, 0, 0, 1, 4);
+    accessLayout->addWidget(edtDBFile, 1, 0, 1, 4);
+    accessLayout->addWidget(btnAccessBrowse, 2, 1);
+    accessLayout->addWidget(btnAccessCopy, 2, 2);
+    accessLayout->addWidget(btnAccessNew, 2, 3);
+    accessLayout->setColumnStretch(0, 1);
+    accessLayout->setRowStretch(3, 1);
+
+    auto* serverLayout = new QGridLayout(grpSQLServer);
+    serverLayout->addWidget(lblServer, 0, 0);
+    serverLayout->addWidget(edtServer, 0, 1, 1, 2);
+    serverLayout->addWidget(lblSQLDatabaseName, 1, 0);
+    serverLayout->addWidget(edtDatabaseName, 1, 1, 1, 2);
+    serverLayout->addWidget(btnCreateSQLServerDatabase, 2, 2);
+    serverLayout->setColumnStretch(1, 1);
+    serverLayout->setRowStretch(3, 1);
+
+    // Both groups take the same place; the kind chooses which one shows.
+    kindPages = new QStackedLayout;
+    kindPages->addWidget(grpAccess);
+    kindPages->addWidget(grpSQLServer);
+
+    auto* kindRow = new QHBoxLayout;
+    kindRow->addWidget(lblDatabase);
+    kindRow->addWidget(cboDatabase);
+    kindRow->addStretch();
+
+    auto* tabLayout = new QVBoxLayout(tabDatabase);
+    tabLayout->addLayout(kindRow);
+    tabLayout->addLayout(kindPages, 1);
+
+    auto* bottomLayout = new QHBoxLayout(pnlBottom);
+    bottomLayout->setContentsMargins(0, 0, 0, 0);
+    bottomLayout->addStretch();
+    bottomLayout->addWidget(btnSave);
+    bottomLayout->addWidget(btnCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 0);
+    layout->addWidget(pgcSettings, 1);
+    layout->addWidget(pnlBottom);
+
+    connect(cboDatabase, &QComboBox::currentIndexChanged, this, &TfrmSettings::cboDatabaseChange);
+    connect(btnAccessBrowse, &QPushButton::clicked, this, &TfrmSettings::btnAccessBrowseClick);
+    connect(btnAccessCopy, &QPushButton::clicked, this, &TfrmSettings::btnAccessCopyClick);
+    connect(btnAccessNew, &QPushButton::clicked, this, &TfrmSettings::btnAccessNewClick);
+    connect(btnCreateSQLServerDatabase, &QPushButton::clicked, this,
+            &TfrmSettings::btnCreateSQLServerDatabaseClick);
+    connect(btnSave, &QPushButton::clicked, this, &TfrmSettings::btnSaveClick);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    cboDatabase->setFocus();
+}
+
+void TfrmSettings::showEvent(QShowEvent* event) {
+    // Filled each time the dialog opens, so it always shows what is stored.
+    if (!event->spontaneous())
+        LoadSettings();
+    QDialog::showEvent(event);
+}
+
+void TfrmSettings::LoadSettings() {
+    cboDatabase->setCurrentIndex(MemberSettings::GetUseAccessDatabase() ? 0 : 1);
+    edtDBFile->setText(MemberSettings::GetAccessDatabase());
+    edtServer->setText(MemberSettings::GetSQLServerName());
+    edtDatabaseName->setText(MemberSettings::GetSQLDatabaseName());
+    cboDatabaseChange();
+}
+
+void TfrmSettings::cboDatabaseChange() {
+    kindPages->setCurrentWidget(cboDatabase->currentIndex() == 0
+                                    ? static_cast<QWidget*>(grpAccess)
+                                    : static_cast<QWidget*>(grpSQLServer));
+}
+
+void TfrmSettings::btnAccessBrowseClick() {
+    qv::FileDialogOptions options;
+    options.caption = QStringLiteral("Access Database");
+    options.initialFolder = FolderOf(edtDBFile->text());
+    options.filter = DatabaseFilter;
+    options.defaultSuffix = DatabaseSuffix;
+    if (const auto path = qv::GetOpenFileName(options, this))
+        edtDBFile->setText(*path);
+}
+
+void TfrmSettings::btnAccessCopyClick() {
+    const QString current = edtDBFile->text();
+    if (!FileExists(current)) {
+        Error(QStringLiteral("The current database file does not exist!"), this);
+        return;
+    }
+    qv::FileDialogOptions options;
+    options.caption = QStringLiteral("Copy Database");
+    options.fileName = current;
+    options.filter = DatabaseFilter;
+    options.defaultSuffix = DatabaseSuffix;
+    const auto target = qv::GetSaveFileName(options, this);
+    if (!target)
+        return;
+    // Never over an existing file, even after the dialog's overwrite question:
+    // that file may be another register, or the current one itself.
+    if (qv::FileSystem::copyFileNoOverwrite(current, *target)) {
+        edtDBFile->setText(*target);
+        qv::ShowMessageBox(QStringLiteral("The database file has been copied to the new "
+                                          "location and the setting changed."),
+                           qv::MessageKind::Information, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, this);
+    } else {
+        Error(QStringLiteral("The database file could not be copied.\n\r\n\rThis could be because "
+                             "a file with that name already exists (e.g. there is already a copy "
+                             "of the database at that location)."),
+              this);
+    }
+}
+
+void TfrmSettings::btnAccessNewClick() {
+    qv::FileDialogOptions options;
+    options.caption = QStringLiteral("Create Access Database");
+    const QString folder = FolderOf(edtDBFile->text());
+    options.initialFolder =
+        !folder.isEmpty() && QDir(folder).exists() ? folder : AppInfo::GetDocumentsFolder();
+    options.fileName = NewDatabaseName;
+    options.filter = DatabaseFilter;
+    options.defaultSuffix = DatabaseSuffix;
+    options.check = [this](const QString& path) {
+        if (!FileExists(path))
+            return true;
+        // Over the file dialog, which stays open for another name.
+        QWidget* over = QApplication::activeModalWidget();
+        Error(QStringLiteral("That database file already exists!"), over ? over : this);
+        return false;
+    };
+    const auto path = qv::GetSaveFileName(options, this);
+    if (!path)
+        return;
+    const QString failure = DBCreate::CreateAccessDatabase(*path);
+    if (!failure.isEmpty())
+        throw qv::DatabaseError(failure);
+    TableCreate::CreateTables(DBConnectionStrings::AccessConnectionString(*path));
+    edtDBFile->setText(*path);
+}
+
+void TfrmSettings::btnCreateSQLServerDatabaseClick() {
+    TfrmCreateSQLServer frmCreate(this);
+    frmCreate.setDatabaseName(NewServerDatabaseName);
+    if (frmCreate.exec() != QDialog::Accepted)
+        return;
+    const QString server = frmCreate.serverName();
+    const QString database = frmCreate.databaseName();
+    DBCreate::CreateSQLServerDatabase(server, database);
+    TableCreate::CreateTables(DBConnectionStrings::SQLServerConnectionString(server, database));
+    edtServer->setText(server);
+    edtDatabaseName->setText(database);
+}
+
+void TfrmSettings::btnSaveClick() {
+    const bool useAccess = cboDatabase->currentIndex() == 0;
+    if (useAccess && !FileExists(edtDBFile->text())) {
+        Error(QStringLiteral("The Access database file does not exist!"), this);
+        return;
+    }
+    if (!useAccess &&
+        (edtServer->text().trimmed().isEmpty() || edtDatabaseName->text().trimmed().isEmpty())) {
+        Error(QStringLiteral("You must enter a server and database name!"), this);
+        return;
+    }
+    // All four, whichever kind is chosen, so switching back loses nothing.
+    // A refused write throws and the dialog stays open.
+    MemberSettings::SetUseAccessDatabase(useAccess);
+    MemberSettings::SetAccessDatabase(edtDBFile->text());
+    MemberSettings::SetSQLServer(edtServer->text(), edtDatabaseName->text());
+    accept();
+}

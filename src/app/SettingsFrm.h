@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStackedLayout;
+class QTabWidget;
+class QWidget;
+
+// Chooses the register: an existing database file, a copy of it, a new file,
+// or a database on a server. Creating a file or a server database happens at
+// once; the settings file is written only by Save.
+class TfrmSettings : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TfrmSettings(QWidget* parent = nullptr);
+
+public slots:
+    void LoadSettings();
+    void cboDatabaseChange();
+    void btnAccessBrowseClick();
+    void btnAccessCopyClick();
+    void btnAccessNewClick();
+    void btnCreateSQLServerDatabaseClick();
+    void btnSaveClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* pnlBottom = nullptr;
+    QPushButton* btnSave = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QTabWidget* pgcSettings = nullptr;
+    QWidget* tabDatabase = nullptr;
+    QLabel* lblDatabase = nullptr;
+    QComboBox* cboDatabase = nullptr;
+    QStackedLayout* kindPages = nullptr;
+    QGroupBox* grpAccess = nullptr;
+    QLabel* lblDBFile = nullptr;
+    QLineEdit* edtDBFile = nullptr;
+    QPushButton* btnAccessBrowse = nullptr;
+    QPushButton* btnAccessCopy = nullptr;
+    QPushButton* btnAccessNew = nullptr;
+    QGroupBox* grpSQLServer = nullptr;
+    QLabel* lblServer = nullptr;
+    QLineEdit* edtServer = nullptr;
+    QLabel* lblSQLDatabaseName = nullptr;
+    QLineEdit* edtDatabaseName = nullptr;
+    QPushButton* btnCreateSQLServerDatabase = nullptr;
+};

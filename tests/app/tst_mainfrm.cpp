@@ -1,0 +1,578 @@
+#include "AppTestSupport.h"
+#include "app/AboutFrm.h"
+#include "app/AppInfo.h"
+#include "app/MainFrm.h"
+#include "app/MemberSettings.h"
+#include "app/SettingsFrm.h"
+#include "db/DBConnectionStrings.h"
+#include "db/DataModule.h"
+#include "platform/data/DatabaseError.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/FileDialogs.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/ModalHelpers.h"
+#include "support/RegisterFixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
+
+using namespace qv;
+using qv::test::Register;
+using qv::test::SettingsSandbox;
+
+namespace {
+
+const QString NotFound = "The database file could not be found.";
+const QString OpenFailed = "There was a problem opening the database.\n\r\n\r- Check the "
+                           "server/database exists and is available.\n\r- Ensure you have the "
+                           "appropriate permissions to access the server and database.";
+const QString Upgraded = "Your database was from a previous version - it has now been updated "
+                         "for this latest version!";
+
+template <typename T> T* child(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromLatin1(name));
+    if (!found)
+        qWarning("missing child %s", name);
+    return found;
+}
+
+void click(QWidget* parent, const char* name) {
+    if (auto* button = child<QAbstractButton>(parent, name))
+        QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Arms `act` for the next settings dialog. Any other modal window is closed
+// and recorded, so a wrong turn fails the test instead of hanging it.
+void WhenSettings(QStringList& problems, std::function<void(TfrmSettings*)> act) {
+    qvtest::WhenModal([&problems, act = std::move(act)](QWidget* modal) {
+        if (auto* settings = qobject_cast<TfrmSettings*>(modal)) {
+            act(settings);
+            return;
+        }
+        problems << QStringLiteral("unexpected modal window %1").arg(modal->objectName());
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+    });
+}
+
+// Types into the dialog's path box and saves.
+void SaveFile(TfrmSettings* settings, const QString& path) {
+    child<QComboBox>(settings, "cboDatabase")->setCurrentIndex(0);
+    child<QLineEdit>(settings, "edtDBFile")->setText(path);
+    click(settings, "btnSave");
+}
+
+void SaveServer(TfrmSettings* settings, const QString& server, const QString& database) {
+    child<QComboBox>(settings, "cboDatabase")->setCurrentIndex(1);
+    child<QLineEdit>(settings, "edtServer")->setText(server);
+    child<QLineEdit>(settings, "edtDatabaseName")->setText(database);
+    click(settings, "btnSave");
+}
+
+// Stands in for the desktop: records what would have been opened.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestMainFrm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void windowAsBuilt();
+    void firstRunWithoutSettingsOrDatabase();
+    void firstRunCreatesAndOpensANewRegister();
+    void fileThatIsNotADatabase_data();
+    void fileThatIsNotADatabase();
+    void upgradeNoticeOnlyOnce();
+    void commandStates_data();
+    void commandStates();
+    void missingFileSavedAsServerTriesTheFileFirst();
+    void exitQuestion();
+    void settingsCommandReconnects();
+    void helpAndAbout();
+    void windowThrowingInsideTransactionIsRolledBack();
+};
+
+void TestMainFrm::windowAsBuilt() {
+    SettingsSandbox box;
+    Tdm dm;
+    TfrmMain frm(dm);
+    QCOMPARE(frm.windowTitle(), QString("Quorvane"));
+    QVERIFY(!(frm.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(frm.centralWidget()->size(), QSize(543, 116));
+    QCOMPARE(frm.minimumSize(), frm.maximumSize());
+
+    const struct {
+        const char* name;
+        const char* caption;
+        int left;
+    } buttons[] = {{"btnFind", "Find", 8},
+                   {"btnMemberList", "Member\nList", 114},
+                   {"btnProfiles", "Profiles", 220},
+                   {"btnLongService", "Long\nService", 326},
+                   {"btnAddMember", "Add\nMember", 432}};
+    for (const auto& b : buttons) {
+        auto* button = child<QToolButton>(&frm, b.name);
+        QVERIFY(button);
+        QCOMPARE(button->text(), QString(b.caption));
+        QCOMPARE(button->geometry(), QRect(b.left, 8, 100, 100));
+        QVERIFY(!button->toolTip().isEmpty());
+        QVERIFY(!button->icon().pixmap(32, 32).isNull());
+        QVERIFY(!button->icon().pixmap(32, 32, QIcon::Disabled).isNull());
+    }
+    QCOMPARE(child<QToolButton>(&frm, "btnLongService")->toolTip(),
+             QString("List members with long service (e.g. 5, 10, 15 years, etc.)"));
+
+    // Every item has its picture; no two share a shortcut (Qt would then fire
+    // neither); the maker's web, social and support items are left out.
+    QStringList shortcuts, help;
+    for (QAction* menu : frm.menuBar()->actions()) {
+        for (QAction* item : menu->menu()->actions()) {
+            if (item->isSeparator())
+                continue;
+            QVERIFY2(!item->icon().pixmap(16, 16).isNull(), qPrintable(item->objectName()));
+            const QString keys = item->shortcut().toString();
+            QVERIFY2(keys.isEmpty() || !shortcuts.contains(keys), qPrintable(keys));
+            shortcuts << keys;
+            if (menu->text() == "&Help")
+                help << item->text();
+        }
+    }
+    QCOMPARE(shortcuts.size(), 20);
+    QCOMPARE(help, QStringList({"Product &Help", "&About..."}));
+}
+
+void TestMainFrm::firstRunWithoutSettingsOrDatabase() {
+    SettingsSandbox box;
+    MessageBoxTestScope boxes;
+    MessageBoxTest::setPointerPosition(QPoint(300, 200));
+    boxes.queue(MessageResult::Ok);
+    qvtest::ModalWatchdog watchdog;
+    QStringList problems;
+    QString kindShown, pathShown;
+    WhenSettings(problems, [&](TfrmSettings* settings) {
+        kindShown = child<QComboBox>(settings, "cboDatabase")->currentText();
+        pathShown = child<QLineEdit>(settings, "edtDBFile")->text();
+        click(settings, "btnCancel");
+    });
+
+    Tdm dm;
+    TfrmMain frm(dm);
+    QSignalSpy ended(&frm, &TfrmMain::terminationRequested);
+    frm.show();
+    QTRY_VERIFY(frm.isTerminating());
+    QVERIFY(problems.isEmpty());
+    QVERIFY(!watchdog.fired());
+
+    // Only the message: no exit question on the way out.
+    QCOMPARE(boxes.shown().size(), 1);
+    const MessageRequest message = boxes.shown().at(0);
+    QCOMPARE(message.text, NotFound);
+    QCOMPARE(message.kind, MessageKind::Error);
+    QCOMPARE(message.placement, MessagePlacement::NearPointer);
+    QCOMPARE(message.parent.data(), &frm);
+    QCOMPARE(message.position, QPoint(250, frm.frameGeometry().top() + 25));
+
+    QCOMPARE(kindShown, QString("Access"));
+    QCOMPARE(pathShown, box.filePath("Quorvane.mdb"));
+    QCOMPARE(ended.count(), 1);
+    QVERIFY(!frm.isVisible());
+    QVERIFY(!dm.adoMembers().isOpen());
+    QVERIFY(box.settingsBytes().isEmpty());
+}
+
+void TestMainFrm::firstRunCreatesAndOpensANewRegister() {
+    SettingsSandbox box;
+    const QString existing = box.filePath("DrelvinMembers.mdb");
+    QVERIFY(qv::test::writeFileBytes(existing, "someone else's"));
+    const QString fresh = box.filePath("Club.mdb");
+
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok); // not found
+    boxes.queue(MessageResult::Ok); // that file already exists
+    FileDialogTestScope files;
+    files.queue(existing);
+    files.queue(fresh);
+    qvtest::ModalWatchdog watchdog;
+    QStringList problems;
+    WhenSettings(problems, [&](TfrmSettings* settings) {
+        click(settings, "btnAccessNew");
+        click(settings, "btnSave");
+    });
+
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    QVERIFY(problems.isEmpty());
+    QVERIFY(!frm.isTerminating());
+
+    QCOMPARE(files.requests().size(), 1);
+    QCOMPARE(files.requests().at(0).fileName, QString("DrelvinMembers.mdb"));
+    QCOMPARE(files.requests().at(0).refused, QStringList{existing});
+    QCOMPARE(boxes.shown().at(1).text, QString("That database file already exists!"));
+    QCOMPARE(qv::test::readFileBytes(existing), QByteArray("someone else's"));
+
+    // Saved, reconnected, and the new register is complete.
+    QCOMPARE(dm.adoMembers().connectionString(),
+             DBConnectionStrings::AccessConnectionString(fresh));
+    QVERIFY(dm.adoMembers().isOpen());
+    QCOMPARE(apptest::TableCount(dm.adoMembers()), 10);
+    QCOMPARE(apptest::Scalar(dm.adoMembers(), "SELECT COUNT(*) FROM MembershipLevel"), 1);
+    const QByteArray ini = box.settingsBytes();
+    for (const char* line : {"UseAccessDatabase=1", "SQLServerName=", "SQLDatabaseName="})
+        QVERIFY2(ini.contains(line), line);
+    QCOMPARE(MemberSettings::GetAccessDatabase(), fresh);
+    QVERIFY(child<QToolButton>(&frm, "btnAddMember")->isEnabled());
+}
+
+void TestMainFrm::fileThatIsNotADatabase_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("cancel ends the program") << false;
+    QTest::newRow("save retries from the beginning") << true;
+}
+
+void TestMainFrm::fileThatIsNotADatabase() {
+    QFETCH(bool, save);
+    SettingsSandbox box;
+    const QString notes = box.filePath("notes.mdb");
+    QVERIFY(qv::test::writeFileBytes(notes, "Minutes of the annual meeting\n"));
+    apptest::WriteSettings(box, true, notes);
+    Register reg;
+    reg->close();
+
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
+    qvtest::ModalWatchdog watchdog;
+    QStringList problems;
+    WhenSettings(problems, [&](TfrmSettings* settings) {
+        if (save)
+            SaveFile(settings, reg.path());
+        else
+            click(settings, "btnCancel");
+    });
+
+    Tdm dm;
+    TfrmMain frm(dm);
+    QSignalSpy ended(&frm, &TfrmMain::terminationRequested);
+    frm.OpenDatabase();
+    QVERIFY(problems.isEmpty());
+
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(boxes.shown().at(0).text, OpenFailed);
+    QCOMPARE(boxes.shown().at(0).placement, MessagePlacement::NearPointer);
+    QCOMPARE(ended.count(), save ? 0 : 1);
+    QCOMPARE(dm.adoMembers().isOpen(), save);
+    if (save)
+        QCOMPARE(dm.adoMembers().connectionString(), reg.connectionString());
+}
+
+void TestMainFrm::upgradeNoticeOnlyOnce() {
+    SettingsSandbox box;
+    Register old;
+    old->execute("ALTER TABLE DatesJoined DROP COLUMN MembershipNo");
+    old->close();
+    apptest::WriteSettings(box, true, old.path());
+
+    {
+        MessageBoxTestScope boxes;
+        boxes.queue(MessageResult::Ok);
+        Tdm dm;
+        TfrmMain frm(dm);
+        frm.OpenDatabase();
+        QCOMPARE(boxes.shown().size(), 1);
+        const MessageRequest notice = boxes.shown().at(0);
+        QCOMPARE(notice.text, Upgraded);
+        QCOMPARE(notice.kind, MessageKind::Confirmation);
+        QCOMPARE(notice.buttons, MessageButtons::Ok);
+        // Centred on the screen, not positioned like the window's own messages.
+        QCOMPARE(notice.placement, MessagePlacement::Centered);
+        QVERIFY(notice.parent.isNull());
+    }
+    MessageBoxTestScope boxes;
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    QVERIFY(dm.adoMembers().isOpen());
+    QCOMPARE(boxes.shown().size(), 0);
+}
+
+void TestMainFrm::commandStates_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("settings");
+    QTest::addColumn<bool>("changes"); // add member and the three editors
+    QTest::addColumn<bool>("backup");
+    QTest::addColumn<bool>("compact");
+    QTest::newRow("writable register") << "plain" << true << true << true << true;
+    QTest::newRow("read-only settings file") << "settings" << false << true << true << true;
+    QTest::newRow("read-only register") << "register" << true << false << true << false;
+    QTest::newRow("server kind") << "server" << true << true << false << false;
+}
+
+void TestMainFrm::commandStates() {
+    QFETCH(QString, setup);
+    QFETCH(bool, settings);
+    QFETCH(bool, changes);
+    QFETCH(bool, backup);
+    QFETCH(bool, compact);
+
+    SettingsSandbox box;
+    Register reg;
+    reg->close();
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog;
+    QStringList problems;
+    if (setup == "server") {
+        apptest::WriteSettings(box, false, reg.path(), apptest::ClosedServer(), "Club");
+        // No server answers here: the open fails and the user gives up.
+        boxes.queue(MessageResult::Ok);
+        WhenSettings(problems, [](TfrmSettings* s) { click(s, "btnCancel"); });
+    } else {
+        apptest::WriteSettings(box, true, reg.path());
+    }
+    if (setup == "settings")
+        QVERIFY(apptest::MakeReadOnly(box.settingsFile()));
+    if (setup == "register")
+        QVERIFY(apptest::MakeReadOnly(reg.path()));
+
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    QVERIFY(problems.isEmpty());
+    QCOMPARE(frm.isTerminating(), setup == "server");
+    if (setup == "server")
+        QCOMPARE(boxes.shown().at(0).text, OpenFailed);
+
+    QCOMPARE(child<QAction>(&frm, "mnuSettingsSettings")->isEnabled(), settings);
+    QCOMPARE(child<QToolButton>(&frm, "btnAddMember")->isEnabled(), changes);
+    for (const char* name : {"mnuDataAddMember", "mnuDataEditProfiles", "mnuDataEditAssets",
+                             "mnuDataEditMembershipLevels"})
+        QVERIFY2(child<QAction>(&frm, name)->isEnabled() == changes, name);
+    QCOMPARE(child<QAction>(&frm, "mnuDataBackup")->isEnabled(), backup);
+    QCOMPARE(child<QAction>(&frm, "mnuSettingsCompactRepair")->isEnabled(), compact);
+    // Searching is never switched off.
+    QVERIFY(child<QToolButton>(&frm, "btnFind")->isEnabled());
+    QVERIFY(child<QAction>(&frm, "mnuSearchUnpaidFees")->isEnabled());
+}
+
+void TestMainFrm::missingFileSavedAsServerTriesTheFileFirst() {
+    SettingsSandbox box;
+    const QString server = apptest::ClosedServer();
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok); // not found
+    boxes.queue(MessageResult::Ok); // open failed (still the file)
+    boxes.queue(MessageResult::Ok); // open failed (the server)
+    qvtest::ModalWatchdog watchdog(15000);
+    QStringList problems;
+    Tdm dm;
+    QStringList tried;
+    WhenSettings(problems, [&](TfrmSettings* first) {
+        SaveServer(first, server, "Club");
+        WhenSettings(problems, [&](TfrmSettings* second) {
+            tried << dm.adoMembers().connectionString();
+            click(second, "btnSave"); // as loaded: the server kind
+            WhenSettings(problems, [&](TfrmSettings* third) {
+                tried << dm.adoMembers().connectionString();
+                click(third, "btnCancel");
+            });
+        });
+    });
+
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    QVERIFY(problems.isEmpty());
+    QVERIFY(!watchdog.fired());
+
+    // The kind was read before the first dialog, so that pass still opened the
+    // file; the next pass took the server.
+    QCOMPARE(tried,
+             QStringList({DBConnectionStrings::AccessConnectionString(box.filePath("Quorvane.mdb")),
+                          DBConnectionStrings::SQLServerConnectionString(server, "Club")}));
+    QCOMPARE(boxes.shown().size(), 3);
+    QCOMPARE(boxes.shown().at(0).text, NotFound);
+    QCOMPARE(boxes.shown().at(1).text, OpenFailed);
+    QCOMPARE(boxes.shown().at(2).text, OpenFailed);
+    QVERIFY(frm.isTerminating());
+    QVERIFY(!MemberSettings::GetUseAccessDatabase());
+}
+
+void TestMainFrm::exitQuestion() {
+    SettingsSandbox box;
+    Register reg;
+    reg->close();
+    apptest::WriteSettings(box, true, reg.path());
+    MessageBoxTestScope boxes;
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.show();
+    QTRY_VERIFY(dm.adoMembers().isOpen());
+
+    boxes.queue(MessageResult::No);
+    child<QAction>(&frm, "mnuFileExit")->trigger();
+    QVERIFY(frm.isVisible());
+    QCOMPARE(boxes.shown().size(), 1);
+    const MessageRequest question = boxes.shown().at(0);
+    QCOMPARE(question.text, QString("Are you sure you want to exit?"));
+    QCOMPARE(question.kind, MessageKind::Confirmation);
+    QCOMPARE(question.buttons, MessageButtons::YesNo);
+    QCOMPARE(question.placement, MessagePlacement::NearPointer);
+
+    // The window's own close button asks the same.
+    boxes.queue(MessageResult::Yes);
+    QVERIFY(frm.close());
+    QVERIFY(!frm.isVisible());
+    QCOMPARE(boxes.shown().size(), 2);
+    QVERIFY(!frm.isTerminating());
+}
+
+void TestMainFrm::settingsCommandReconnects() {
+    SettingsSandbox box;
+    Register first("first.mdb");
+    Register second("second.mdb");
+    first->close();
+    second->close();
+    apptest::WriteSettings(box, true, first.path());
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    QCOMPARE(dm.adoMembers().connectionString(), first.connectionString());
+
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog;
+    QStringList problems;
+    QWidget* owner = nullptr;
+    WhenSettings(problems, [&](TfrmSettings* settings) {
+        owner = settings->parentWidget();
+        click(settings, "btnCancel");
+    });
+    child<QAction>(&frm, "mnuSettingsSettings")->trigger();
+    QCOMPARE(owner, &frm);
+    QCOMPARE(dm.adoMembers().connectionString(), first.connectionString());
+
+    WhenSettings(problems, [&](TfrmSettings* settings) { SaveFile(settings, second.path()); });
+    child<QAction>(&frm, "mnuSettingsSettings")->trigger();
+    QVERIFY(problems.isEmpty());
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(dm.adoMembers().connectionString(), second.connectionString());
+    QVERIFY(dm.adoMembers().isOpen());
+    QCOMPARE(boxes.shown().size(), 0);
+}
+
+void TestMainFrm::helpAndAbout() {
+    SettingsSandbox box;
+    Tdm dm;
+    TfrmMain frm(dm);
+
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "open");
+    child<QAction>(&frm, "mnuHelpProductHelp")->trigger();
+    QDesktopServices::unsetUrlHandler("file");
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(AppInfo::ProductHelpFileName())});
+
+    qvtest::ModalWatchdog watchdog;
+    QStringList texts;
+    bool pictured = false;
+    qvtest::WhenModal([&](QWidget* modal) {
+        texts << modal->windowTitle();
+        for (const char* name : {"lblTitle", "lblVersion", "lblNotice"})
+            texts << child<QLabel>(modal, name)->text();
+        pictured = !child<QLabel>(modal, "imgIcon")->pixmap().isNull();
+        // Esc closes it as well as OK does.
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    child<QAction>(&frm, "mnuHelpAbout")->trigger();
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(texts.mid(0, 3), QStringList({"About", "Quorvane", "Version 1.0"}));
+    QVERIFY(texts.value(3).contains("Drelvin"));
+    QVERIFY(pictured);
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestMainFrm::windowThrowingInsideTransactionIsRolledBack() {
+    SettingsSandbox box;
+    Register reg;
+    reg->close();
+    apptest::WriteSettings(box, true, reg.path());
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    Connection& connection = dm.adoMembers();
+    const auto addMember = [&](const char* surname) {
+        connection.execute(
+            QString("INSERT INTO Members (Surname, FirstNames) VALUES ('%1', 'A')").arg(surname));
+    };
+    const auto members = [&] {
+        return apptest::Scalar(connection, "SELECT COUNT(*) FROM Members");
+    };
+
+    // A command as the add-member command runs its window: the row is added,
+    // the window closes with OK, and storing it then fails.
+    QPushButton command("Add");
+    connect(&command, &QPushButton::clicked, &frm, [&] {
+        frm.RunInTransaction([&] {
+            addMember("Lost");
+            QDialog window(&frm);
+            qvtest::WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
+            if (window.exec() == QDialog::Accepted)
+                throw DatabaseError("Field 'MembershipLevelID' cannot be empty");
+            return false;
+        });
+    });
+    command.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&command));
+
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
+    qvtest::ModalWatchdog watchdog;
+    QTest::mouseClick(&command, Qt::LeftButton);
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(boxes.shown().at(0).text, QString("Field 'MembershipLevelID' cannot be empty."));
+    QVERIFY(!connection.inTransaction());
+    QCOMPARE(members(), 0);
+
+    // The connection goes on: OK commits, anything else rolls back.
+    frm.RunInTransaction([&] {
+        addMember("Kept");
+        return true;
+    });
+    frm.RunInTransaction([&] {
+        addMember("Dropped");
+        return false;
+    });
+    QVERIFY(!connection.inTransaction());
+    QCOMPARE(members(), 1);
+}
+
+// An exception unwinding through Qt's own frames strands a few small Qt
+// allocations (Qt is built without exception support); leak checking is off
+// for this executable only.
+extern "C" const char* __lsan_default_options() {
+    return "detect_leaks=0";
+}
+
+// The error report needs the program's own application object.
+int main(int argc, char** argv) {
+    QuorvaneApplication app(argc, argv);
+    TestMainFrm test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mainfrm.moc"

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QPolygonF>
 #include <QtMath>
+#include <utility>
 
 namespace AppIcons {
 

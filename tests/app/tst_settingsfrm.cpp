@@ -73,6 +73,18 @@ void TestSettingsFrm::loadsWhatIsStored() {
         QCOMPARE(d.edit("edtDBFile")->text(), box.filePath("Quorvane.mdb"));
         QVERIFY(d.get<QGroupBox>("grpAccess")->isVisible());
         QVERIFY(!d.get<QGroupBox>("grpSQLServer")->isVisible());
+        QCOMPARE(d.window.focusWidget(), d.kind());
+        // Tab walks the page top to bottom, then the two buttons.
+        QStringList order;
+        QWidget* w = d.kind();
+        do {
+            if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus))
+                order << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != d.kind() && order.size() < 20);
+        QCOMPARE(order.mid(0, 7),
+                 QStringList({"cboDatabase", "edtDBFile", "btnAccessBrowse", "btnAccessCopy",
+                              "btnAccessNew", "btnSave", "btnCancel"}));
         d.kind()->setCurrentIndex(1);
         QVERIFY(!d.get<QGroupBox>("grpAccess")->isVisible());
         QVERIFY(d.get<QGroupBox>("grpSQLServer")->isVisible());

@@ -1,13 +1,15 @@
 #include "db/MemberSQL.h"
 
 #include "app/MemberSettings.h"
+#include "platform/data/Dataset.h"
+#include "platform/data/Query.h"
 
 namespace MemberSQL {
 namespace {
 
 // Takes plain ints so a QDate year outside 0..65535 is not wrapped on the way.
-QString dateLiteral(int year, int month, int day) {
-    if (MemberSettings::GetUseAccessDatabase())
+QString dateLiteral(bool fileKind, int year, int month, int day) {
+    if (fileKind)
         return QString::asprintf("#%.*d-%.*d-%.*d %.*d.%.*d.%.*d#", 4, year, 2, month, 2, day, 2, 0,
                                  2, 0, 2, 0);
     return QStringLiteral("CONVERT(DATETIME, '") +
@@ -16,15 +18,284 @@ QString dateLiteral(int year, int month, int day) {
            QStringLiteral("', 102)");
 }
 
+// The member list row.
+const QString kColumns = QStringLiteral(
+    "SELECT Members.MemberID, Members.Surname, Members.FirstNames, Members.Address, "
+    "Members.City, Members.PostCode, Members.TelNo, Members.MobileNo, Members.EmailAddress, "
+    "DatesJoined.DateJoined, DatesJoined.DateEnded, DatesJoined.DatesJoinedID, "
+    "MembershipLevel.HighlightColour, MembershipLevel.FontColour");
+
+// The same row with the latest period's number after DatesJoinedID.
+const QString kColumnsWithNumber = QStringLiteral(
+    "SELECT Members.MemberID, Members.Surname, Members.FirstNames, Members.Address, "
+    "Members.City, Members.PostCode, Members.TelNo, Members.MobileNo, Members.EmailAddress, "
+    "DatesJoined.DateJoined, DatesJoined.DateEnded, DatesJoined.DatesJoinedID, "
+    "DatesJoined.MembershipNo, MembershipLevel.HighlightColour, MembershipLevel.FontColour");
+
+// The derived table sm holds each member's latest DateJoined; joining back on
+// member and date finds the latest period in one pass over DatesJoined. The
+// spacing inside the brackets is part of the shared text.
+const QString kLatestPeriodJoin = QStringLiteral(
+    "Members INNER JOIN (    SELECT MemberID, MAX(DateJoined) AS MaxDateJoined    FROM "
+    "DatesJoined    GROUP BY MemberID ) AS sm ON sm.MemberID = Members.MemberID) INNER JOIN "
+    "DatesJoined ON DatesJoined.MemberID = sm.MemberID AND DatesJoined.DateJoined = "
+    "sm.MaxDateJoined) LEFT JOIN MembershipLevel ON DatesJoined.MembershipLevelID = "
+    "MembershipLevel.MembershipLevelID");
+
+QString twoBracketFrom() {
+    return QStringLiteral(" FROM ((") + kLatestPeriodJoin;
+}
+
+// One more bracket round the whole join, so that a further join or a WHERE
+// can follow it.
+QString threeBracketFrom() {
+    return QStringLiteral(" FROM (((") + kLatestPeriodJoin + u')';
+}
+
+const QString kLevelId = QStringLiteral(", MembershipLevel.MembershipLevelID");
+const QString kOrder = QStringLiteral("ORDER BY Surname, FirstNames");
+
+QString whereExists(bool notMatching) {
+    return notMatching ? QStringLiteral("WHERE NOT ") : QStringLiteral("WHERE ");
+}
+
+// Opens the statement and answers whether it gave at least one row.
+bool anyRow(qv::Query& query) {
+    qv::Result result;
+    query.fetch(result);
+    return result.rows.rowCount() > 0;
+}
+
+void deleteOne(qv::Connection& connection, const QString& table, const QString& key, int id) {
+    qv::Query q(&connection);
+    q.setSQL(QStringList{QStringLiteral("DELETE FROM ") + table,
+                         QStringLiteral("WHERE ") + key + QStringLiteral(" = :") + key});
+    q.setParameter(key, id);
+    q.execute();
+}
+
 } // namespace
 
 QString DateLiteral(const QDateTime& value) {
     const QDate date = value.isValid() ? value.date() : QDate(1899, 12, 30);
-    return dateLiteral(date.year(), date.month(), date.day());
+    return dateLiteral(MemberSettings::GetUseAccessDatabase(), date.year(), date.month(),
+                       date.day());
 }
 
 QString DateLiteralYMD(quint16 year, quint16 month, quint16 day) {
-    return dateLiteral(year, month, day);
+    return dateLiteral(MemberSettings::GetUseAccessDatabase(), year, month, day);
+}
+
+// ---- Member list queries --------------------------------------------------
+
+QString AllMembersSQL() {
+    return kColumns + kLevelId + twoBracketFrom() + u' ' + kOrder;
+}
+
+QString PastMembersSQL() {
+    return kColumns + twoBracketFrom() +
+           QStringLiteral(" WHERE DatesJoined.DateEnded IS NOT NULL ") + kOrder + u' ';
+}
+
+QString MembershipLevelSQL() {
+    return kColumns + kLevelId + twoBracketFrom() +
+           QStringLiteral(" WHERE DatesJoined.MembershipLevelID = :MembershipLevelID ") + kOrder;
+}
+
+QString AssetSQL(bool includeHistoric, bool notMatching) {
+    QString sql = kColumns + kLevelId + threeBracketFrom() + u' ' + whereExists(notMatching) +
+                  QStringLiteral("EXISTS (SELECT 1 FROM MemberAssets WHERE MemberAssets.MemberID "
+                                 "= Members.MemberID AND MemberAssets.AssetID = :AssetID ");
+    if (!includeHistoric)
+        sql += QStringLiteral("AND MemberAssets.DateReturned IS NULL ");
+    return sql + QStringLiteral(") ") + kOrder;
+}
+
+QString AssetReferenceSQL() {
+    return kColumns + kLevelId + QStringLiteral(", MemberAssets.AssetID") + threeBracketFrom() +
+           QStringLiteral(" LEFT JOIN MemberAssets ON Members.MemberID = MemberAssets.MemberID "
+                          "WHERE MemberAssets.AssetReference LIKE :AssetReference ") +
+           kOrder;
+}
+
+QString ProfileSQL(bool includeHistoric, bool notMatching) {
+    // DISTINCT is part of the shared text; the period columns still keep two
+    // periods that start on the same day apart.
+    QString sql = QStringLiteral("SELECT DISTINCT ") + kColumns.mid(7) + kLevelId +
+                  threeBracketFrom() + u' ' + whereExists(notMatching) +
+                  QStringLiteral("EXISTS (SELECT 1 FROM MemberProfiles WHERE "
+                                 "MemberProfiles.MemberID = Members.MemberID AND "
+                                 "MemberProfiles.ProfileID = :ProfileID ");
+    if (!includeHistoric)
+        sql += QStringLiteral("AND MemberProfiles.ProfileEnd IS NULL ");
+    return sql + QStringLiteral(") ") + kOrder;
+}
+
+QString KeywordSQL(bool notMatching) {
+    return kColumns + kLevelId + threeBracketFrom() + u' ' + whereExists(notMatching) +
+           QStringLiteral("(FirstNames LIKE :Keyword OR Surname LIKE :Keyword OR Address LIKE "
+                          ":Keyword OR City LIKE :Keyword) ") +
+           kOrder;
+}
+
+QString MembershipNoSQL(bool notMatching) {
+    return kColumnsWithNumber + kLevelId + twoBracketFrom() + u' ' + whereExists(notMatching) +
+           QStringLiteral("EXISTS (SELECT 1 FROM DatesJoined WHERE DatesJoined.MemberID = "
+                          "Members.MemberID AND DatesJoined.MembershipNo LIKE :MembershipNo ) ");
+}
+
+QString UnpaidFeesSQL(const QDateTime& date) {
+    return kColumns + threeBracketFrom() +
+           QStringLiteral(" WHERE NOT EXISTS (SELECT * FROM FeePayments WHERE "
+                          "FeePayments.MemberID = sm.MemberID AND PaymentDate >= ") +
+           DateLiteral(date) + QStringLiteral(") ") + kOrder + u' ';
+}
+
+QString LongServiceSQL(qv::Connection& connection, int year) {
+    // One reading of the kind for the whole text, so the words and the date
+    // literals can never be of two dialects.
+    const bool fileKind = MemberSettings::GetUseAccessDatabase();
+    const QString yes = fileKind ? QStringLiteral("true") : QStringLiteral("1");
+    const QString now = fileKind ? QStringLiteral("now") : QStringLiteral("GetDate()");
+
+    QString sql = kColumns + QStringLiteral(", MembershipLevel.IncludeLongService") + kLevelId +
+                  twoBracketFrom() + u' ';
+    sql +=
+        QStringLiteral("WHERE (MembershipLevel.IncludeLongService = ") + yes + QStringLiteral(") ");
+    sql +=
+        QStringLiteral("AND ((DateEnded IS NULL) OR (DateEnded >= ") + now + QStringLiteral(")) ");
+    sql += QStringLiteral("AND (");
+
+    const int earliest = MinDateJoined(connection).date().year();
+    // The range for year - 5 is always there; further ones reach back to the
+    // earliest period.
+    for (int x = year - 5, k = 1; k == 1 || x >= earliest; x -= 5, ++k) {
+        if (k > 1)
+            sql += QStringLiteral("OR ");
+        sql += QStringLiteral("(sm.MaxDateJoined >= ") + dateLiteral(fileKind, x, 1, 1) +
+               QStringLiteral(" AND sm.MaxDateJoined <= ") + dateLiteral(fileKind, x, 12, 31) +
+               QStringLiteral(") ");
+    }
+    return sql + QStringLiteral(") ORDER BY sm.MaxDateJoined");
+}
+
+// ---- Record maintenance -----------------------------------------------------
+
+bool MembershipLevelInUse(qv::Connection& connection, int membershipLevelId) {
+    qv::Query q(&connection);
+    q.setSQL(QStringList{QStringLiteral("SELECT MembershipLevelID"),
+                         QStringLiteral("FROM DatesJoined"),
+                         QStringLiteral("WHERE MembershipLevelID = :MembershipLevelID")});
+    q.setParameter(QStringLiteral("MembershipLevelID"), membershipLevelId);
+    return anyRow(q);
+}
+
+QDateTime MinDateJoined(qv::Connection& connection) {
+    qv::Query q(&connection);
+    q.setSQL(QStringList{QStringLiteral("SELECT MIN(DateJoined) AS MinDateJoined"),
+                         QStringLiteral("FROM DatesJoined")});
+    qv::Result result;
+    q.fetch(result);
+    if (result.rows.rowCount() == 0 || result.rows.columnCount() == 0)
+        return qv::zeroDateTime();
+    // Null (no periods) reads as day zero, as every date field does.
+    return result.rows.value(result.rows.cell(0, 0)).toDateTime();
+}
+
+bool MemberNameExists(qv::Connection& connection, int memberId, const QString& firstNames,
+                      const QString& surname) {
+    qv::Query q(&connection);
+    q.setSQL(QStringList{QStringLiteral("SELECT FirstNames, Surname FROM Members"),
+                         QStringLiteral("WHERE FirstNames = :FirstNames"),
+                         QStringLiteral("AND Surname = :Surname"),
+                         QStringLiteral("AND MemberID <> :MemberID")});
+    q.setParameter(QStringLiteral("FirstNames"), firstNames);
+    q.setParameter(QStringLiteral("Surname"), surname);
+    q.setParameter(QStringLiteral("MemberID"), memberId);
+    return anyRow(q);
+}
+
+MembershipLevelRecord GetMembershipLevel(qv::Connection& connection, int membershipLevelId) {
+    qv::Dataset ds(&connection);
+    ds.setSQL(QStringList{QStringLiteral("SELECT * FROM MembershipLevel"),
+                          QStringLiteral("WHERE MembershipLevelID = :MembershipLevelID")});
+    ds.setParameter(QStringLiteral("MembershipLevelID"), membershipLevelId);
+    ds.open();
+    MembershipLevelRecord level;
+    if (ds.isEmpty())
+        return level;
+    level.MemberCategory = ds.field(QStringLiteral("MemberCategory")).asString().left(20);
+    level.HighlightColour = qint32(ds.field(QStringLiteral("HighlightColour")).asInteger());
+    level.FontColour = qint32(ds.field(QStringLiteral("FontColour")).asInteger());
+    level.IncludeLongService = ds.field(QStringLiteral("IncludeLongService")).asBoolean();
+    return level;
+}
+
+void DeleteDatesJoined(qv::Connection& connection, int datesJoinedId) {
+    deleteOne(connection, QStringLiteral("DatesJoined"), QStringLiteral("DatesJoinedID"),
+              datesJoinedId);
+}
+
+void DeleteMemberAsset(qv::Connection& connection, int memberAssetId) {
+    deleteOne(connection, QStringLiteral("MemberAssets"), QStringLiteral("MemberAssetID"),
+              memberAssetId);
+}
+
+void DeleteMemberProfile(qv::Connection& connection, int memberProfileId) {
+    deleteOne(connection, QStringLiteral("MemberProfiles"), QStringLiteral("MemberProfileID"),
+              memberProfileId);
+}
+
+void DeleteFeePayment(qv::Connection& connection, int feePaymentId) {
+    deleteOne(connection, QStringLiteral("FeePayments"), QStringLiteral("FeePaymentID"),
+              feePaymentId);
+}
+
+void DeleteFileAttachment(qv::Connection& connection, int fileAttachmentId) {
+    deleteOne(connection, QStringLiteral("FileAttachments"), QStringLiteral("FileAttachmentID"),
+              fileAttachmentId);
+}
+
+void DeleteMemberNote(qv::Connection& connection, int memberNotesId) {
+    deleteOne(connection, QStringLiteral("MemberNotes"), QStringLiteral("MemberNotesID"),
+              memberNotesId);
+}
+
+void DeleteByKey(qv::Connection& connection, const QString& table, const QString& keyColumn,
+                 int keyValue) {
+    qv::Query q(&connection);
+    q.setSQL(QStringList{QStringLiteral("DELETE FROM ") + table,
+                         QStringLiteral("WHERE ") + keyColumn + QStringLiteral(" = :KeyValue")});
+    q.setParameter(QStringLiteral("KeyValue"), keyValue);
+    q.execute();
+}
+
+void UpdateByKey(qv::Connection& connection, const QString& table, const QString& keyColumn,
+                 const QString& column, int keyValue, const QString& newValue) {
+    qv::Query q(&connection);
+    q.setSQL(QStringList{QStringLiteral("UPDATE ") + table,
+                         QStringLiteral("SET ") + column + QStringLiteral(" = :NewValue"),
+                         QStringLiteral("WHERE ") + keyColumn + QStringLiteral(" = :KeyValue")});
+    q.setParameter(QStringLiteral("NewValue"), newValue);
+    q.setParameter(QStringLiteral("KeyValue"), keyValue);
+    q.execute();
+}
+
+void UpdateMembershipLevel(qv::Connection& connection, int membershipLevelId,
+                           const MembershipLevelRecord& level) {
+    qv::Query q(&connection);
+    q.setSQL(QStringList{QStringLiteral("UPDATE MembershipLevel"),
+                         QStringLiteral("SET MemberCategory = :MemberCategory,"),
+                         QStringLiteral("HighlightColour = :HighlightColour,"),
+                         QStringLiteral("FontColour = :FontColour,"),
+                         QStringLiteral("IncludeLongService = :IncludeLongService"),
+                         QStringLiteral("WHERE MembershipLevelID = :KeyValue")});
+    q.setParameter(QStringLiteral("MemberCategory"), level.MemberCategory);
+    q.setParameter(QStringLiteral("HighlightColour"), int(level.HighlightColour));
+    q.setParameter(QStringLiteral("FontColour"), int(level.FontColour));
+    q.setParameter(QStringLiteral("IncludeLongService"), level.IncludeLongService);
+    q.setParameter(QStringLiteral("KeyValue"), membershipLevelId);
+    q.execute();
 }
 
 } // namespace MemberSQL

@@ -1,0 +1,286 @@
+// Opens every member list query on generated registers through our layers
+// (Dataset::open, which fetches all rows) and, in the same run and on the same
+// connection, through the bare SQLite interface with the same adapted text and
+// parameters; prints the median times and their ratio.
+//
+//   bench_memberlists [--sizes 1000,10000,100000] [--runs N] [--seed 1] [--plan]
+//   bench_memberlists [--seed 1] --generate PATH MEMBERS
+
+#include "RegisterGenerator.h"
+
+#include "app/MemberSettings.h"
+#include "db/DBConnectionStrings.h"
+#include "db/MemberSQL.h"
+#include "platform/data/Connection.h"
+#include "platform/data/Dataset.h"
+#include "platform/data/SqlText.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+struct Case {
+    const char* name;
+    std::function<QString(qv::Connection&)> sql;
+    QString searchValue; // bound to every parameter, as the member list window does
+};
+
+std::vector<Case> cases() {
+    const QDateTime feesFrom(QDate(2024, 4, 1), QTime(0, 0));
+    const int serviceYear = qv::bench::GeneratedHistoryEnd().year() + 1;
+    return {
+        {"AllMembers", [](qv::Connection&) { return MemberSQL::AllMembersSQL(); }, {}},
+        {"PastMembers", [](qv::Connection&) { return MemberSQL::PastMembersSQL(); }, {}},
+        {"MembershipLevel", [](qv::Connection&) { return MemberSQL::MembershipLevelSQL(); }, "3"},
+        {"Asset", [](qv::Connection&) { return MemberSQL::AssetSQL(false, false); }, "1"},
+        {"Asset historic, not", [](qv::Connection&) { return MemberSQL::AssetSQL(true, true); },
+         "1"},
+        {"AssetReference", [](qv::Connection&) { return MemberSQL::AssetReferenceSQL(); }, "%12%"},
+        {"Profile", [](qv::Connection&) { return MemberSQL::ProfileSQL(false, false); }, "4"},
+        {"Profile historic, not", [](qv::Connection&) { return MemberSQL::ProfileSQL(true, true); },
+         "4"},
+        {"Keyword", [](qv::Connection&) { return MemberSQL::KeywordSQL(false); }, "%son%"},
+        {"Keyword, not", [](qv::Connection&) { return MemberSQL::KeywordSQL(true); }, "%son%"},
+        {"MembershipNo", [](qv::Connection&) { return MemberSQL::MembershipNoSQL(false); },
+         "%123%"},
+        {"MembershipNo, not", [](qv::Connection&) { return MemberSQL::MembershipNoSQL(true); },
+         "%123%"},
+        {"UnpaidFees",
+         [feesFrom](qv::Connection&) { return MemberSQL::UnpaidFeesSQL(feesFrom); },
+         {}},
+        {"LongService",
+         [serviceYear](qv::Connection& c) { return MemberSQL::LongServiceSQL(c, serviceYear); },
+         {}},
+    };
+}
+
+// Our layers: what the member list window does to show a list.
+double runOurs(qv::Connection& connection, const QString& sql, const QString& value, int& rows) {
+    const Clock::time_point start = Clock::now();
+    qv::Dataset ds(&connection);
+    ds.setSQL(sql);
+    if (ds.query().parameterCount() > 0)
+        ds.query().setAllParameters(qv::Value(value));
+    ds.open();
+    const double ms = msSince(start);
+    rows = ds.recordCount();
+    return ms;
+}
+
+// The bare engine: prepare, bind, step, read every column of every row.
+double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
+               int& rows, quint64& checksum) {
+    const Clock::time_point start = Clock::now();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "prepare failed: %s\n", sqlite3_errmsg(db));
+        std::exit(2);
+    }
+    for (int p = 1; p <= parameters; ++p)
+        sqlite3_bind_text(stmt, p, value.constData(), int(value.size()), SQLITE_STATIC);
+    const int columns = sqlite3_column_count(stmt);
+    rows = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ++rows;
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(stmt, c)) {
+            case SQLITE_INTEGER:
+                checksum += quint64(sqlite3_column_int64(stmt, c));
+                break;
+            case SQLITE_FLOAT:
+                checksum += quint64(sqlite3_column_double(stmt, c));
+                break;
+            case SQLITE_TEXT:
+                checksum += *sqlite3_column_text(stmt, c) + quint64(sqlite3_column_bytes(stmt, c));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    sqlite3_finalize(stmt);
+    return msSince(start);
+}
+
+// One line of /proc/self/status, in kilobytes.
+qint64 procStatusKb(const char* key) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// Resets the peak resident size, so VmHWM measures from here on.
+bool resetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+void printPlan(sqlite3* db, const char* name, const QString& sql) {
+    const QByteArray text =
+        ("EXPLAIN QUERY PLAN " + qv::prepareParameters(qv::adaptJetToSqlite(sql)).text).toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        std::printf("  %s: %s\n", name, sqlite3_errmsg(db));
+        return;
+    }
+    std::printf("\nQuery plan of %s:\n", name);
+    std::vector<std::pair<int, int>> depth; // node id, its depth in the tree
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        // Rows are id, parent, unused, detail; children follow their parent.
+        const int id = sqlite3_column_int(stmt, 0);
+        const int parent = sqlite3_column_int(stmt, 1);
+        int d = 0;
+        for (const auto& [i, dd] : depth)
+            if (i == parent)
+                d = dd + 1;
+        depth.emplace_back(id, d);
+        std::printf("  %*s%s\n", d * 2, "", sqlite3_column_text(stmt, 3));
+    }
+    sqlite3_finalize(stmt);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::vector<int> sizes = {1000, 10000, 100000};
+    int runs = 0; // by size: short queries need more runs for a steady median
+    quint64 seed = 1;
+    bool plan = false;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--sizes" && i + 1 < args.size()) {
+            sizes.clear();
+            for (const QString& s : args[++i].split(u','))
+                sizes.push_back(s.toInt());
+        } else if (args[i] == "--runs" && i + 1 < args.size()) {
+            runs = std::max(1, args[++i].toInt());
+        } else if (args[i] == "--seed" && i + 1 < args.size()) {
+            seed = args[++i].toULongLong();
+        } else if (args[i] == "--plan") {
+            plan = true;
+        } else if (args[i] == "--generate" && i + 2 < args.size()) {
+            // A register to look at or to measure elsewhere (the member list
+            // window, for one).
+            const QString path = args[i + 1];
+            const int members = args[i + 2].toInt();
+            const Clock::time_point start = Clock::now();
+            const qv::bench::RegisterCounts n = qv::bench::GenerateRegister(path, members, seed);
+            std::printf("%s: %lld members, %lld periods, %lld payments, %lld asset issues, %lld "
+                        "profile holdings, %lld notes, %lld files in %.0f ms\n",
+                        qPrintable(path), n.members, n.periods, n.payments, n.assetIssues,
+                        n.profileHoldings, n.notes, n.files, msSince(start));
+            return 0;
+        } else {
+            std::fprintf(stderr,
+                         "usage: %s [--sizes 1000,10000,100000] [--runs N] [--seed 1] [--plan]\n"
+                         "       %s [--seed 1] --generate PATH MEMBERS\n",
+                         argv[0], argv[0]);
+            return 1;
+        }
+    }
+
+    // A settings folder of our own: no stray settings file may switch the
+    // dialect of the date literals under the measurement.
+    QTemporaryDir settings;
+    MemberSettings::SetSettingsFolder(settings.path());
+
+    std::printf("Registers in %s\n", qPrintable(qv::bench::RegisterCacheFolder()));
+    std::printf("Median of several runs; ours = Dataset::open, bare = sqlite3_prepare_v2/step."
+                "\n\n");
+    std::printf("%8s  %-22s %8s %11s %11s %7s\n", "members", "query", "rows", "ours ms", "bare ms",
+                "ratio");
+
+    quint64 checksum = 0;
+    for (const int size : sizes) {
+        qint64 generatedMs = 0;
+        const QString path = qv::bench::CachedRegister(size, seed, &generatedMs);
+        if (generatedMs > 0)
+            std::printf("%8d  (generated in %lld ms)\n", size, generatedMs);
+        qv::Connection connection;
+        connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+        connection.open();
+        sqlite3* db = connection.sqliteHandle();
+
+        for (const Case& c : cases()) {
+            const QString sql = c.sql(connection);
+            const qv::PreparedText prepared = qv::prepareParameters(qv::adaptJetToSqlite(sql));
+            const QByteArray text = prepared.text.toUtf8();
+            const QByteArray value = c.searchValue.toUtf8();
+            const int parameters = int(prepared.parameters.size());
+
+            int oursRows = 0, bareRows = 0;
+            runOurs(connection, sql, c.searchValue, oursRows); // warm the page cache
+            runBare(db, text, parameters, value, bareRows, checksum);
+            std::vector<double> ours, bare;
+            const int n = runs > 0 ? runs : size <= 1000 ? 31 : size <= 10000 ? 11 : 5;
+            for (int r = 0; r < n; ++r) {
+                // Alternate which goes first, so neither always meets a warmer cache.
+                if (r % 2) {
+                    bare.push_back(runBare(db, text, parameters, value, bareRows, checksum));
+                    ours.push_back(runOurs(connection, sql, c.searchValue, oursRows));
+                } else {
+                    ours.push_back(runOurs(connection, sql, c.searchValue, oursRows));
+                    bare.push_back(runBare(db, text, parameters, value, bareRows, checksum));
+                }
+            }
+            const double o = median(ours), b = median(bare);
+            std::printf("%8d  %-22s %8d %11.2f %11.2f %7.2f%s\n", size, c.name, oursRows, o, b,
+                        b > 0 ? o / b : 0.0, oursRows == bareRows ? "" : "  ROW COUNTS DIFFER");
+            std::fflush(stdout);
+        }
+
+        if (size == *std::max_element(sizes.begin(), sizes.end())) {
+            const bool peakReset = resetPeak();
+            const qint64 before = procStatusKb("VmRSS:");
+            qint64 peak = 0;
+            size_t bytes = 0;
+            int rows = 0;
+            {
+                qv::Dataset ds(&connection);
+                ds.setSQL(MemberSQL::AllMembersSQL());
+                ds.open();
+                bytes = ds.bytesUsed();
+                rows = ds.recordCount();
+                peak = procStatusKb("VmHWM:");
+            }
+            std::printf("\nMember list of %d members (%d rows): rows held %.1f MiB", size, rows,
+                        double(bytes) / (1024.0 * 1024.0));
+            if (peakReset && before >= 0 && peak >= 0)
+                std::printf("; peak resident size grew by %.1f MiB while opening",
+                            double(peak - before) / 1024.0);
+            std::printf("\n");
+
+            if (plan)
+                for (const Case& c : cases())
+                    printPlan(db, c.name, c.sql(connection));
+        }
+        std::printf("\n");
+    }
+    std::printf("(checksum %llu)\n", checksum);
+    return 0;
+}

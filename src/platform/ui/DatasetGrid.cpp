@@ -73,12 +73,20 @@ void DatasetGrid::setDatasetModel(DatasetModel* model) {
     setModel(model);
     const auto& columns = model->columns();
     for (int c = 0; c < columns.size(); ++c)
-        setColumnWidth(c, columns[c].width);
+        setColumnWidth(c, scaledWidth(columns[c].width));
     Dataset* data = model->dataset();
     // Connected after the model's own handlers, so the model has reset first.
     connect(data, &Dataset::afterScroll, this, &DatasetGrid::followDataset);
     connect(data, &Dataset::rowsReset, this, &DatasetGrid::followDataset);
     followDataset();
+}
+
+// Column widths are given in pixels of the small 8-point font the layout was
+// designed with (ten digits in 60 pixels); a wider font widens every column
+// alike, so the texts that fitted still fit.
+int DatasetGrid::scaledWidth(int designPixels) const {
+    const double digits = fontMetrics().horizontalAdvance(QStringLiteral("0123456789"));
+    return qRound(designPixels * qMax(1.0, digits / 60.0));
 }
 
 void DatasetGrid::followDataset() {

@@ -21,6 +21,9 @@ public:
     DatasetModel* datasetModel() const { return m_model; }
     Dataset* dataset() const;
 
+    // A column width of the design in pixels of this grid's font.
+    int scaledWidth(int designPixels) const;
+
     // Makes the first column the current one, keeping the row.
     void selectFirstColumn();
 

@@ -20,7 +20,7 @@ public:
     struct Column {
         QString field; // bound by name; a name the result lacks shows empty cells
         QString title;
-        int width = 64; // in pixels, for the view
+        int width = 64; // in design pixels, for the view
     };
 
     explicit DatasetModel(Dataset* dataset, QObject* parent = nullptr);

@@ -1,0 +1,381 @@
+#include "search/MemberListFrm.h"
+
+#include "app/AppInfo.h"
+#include "platform/data/Connection.h"
+#include "platform/data/Dataset.h"
+#include "platform/ui/DatasetGrid.h"
+#include "platform/ui/DatasetModel.h"
+#include "platform/ui/DatasetNavigator.h"
+#include "reports/PrintShared.h"
+#include "search/MemberListIcons.h"
+
+#include <QBrush>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+
+// The grid's model: level colours and years of service are worked out here,
+// as the view asks for a cell, so only the rows on screen ever cost anything.
+class MemberListModel : public qv::DatasetModel {
+public:
+    using qv::DatasetModel::DatasetModel;
+
+    int referenceYear = -1;
+    bool fiveYearRounding = false;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || !validRow(index.row()))
+            return {};
+        switch (role) {
+        case Qt::DisplayRole:
+            if (index.column() == TfrmMemberList::colYearsService)
+                return QStringLiteral(" ") + PrintShared::YearsServiceText(*dataset(), index.row(),
+                                                                           fiveYearRounding,
+                                                                           referenceYear);
+            break;
+        case Qt::BackgroundRole:
+            return levelColour(index.row(), QStringLiteral("HighlightColour"));
+        case Qt::ForegroundRole:
+            return levelColour(index.row(), QStringLiteral("FontColour"));
+        default:
+            break;
+        }
+        return qv::DatasetModel::data(index, role);
+    }
+
+private:
+    // The selected row keeps the selection colours; a negative or missing
+    // colour keeps the grid's own. Colours are stored with red in the low byte.
+    QVariant levelColour(int row, const QString& name) const {
+        if (row == dataset()->currentIndex())
+            return {};
+        const int column = namedColumn(name);
+        if (column < 0 || dataset()->isNullAt(row, column))
+            return {};
+        const qint64 value = dataset()->valueAt(row, column).toInteger();
+        if (value < 0)
+            return {};
+        return QBrush(
+            QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF)));
+    }
+};
+
+TfrmMemberList::TfrmMemberList(QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("frmMemberList"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(false);
+    resize(701, 615);
+
+    adoMembers = new qv::Dataset(nullptr, this);
+    adoMembers->setObjectName(QStringLiteral("adoMembers"));
+    m_model = new MemberListModel(adoMembers, this);
+    m_model->setColumns({
+        {QStringLiteral("FirstNames"), tr("First Name(s)"), 90},
+        {QStringLiteral("Surname"), tr("Surname"), 90},
+        {QStringLiteral("Address"), tr("Address"), 110},
+        {QStringLiteral("City"), tr("City"), 85},
+        {QStringLiteral("PostCode"), tr("Post Code"), 60},
+        {QStringLiteral("TelNo"), tr("Tel No"), 90},
+        {QStringLiteral("MobileNo"), tr("Mobile No"), 90},
+        {QStringLiteral("EmailAddress"), tr("Email Address"), 140},
+        {QStringLiteral("DateJoined"), tr("Date Joined"), 75},
+        {QStringLiteral("DateEnded"), tr("Date Left"), 75},
+        {QStringLiteral("YearsService"), tr("Years"), 50},
+    });
+    buildControls();
+
+    connect(adoMembers, &qv::Dataset::afterScroll, this, &TfrmMemberList::UpdateRecordCount);
+    connect(adoMembers, &qv::Dataset::rowsReset, this, &TfrmMemberList::UpdateRecordCount);
+    // A re-run puts the rows back in the query's order.
+    connect(adoMembers, &qv::Dataset::afterOpen, this,
+            [this] { dbgMembers->horizontalHeader()->setSortIndicatorShown(false); });
+}
+
+TfrmMemberList::~TfrmMemberList() {
+    if (m_restoreWatched)
+        m_restoreWatched->removeEventFilter(this);
+}
+
+void TfrmMemberList::buildControls() {
+    using MemberListIcons::Picture;
+
+    pnlTop = new QWidget(this);
+    pnlTop->setObjectName(QStringLiteral("pnlTop"));
+    pnlTop->setFixedHeight(57);
+    auto makeButton = [this](QWidget* parent, const QString& name, const QString& caption) {
+        auto* button = new QPushButton(caption, parent);
+        button->setObjectName(name);
+        button->setAutoDefault(false);
+        button->setMinimumSize(100, 34);
+        button->setIconSize(QSize(16, 16));
+        return button;
+    };
+    btnPrint = makeButton(pnlTop, QStringLiteral("btnPrint"), tr("&Print"));
+    btnPrint->setIcon(MemberListIcons::icon(Picture::Print));
+    btnPhoneList = makeButton(pnlTop, QStringLiteral("btnPhoneList"), tr("P&hone List"));
+    btnPhoneList->setIcon(MemberListIcons::icon(Picture::PhoneList));
+    btnExportCSV = makeButton(pnlTop, QStringLiteral("btnExportCSV"), tr("Export CS&V"));
+    btnExportCSV->setIcon(MemberListIcons::icon(Picture::ExportCSV));
+    // Printing, the phone list and the export arrive with the reports.
+    for (QPushButton* button : {btnPrint, btnPhoneList, btnExportCSV})
+        button->setEnabled(false);
+    chkIncludePastMembers = new QCheckBox(tr("Include Pas&t Members"), pnlTop);
+    chkIncludePastMembers->setObjectName(QStringLiteral("chkIncludePastMembers"));
+    connect(chkIncludePastMembers, &QCheckBox::clicked, this,
+            &TfrmMemberList::chkIncludePastMembersClick);
+    auto* top = new QHBoxLayout(pnlTop);
+    top->setContentsMargins(8, 0, 12, 0);
+    top->setSpacing(8);
+    top->addWidget(btnPrint);
+    top->addWidget(btnPhoneList);
+    top->addWidget(btnExportCSV);
+    top->addStretch(1);
+    top->addWidget(chkIncludePastMembers);
+
+    dbgMembers = new qv::DatasetGrid(this);
+    dbgMembers->setObjectName(QStringLiteral("dbgMembers"));
+    dbgMembers->setDatasetModel(m_model);
+    connect(dbgMembers, &qv::DatasetGrid::titleClicked, this,
+            &TfrmMemberList::dbgMembersTitleClick);
+    connect(dbgMembers, &QAbstractItemView::doubleClicked, this,
+            &TfrmMemberList::dbgMembersDblClick);
+    connect(dbgMembers, &QWidget::customContextMenuRequested, this,
+            &TfrmMemberList::dbgMembersContextMenu);
+
+    pnlBottom = new QWidget(this);
+    pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
+    pnlBottom->setFixedHeight(48);
+    dbnMembers = new qv::DatasetNavigator(pnlBottom);
+    dbnMembers->setObjectName(QStringLiteral("dbnMembers"));
+    dbnMembers->setDataset(adoMembers);
+    lblRecordCount = new QLabel(pnlBottom);
+    lblRecordCount->setObjectName(QStringLiteral("lblRecordCount"));
+    QFont countFont(QStringLiteral("Tahoma"));
+    countFont.setPixelSize(16);
+    countFont.setBold(true);
+    lblRecordCount->setFont(countFont);
+    btnClose = new QPushButton(tr("&Close"), pnlBottom);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setAutoDefault(false);
+    btnClose->setMinimumSize(90, 30);
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    auto* bottom = new QHBoxLayout(pnlBottom);
+    bottom->setContentsMargins(8, 0, 12, 0);
+    bottom->setSpacing(16);
+    bottom->addWidget(dbnMembers);
+    bottom->addWidget(lblRecordCount);
+    bottom->addStretch(1);
+    bottom->addWidget(btnClose);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(pnlTop);
+    layout->addWidget(dbgMembers, 1);
+    layout->addWidget(pnlBottom);
+
+    mnuPopup = new QMenu(this);
+    mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
+    auto addItem = [this](const QString& name, const QString& caption, Picture picture) {
+        QAction* action = mnuPopup->addAction(MemberListIcons::icon(picture), caption);
+        action->setObjectName(name);
+        return action;
+    };
+    mnuPopupEmailList =
+        addItem(QStringLiteral("mnuPopupEmailList"), tr("E-mail &List..."), Picture::EmailList);
+    mnuPopupSendEmail =
+        addItem(QStringLiteral("mnuPopupSendEmail"), tr("&Send E-mail"), Picture::SendEmail);
+    mnuPopupEmailAll =
+        addItem(QStringLiteral("mnuPopupEmailAll"), tr("E-m&ail All"), Picture::EmailAll);
+    mnuPopup->addSeparator()->setObjectName(QStringLiteral("mnuPopupSep1"));
+    mnuPopupPrintLongService = addItem(QStringLiteral("mnuPopupPrintLongService"),
+                                       tr("&Print Years Service..."), Picture::Print);
+    mnuPopup->addSeparator()->setObjectName(QStringLiteral("mnuPopupSep2"));
+    mnuPopupCopyRow = addItem(QStringLiteral("mnuPopupCopyRow"), tr("Copy &Row"), Picture::Copy);
+    mnuPopupCopyNameAddress = addItem(QStringLiteral("mnuPopupCopyNameAddress"),
+                                      tr("Copy &Name && Address"), Picture::CopyAddress);
+    // The e-mail list window and the years-service report arrive with the
+    // reports.
+    mnuPopupEmailList->setEnabled(false);
+    mnuPopupPrintLongService->setEnabled(false);
+    connect(mnuPopupSendEmail, &QAction::triggered, this, &TfrmMemberList::mnuPopupSendEmailClick);
+    connect(mnuPopupEmailAll, &QAction::triggered, this, &TfrmMemberList::mnuPopupEmailAllClick);
+    connect(mnuPopupCopyRow, &QAction::triggered, this, &TfrmMemberList::mnuPopupCopyRowClick);
+    connect(mnuPopupCopyNameAddress, &QAction::triggered, this,
+            &TfrmMemberList::mnuPopupCopyNameAddressClick);
+}
+
+void TfrmMemberList::ShowMemberList(qv::Connection& connection, const QString& sql,
+                                    const QString& searchValue, int referenceYear,
+                                    bool fiveYearRounding, bool pastMembersOnly,
+                                    const QString& caption) {
+    OpenMemberList(connection, sql, searchValue, referenceYear, fiveYearRounding, pastMembersOnly,
+                   caption);
+    setWindowState(windowState() | Qt::WindowMaximized);
+    exec();
+}
+
+void TfrmMemberList::OpenMemberList(qv::Connection& connection, const QString& sql,
+                                    const QString& searchValue, int referenceYear,
+                                    bool fiveYearRounding, bool pastMembersOnly,
+                                    const QString& caption) {
+    m_referenceYear = referenceYear;
+    m_fiveYearRounding = fiveYearRounding;
+    m_model->referenceYear = referenceYear;
+    m_model->fiveYearRounding = fiveYearRounding;
+
+    adoMembers->close();
+    adoMembers->setConnection(&connection);
+    adoMembers->setFilter(QStringLiteral("(DateEnded = null)"));
+    if (pastMembersOnly) {
+        chkIncludePastMembers->setChecked(true);
+        chkIncludePastMembers->setEnabled(false);
+    }
+    adoMembers->setFiltered(!chkIncludePastMembers->isChecked());
+    adoMembers->setSQL(sql);
+    // One text for every occurrence of every placeholder.
+    adoMembers->query().setAllParameters(qv::Value(searchValue));
+    adoMembers->open();
+    UpdateRecordCount();
+    setWindowTitle(caption);
+}
+
+void TfrmMemberList::UpdateRecordCount() {
+    if (!adoMembers->isActive() || adoMembers->isEmpty())
+        lblRecordCount->setText(tr("No records found"));
+    else
+        lblRecordCount->setText(
+            tr("%1 of %2 records").arg(adoMembers->recNo()).arg(adoMembers->recordCount()));
+    dbgMembers->selectFirstColumn();
+    const bool rows = adoMembers->isActive() && !adoMembers->isEmpty();
+    dbgMembers->setContextMenuPolicy(rows ? Qt::CustomContextMenu : Qt::NoContextMenu);
+}
+
+void TfrmMemberList::chkIncludePastMembersClick() {
+    adoMembers->setFiltered(!chkIncludePastMembers->isChecked());
+    adoMembers->close();
+    adoMembers->open();
+    UpdateRecordCount();
+}
+
+// First click on a title sorts ascending, the next descending, and so on;
+// the sort holds until the query runs again. Years sort by the joining date.
+void TfrmMemberList::dbgMembersTitleClick(int column) {
+    if (!adoMembers->isActive() || column < 0 || column >= m_model->columns().size())
+        return;
+    const QString name =
+        column == colYearsService ? QStringLiteral("DateJoined") : m_model->columns()[column].field;
+    const QString current = adoMembers->sort();
+    const bool descending = current.startsWith(name + u' ', Qt::CaseInsensitive) &&
+                            !current.contains(QLatin1String(" DESC"), Qt::CaseInsensitive);
+    adoMembers->setSort(name + (descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC")));
+    QHeaderView* titles = dbgMembers->horizontalHeader();
+    titles->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    titles->setSortIndicatorShown(true);
+}
+
+void TfrmMemberList::dbgMembersDblClick() {
+    // Opening the member's record, inside a transaction that OK commits and
+    // that re-runs the list, arrives with the member records window.
+}
+
+void TfrmMemberList::dbgMembersContextMenu(const QPoint& position) {
+    if (!adoMembers->isActive() || adoMembers->isEmpty())
+        return;
+    mnuPopupPopup();
+    mnuPopup->popup(dbgMembers->viewport()->mapToGlobal(position));
+}
+
+void TfrmMemberList::mnuPopupPopup() {
+    const bool row = adoMembers->isActive() && adoMembers->recNo() > 0;
+    mnuPopupSendEmail->setEnabled(row && !currentText(QStringLiteral("EmailAddress")).isEmpty());
+}
+
+QString TfrmMemberList::currentText(const QString& field) const {
+    return adoMembers->field(field).asString();
+}
+
+void TfrmMemberList::mnuPopupSendEmailClick() {
+    if (adoMembers->recNo() < 1)
+        return;
+    AppInfo::OpenMailTo(currentText(QStringLiteral("EmailAddress")));
+}
+
+void TfrmMemberList::mnuPopupEmailAllClick() {
+    AppInfo::OpenMailTo(EmailAddressList());
+}
+
+QString TfrmMemberList::EmailAddressList() const {
+    QString list;
+    if (!adoMembers->isActive())
+        return list;
+    const int column = adoMembers->field(QStringLiteral("EmailAddress")).index();
+    for (int row = 0; row < adoMembers->recordCount(); ++row) {
+        const QString address = adoMembers->textAt(row, column);
+        if (!address.isEmpty())
+            list += address + QStringLiteral(", ");
+    }
+    return list;
+}
+
+void TfrmMemberList::mnuPopupCopyRowClick() {
+    if (adoMembers->recNo() < 1)
+        return;
+    static const char* const fields[] = {"FirstNames", "Surname",  "Address",  "City",
+                                         "PostCode",   "TelNo",    "MobileNo", "EmailAddress",
+                                         "DateJoined", "DateEnded"};
+    QStringList texts;
+    for (const char* name : fields)
+        texts << currentText(QLatin1String(name));
+    QGuiApplication::clipboard()->setText(texts.join(QStringLiteral(" - ")));
+}
+
+void TfrmMemberList::mnuPopupCopyNameAddressClick() {
+    if (adoMembers->recNo() < 1)
+        return;
+    const QString lineBreak = QStringLiteral("\r\n");
+    QGuiApplication::clipboard()->setText(currentText(QStringLiteral("FirstNames")) + u' ' +
+                                          currentText(QStringLiteral("Surname")) + lineBreak +
+                                          currentText(QStringLiteral("Address")) + lineBreak +
+                                          currentText(QStringLiteral("City")) + lineBreak +
+                                          currentText(QStringLiteral("PostCode")) + lineBreak);
+}
+
+// Minimising this window minimises the program: the main window goes down
+// with it, and when the main window comes back this window comes back on top.
+void TfrmMemberList::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!owner || owner->isMinimized())
+        return;
+    if (!m_restoreWatched) {
+        owner->installEventFilter(this);
+        m_restoreWatched = owner;
+    }
+    owner->showMinimized();
+}
+
+bool TfrmMemberList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_restoreWatched && event->type() == QEvent::WindowStateChange &&
+        !m_restoreWatched->isMinimized()) {
+        m_restoreWatched->removeEventFilter(this);
+        m_restoreWatched = nullptr;
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        show();
+        raise();
+        activateWindow();
+    }
+    return QDialog::eventFilter(watched, event);
+}

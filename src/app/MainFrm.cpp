@@ -9,6 +9,7 @@
 #include "db/DataModule.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Transaction.h"
+#include "search/SearchCommands.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -305,17 +306,37 @@ void TfrmMain::OpenDatabase() {
     }
 }
 
-// The search commands. Connected when the member list lands.
-void TfrmMain::btnFindClick() {}
-void TfrmMain::btnMemberListClick() {}
-void TfrmMain::btnProfilesClick() {}
-void TfrmMain::btnLongServiceClick() {}
-void TfrmMain::mnuSearchAssetsClick() {}
-void TfrmMain::mnuSearchAssetRefClick() {}
-void TfrmMain::mnuSearchMembershipNoClick() {}
-void TfrmMain::mnuSearchUnpaidFeesClick() {}
-void TfrmMain::mnuSearchPastMembersClick() {}
-void TfrmMain::mnuSearchMembershipLevelClick() {}
+// The search commands.
+void TfrmMain::btnFindClick() {
+    SearchCommands::FindKeyword(this, m_dm.adoMembers());
+}
+void TfrmMain::btnMemberListClick() {
+    SearchCommands::ListAllMembers(this, m_dm.adoMembers());
+}
+void TfrmMain::btnProfilesClick() {
+    SearchCommands::FindProfile(this, m_dm.adoMembers());
+}
+void TfrmMain::btnLongServiceClick() {
+    SearchCommands::ListLongService(this, m_dm.adoMembers());
+}
+void TfrmMain::mnuSearchAssetsClick() {
+    SearchCommands::FindAssets(this, m_dm.adoMembers());
+}
+void TfrmMain::mnuSearchAssetRefClick() {
+    SearchCommands::FindAssetReference(this, m_dm.adoMembers());
+}
+void TfrmMain::mnuSearchMembershipNoClick() {
+    SearchCommands::FindMembershipNo(this, m_dm.adoMembers());
+}
+void TfrmMain::mnuSearchUnpaidFeesClick() {
+    SearchCommands::FindUnpaidFees(this, m_dm.adoMembers());
+}
+void TfrmMain::mnuSearchPastMembersClick() {
+    SearchCommands::ListPastMembers(this, m_dm.adoMembers());
+}
+void TfrmMain::mnuSearchMembershipLevelClick() {
+    SearchCommands::FindMembershipLevel(this, m_dm.adoMembers());
+}
 
 void TfrmMain::btnAddMemberClick() {
     // Connected when the add-member window lands: TfrmAddMember::ShowForNewMember

@@ -1,0 +1,240 @@
+// The member list window on a generated register: opening it (query run,
+// model filled, window shown and its first rows painted), one sort by a title
+// click, and switching past members on and off. Each is timed through the
+// window and, in the same run and on the same connection, as the bare SQLite
+// engine running the SQL that gives the same rows; prints medians and ratios.
+//
+//   bench_memberlistwindow [--members 100000] [--runs 5] [--seed 1]
+//
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise; the
+// painting is real either way (into the window's backing store).
+
+#include "RegisterGenerator.h"
+
+#include "app/MemberSettings.h"
+#include "db/DBConnectionStrings.h"
+#include "db/MemberSQL.h"
+#include "platform/data/Connection.h"
+#include "platform/data/Dataset.h"
+#include "platform/data/SqlText.h"
+#include "platform/ui/DatasetGrid.h"
+#include "search/MemberListFrm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEvent>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Counts the paints of the grid's cells, so a step is timed up to the moment
+// its rows are on the screen.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// Lets the window system deliver the pending show, layout and paint events,
+// then paints the grid now if it has not been painted since `before`.
+void paintNow(qv::DatasetGrid* grid, PaintCounter& counter, int before) {
+    QApplication::processEvents();
+    if (counter.paints == before)
+        grid->viewport()->repaint();
+}
+
+// The bare engine: prepare, step, read every column of every row.
+double runBare(sqlite3* db, const QString& sql, int& rows, quint64& checksum) {
+    const QByteArray text = qv::prepareParameters(qv::adaptJetToSqlite(sql)).text.toUtf8();
+    const Clock::time_point start = Clock::now();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "prepare failed: %s\n", sqlite3_errmsg(db));
+        std::exit(2);
+    }
+    const int columns = sqlite3_column_count(stmt);
+    rows = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        ++rows;
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(stmt, c)) {
+            case SQLITE_INTEGER:
+                checksum += quint64(sqlite3_column_int64(stmt, c));
+                break;
+            case SQLITE_FLOAT:
+                checksum += quint64(sqlite3_column_double(stmt, c));
+                break;
+            case SQLITE_TEXT:
+                checksum += *sqlite3_column_text(stmt, c) + quint64(sqlite3_column_bytes(stmt, c));
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    sqlite3_finalize(stmt);
+    return msSince(start);
+}
+
+struct Step {
+    explicit Step(const char* n)
+        : name(n) {}
+    const char* name;
+    std::vector<double> window, bare;
+    int windowRows = 0, bareRows = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int members = 100000;
+    int runs = 5;
+    quint64 seed = 1;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--members" && i + 1 < args.size()) {
+            members = args[++i].toInt();
+        } else if (args[i] == "--runs" && i + 1 < args.size()) {
+            runs = std::max(1, args[++i].toInt());
+        } else if (args[i] == "--seed" && i + 1 < args.size()) {
+            seed = args[++i].toULongLong();
+        } else {
+            std::fprintf(stderr, "usage: %s [--members 100000] [--runs 5] [--seed 1]\n", argv[0]);
+            return 1;
+        }
+    }
+
+    // A settings folder of our own: no stray settings file may switch the
+    // dialect of the SQL under the measurement.
+    QTemporaryDir settings;
+    MemberSettings::SetSettingsFolder(settings.path());
+
+    qint64 generatedMs = 0;
+    const QString path = qv::bench::CachedRegister(members, seed, &generatedMs);
+    if (generatedMs > 0)
+        std::printf("Generated %d members in %lld ms\n", members, generatedMs);
+    qv::Connection connection;
+    connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+    connection.open();
+    sqlite3* db = connection.sqliteHandle();
+
+    const QString sql = MemberSQL::AllMembersSQL();
+    // Opening and each switch of the check box run the list's SQL, which the
+    // engine runs as it is; the window then hides the past members itself.
+    // A sort runs nothing in the window; the engine's counterpart is the SQL
+    // ordered for the rows the window shows.
+    const QString sortedSql = QStringLiteral("SELECT * FROM (") + sql +
+                              QStringLiteral(") AS list WHERE DateEnded IS NULL ORDER BY City ASC");
+
+    Step open{"open the list"}, sort{"sort by City"}, include{"include past members"},
+        hide{"hide past members"};
+    quint64 checksum = 0;
+    int bareRows = 0;
+    runBare(db, sql, bareRows, checksum); // warm the page cache
+
+    for (int r = 0; r <= runs; ++r) {
+        const bool warmUp = r == 0;
+        TfrmMemberList list;
+        list.resize(1280, 800);
+        PaintCounter counter;
+        list.dbgMembers->viewport()->installEventFilter(&counter);
+
+        // Opening: what ShowMemberList does before its modal loop, then the
+        // window shown with its first rows painted.
+        Clock::time_point start = Clock::now();
+        list.OpenMemberList(connection, sql, QString(), -1, false, false,
+                            QStringLiteral("Member List"));
+        list.show();
+        paintNow(list.dbgMembers, counter, 0);
+        const double openMs = msSince(start);
+        const int openRows = list.adoMembers->recordCount();
+        const double openBare = runBare(db, sql, bareRows, checksum);
+        if (!warmUp) {
+            open.window.push_back(openMs);
+            open.bare.push_back(openBare);
+            open.windowRows = openRows;
+            open.bareRows = bareRows;
+        }
+
+        int before = counter.paints;
+        start = Clock::now();
+        list.dbgMembersTitleClick(TfrmMemberList::colCity);
+        paintNow(list.dbgMembers, counter, before);
+        const double sortMs = msSince(start);
+        const double sortBare = runBare(db, sortedSql, bareRows, checksum);
+        if (!warmUp) {
+            sort.window.push_back(sortMs);
+            sort.bare.push_back(sortBare);
+            sort.windowRows = list.adoMembers->recordCount();
+            sort.bareRows = bareRows;
+        }
+
+        before = counter.paints;
+        start = Clock::now();
+        list.chkIncludePastMembers->click();
+        paintNow(list.dbgMembers, counter, before);
+        const double includeMs = msSince(start);
+        const double includeBare = runBare(db, sql, bareRows, checksum);
+        if (!warmUp) {
+            include.window.push_back(includeMs);
+            include.bare.push_back(includeBare);
+            include.windowRows = list.adoMembers->recordCount();
+            include.bareRows = bareRows;
+        }
+
+        before = counter.paints;
+        start = Clock::now();
+        list.chkIncludePastMembers->click();
+        paintNow(list.dbgMembers, counter, before);
+        const double hideMs = msSince(start);
+        const double hideBare = runBare(db, sql, bareRows, checksum);
+        if (!warmUp) {
+            hide.window.push_back(hideMs);
+            hide.bare.push_back(hideBare);
+            hide.windowRows = list.adoMembers->recordCount();
+            hide.bareRows = bareRows;
+        }
+        list.close();
+    }
+
+    std::printf("Register %s\n", qPrintable(path));
+    std::printf("Median of %d runs; window = TfrmMemberList up to its first rows painted "
+                "(rows shown), bare = sqlite3_prepare_v2/step of the same SQL (rows read).\n\n",
+                runs);
+    std::printf("%-22s %9s %9s %11s %11s %7s\n", "step", "shown", "read", "window ms", "bare ms",
+                "ratio");
+    for (const Step* s : {&open, &sort, &include, &hide}) {
+        const double w = median(s->window), b = median(s->bare);
+        std::printf("%-22s %9d %9d %11.1f %11.1f %7.2f\n", s->name, s->windowRows, s->bareRows, w,
+                    b, b > 0 ? w / b : 0.0);
+    }
+    std::printf("(checksum %llu)\n", checksum);
+    return 0;
+}

@@ -102,25 +102,24 @@ void TestMemberList::init() {
     test::Register& r = *m_register;
     m_gold = r.addLevel(QStringLiteral("Gold"), Gold, Navy);
     m_plain = r.addLevel(QStringLiteral("Plain"), -1, RedInk);
-    const QString insert = QStringLiteral(
-        "INSERT INTO Members (Surname, FirstNames, Address, City, PostCode, TelNo, MobileNo, "
-        "EmailAddress) VALUES (:S, :F, :A, :C, :P, :T, :M, :E)");
-    const qint64 smith = r.insert(insert, {{"S", "Smith"},
-                                           {"F", "John"},
-                                           {"A", "1 High St"},
-                                           {"C", "Leeds"},
-                                           {"P", "LS1 4AB"},
-                                           {"T", "0113 496 0000"},
-                                           {"M", Value()},
-                                           {"E", "john@example.org"}});
-    const qint64 brown = r.insert(insert, {{"S", "Brown"},
-                                           {"F", "Anne"},
-                                           {"A", "2 Mill Lane"},
-                                           {"C", "York"},
-                                           {"P", "YO1 7HH"},
-                                           {"T", Value()},
-                                           {"M", "07700 900123"},
-                                           {"E", Value()}});
+    const auto member = [&r](std::initializer_list<Value> v) {
+        const std::vector<Value> f(v);
+        return r.insert(QStringLiteral("INSERT INTO Members (Surname, FirstNames, Address, City, "
+                                       "PostCode, TelNo, MobileNo, EmailAddress) VALUES (:S, :F, "
+                                       ":A, :C, :P, :T, :M, :E)"),
+                        {{"S", f[0]},
+                         {"F", f[1]},
+                         {"A", f[2]},
+                         {"C", f[3]},
+                         {"P", f[4]},
+                         {"T", f[5]},
+                         {"M", f[6]},
+                         {"E", f[7]}});
+    };
+    const qint64 smith = member({"Smith", "John", "1 High St", "Leeds", "LS1 4AB", "0113 496 0000",
+                                 Value(), "john@example.org"});
+    const qint64 brown = member(
+        {"Brown", "Anne", "2 Mill Lane", "York", "YO1 7HH", Value(), "07700 900123", Value()});
     const qint64 jones =
         r.addMember(QStringLiteral("Jones"), QStringLiteral("Dora"), QStringLiteral("Bath"),
                     QStringLiteral("4 Park Rd"), QStringLiteral("dora@example.org"));

@@ -2,6 +2,7 @@
 
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
+#include "platform/data/TextCollation.h"
 #include "platform/os/Regional.h"
 
 #include <QRegularExpression>
@@ -256,31 +257,22 @@ void Dataset::setCurrentValue(int column, const Value& value) {
 
 namespace {
 
-// Orders two stored values: nulls first, numbers by value, text without
-// regard to case (then by its bytes, so equal-looking texts keep one order).
-int compareCells(const RowStore& rows, const Cell& a, const Cell& b,
-                 const std::vector<QString>* folded, int rowA, int rowB) {
+// Orders two stored values: nulls first, numbers by value and before text,
+// text as the register orders names.
+int compareCells(const RowStore& rows, const Cell& a, const Cell& b) {
     if (a.type == Cell::Null || b.type == Cell::Null)
         return (a.type == Cell::Null ? 0 : 1) - (b.type == Cell::Null ? 0 : 1);
     const bool numA = a.type != Cell::Text, numB = b.type != Cell::Text;
     if (numA && numB) {
-        const double x = a.type == Cell::Integer ? double(a.integer) : a.real;
-        const double y = b.type == Cell::Integer ? double(b.integer) : b.real;
         if (a.type == Cell::Integer && b.type == Cell::Integer)
             return a.integer < b.integer ? -1 : (a.integer > b.integer ? 1 : 0);
+        const double x = a.type == Cell::Integer ? double(a.integer) : a.real;
+        const double y = b.type == Cell::Integer ? double(b.integer) : b.real;
         return x < y ? -1 : (x > y ? 1 : 0);
     }
     if (numA != numB)
         return numA ? -1 : 1;
-    if (folded) {
-        const int c = (*folded)[size_t(rowA)].compare((*folded)[size_t(rowB)]);
-        if (c != 0)
-            return c;
-    }
-    const int c = std::memcmp(rows.text(a), rows.text(b), std::min(a.length, b.length));
-    if (c != 0)
-        return c;
-    return a.length < b.length ? -1 : (a.length > b.length ? 1 : 0);
+    return compareText(rows.text(a), a.length, rows.text(b), b.length);
 }
 
 } // namespace
@@ -295,8 +287,6 @@ void Dataset::applySort() {
     struct Key {
         int column;
         bool descending;
-        std::vector<QString> folded;
-        bool hasText = false;
     };
     std::vector<Key> keys;
     for (const QString& part : m_sortText.split(u',', Qt::SkipEmptyParts)) {
@@ -315,29 +305,15 @@ void Dataset::applySort() {
         const int column = fieldIndex(name);
         if (column < 0)
             throw DatabaseError(QStringLiteral("Field '%1' not found.").arg(name));
-        keys.push_back({column, descending, {}, false});
+        keys.push_back({column, descending});
     }
 
-    const int keepRow = m_current >= 0 ? m_visible[size_t(m_current)] : -1;
     std::iota(m_order.begin(), m_order.end(), 0);
     if (!keys.empty()) {
         const RowStore& rows = m_result.rows;
-        const int rowCount = rows.rowCount();
-        for (Key& key : keys) {
-            // Fold text once per row rather than at every comparison.
-            key.folded.resize(size_t(rowCount));
-            for (int r = 0; r < rowCount; ++r) {
-                const Cell& c = rows.cell(r, key.column);
-                if (c.type == Cell::Text) {
-                    key.folded[size_t(r)] = rows.textOf(c).toCaseFolded();
-                    key.hasText = true;
-                }
-            }
-        }
         std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
             for (const Key& key : keys) {
-                int c = compareCells(rows, rows.cell(a, key.column), rows.cell(b, key.column),
-                                     key.hasText ? &key.folded : nullptr, a, b);
+                int c = compareCells(rows, rows.cell(a, key.column), rows.cell(b, key.column));
                 if (key.descending)
                     c = -c;
                 if (c != 0)
@@ -346,11 +322,15 @@ void Dataset::applySort() {
             return false;
         });
     }
+    refreshVisible();
+}
+
+void Dataset::refreshVisible() {
+    const int keepRow = m_current >= 0 ? m_visible[size_t(m_current)] : -1;
     rebuildVisible();
     const auto found = std::find(m_visible.begin(), m_visible.end(), keepRow);
     m_current =
         found != m_visible.end() ? int(found - m_visible.begin()) : (m_visible.empty() ? -1 : 0);
-    m_eof = m_bof = m_visible.empty();
     emit rowsReset();
     emit afterScroll();
 }
@@ -371,13 +351,7 @@ void Dataset::setFilter(const QString& filter) {
     m_filterText = filter;
     if (isActive() && m_filtered) {
         checkBrowse();
-        const int keepRow = m_current >= 0 ? m_visible[size_t(m_current)] : -1;
-        rebuildVisible();
-        const auto found = std::find(m_visible.begin(), m_visible.end(), keepRow);
-        m_current = found != m_visible.end() ? int(found - m_visible.begin())
-                                             : (m_visible.empty() ? -1 : 0);
-        emit rowsReset();
-        emit afterScroll();
+        refreshVisible();
     }
 }
 
@@ -385,15 +359,9 @@ void Dataset::setFiltered(bool on) {
     if (on == m_filtered)
         return;
     m_filtered = on;
-    setFilter(m_filterText);
-    if (isActive() && !m_filtered) {
-        const int keepRow = m_current >= 0 ? m_visible[size_t(m_current)] : -1;
-        rebuildVisible();
-        const auto found = std::find(m_visible.begin(), m_visible.end(), keepRow);
-        m_current = found != m_visible.end() ? int(found - m_visible.begin())
-                                             : (m_visible.empty() ? -1 : 0);
-        emit rowsReset();
-        emit afterScroll();
+    if (isActive()) {
+        checkBrowse();
+        refreshVisible();
     }
 }
 

@@ -162,6 +162,8 @@ private:
     void checkCurrentRow() const;
     void checkBrowse();
     void rebuildVisible();
+    // Rebuilds the visible rows, staying on the current row while it is shown.
+    void refreshVisible();
     void applySort();
     void moveToIndex(int index);
     void onMasterChanged();

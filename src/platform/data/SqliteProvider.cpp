@@ -3,6 +3,7 @@
 #include "platform/data/ConnectionString.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/SqlText.h"
+#include "platform/data/TextCollation.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
@@ -159,6 +160,11 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
                        likeMatch(pattern, pattern + patternBytes, text, text + textBytes, escape));
 }
 
+int collateText(void*, int aLength, const void* a, int bLength, const void* b) {
+    return compareText(static_cast<const char*>(a), size_t(aLength), static_cast<const char*>(b),
+                       size_t(bLength));
+}
+
 } // namespace
 
 QString quoteIdentifier(const QString& name) {
@@ -234,6 +240,10 @@ void SqliteProvider::open(const ConnectionString& cs) {
         // is where a file that is not a database is found out.
         exec("SELECT count(*) FROM sqlite_master");
         exec("PRAGMA foreign_keys = ON");
+        // Text columns are declared NOCASE, whose built-in form folds ASCII
+        // letters only; ours orders and compares names in every alphabet. No
+        // index is built on a text column, so nothing stored depends on it.
+        sqlite3_create_collation_v2(m_db, "NOCASE", SQLITE_UTF8, nullptr, collateText, nullptr);
         for (int args : {2, 3})
             sqlite3_create_function_v2(m_db, "like", args, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
                                        nullptr, likeFunction, nullptr, nullptr, nullptr);

@@ -48,6 +48,7 @@ private slots:
     void navigationAndRecordNumbers();
     void emptyResult();
     void sortCyclesOnEveryColumnKind();
+    void namesOrderAlikeInEngineAndSort();
     void pastMembersFilter();
     void typedReadsAndDisplayText();
     void joinedKeyCopiesAreNamedByTable();
@@ -162,6 +163,23 @@ void TestDataset::sortCyclesOnEveryColumnKind() {
     ds.setSort("MemberID DESC");
     QCOMPARE(column(ds, "MemberID").mid(0, 3), QStringList({"11", "10", "9"}));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, ds.setSort("Nope ASC"));
+}
+
+void TestDataset::namesOrderAlikeInEngineAndSort() {
+    Register reg;
+    for (const char* name : {"Zoë", "zoe", "Élodie", "eve", "Øst", "Anne", "ÉLODIE"})
+        reg.addMember("Smith", QString::fromUtf8(name));
+    Dataset ds(&reg.connection());
+    ds.setSQL("SELECT FirstNames FROM Members ORDER BY FirstNames, MemberID");
+    ds.open();
+    const QStringList expected = {"Anne", "Élodie", "ÉLODIE", "eve", "zoe", "Zoë", "Øst"};
+    QCOMPARE(column(ds, "FirstNames"), expected);
+    ds.setSort("FirstNames DESC");
+    ds.setSort("FirstNames ASC");
+    QCOMPARE(column(ds, "FirstNames"), expected);
+    // Equality ignores case in every alphabet but not accents.
+    QCOMPARE(reg.scalar("SELECT COUNT(*) FROM Members WHERE FirstNames = 'ZOË'").toInteger(), 1);
+    QCOMPARE(reg.scalar("SELECT COUNT(*) FROM Members WHERE FirstNames = 'élodie'").toInteger(), 2);
 }
 
 void TestDataset::pastMembersFilter() {

@@ -6,6 +6,7 @@
 //   bench_memberlists [--sizes 1000,10000,100000] [--runs N] [--seed 1] [--plan]
 //   bench_memberlists [--seed 1] --generate PATH MEMBERS
 
+#include "BenchSupport.h"
 #include "RegisterGenerator.h"
 
 #include "app/MemberSettings.h"
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <sqlite3.h>
@@ -27,17 +27,10 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using qv::bench::Clock;
+using qv::bench::median;
+using qv::bench::msSince;
+using qv::bench::runBare;
 
 struct Case {
     const char* name;
@@ -85,41 +78,6 @@ double runOurs(qv::Connection& connection, const QString& sql, const QString& va
     const double ms = msSince(start);
     rows = ds.recordCount();
     return ms;
-}
-
-// The bare engine: prepare, bind, step, read every column of every row.
-double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
-               int& rows, quint64& checksum) {
-    const Clock::time_point start = Clock::now();
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "prepare failed: %s\n", sqlite3_errmsg(db));
-        std::exit(2);
-    }
-    for (int p = 1; p <= parameters; ++p)
-        sqlite3_bind_text(stmt, p, value.constData(), int(value.size()), SQLITE_STATIC);
-    const int columns = sqlite3_column_count(stmt);
-    rows = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        ++rows;
-        for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-            case SQLITE_INTEGER:
-                checksum += quint64(sqlite3_column_int64(stmt, c));
-                break;
-            case SQLITE_FLOAT:
-                checksum += quint64(sqlite3_column_double(stmt, c));
-                break;
-            case SQLITE_TEXT:
-                checksum += *sqlite3_column_text(stmt, c) + quint64(sqlite3_column_bytes(stmt, c));
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    sqlite3_finalize(stmt);
-    return msSince(start);
 }
 
 // One line of /proc/self/status, in kilobytes.

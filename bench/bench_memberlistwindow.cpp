@@ -9,6 +9,7 @@
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise; the
 // painting is real either way (into the window's backing store).
 
+#include "BenchSupport.h"
 #include "RegisterGenerator.h"
 
 #include "app/MemberSettings.h"
@@ -25,7 +26,6 @@
 #include <QEvent>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <sqlite3.h>
@@ -33,17 +33,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
+using qv::bench::Clock;
+using qv::bench::median;
+using qv::bench::msSince;
 
 // Counts the paints of the grid's cells, so a step is timed up to the moment
 // its rows are on the screen.
@@ -67,37 +59,10 @@ void paintNow(qv::DatasetGrid* grid, PaintCounter& counter, int before) {
         grid->viewport()->repaint();
 }
 
-// The bare engine: prepare, step, read every column of every row.
+// The bare engine on the list's SQL, adapted to SQLite before the clock starts.
 double runBare(sqlite3* db, const QString& sql, int& rows, quint64& checksum) {
     const QByteArray text = qv::prepareParameters(qv::adaptJetToSqlite(sql)).text.toUtf8();
-    const Clock::time_point start = Clock::now();
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
-        std::fprintf(stderr, "prepare failed: %s\n", sqlite3_errmsg(db));
-        std::exit(2);
-    }
-    const int columns = sqlite3_column_count(stmt);
-    rows = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        ++rows;
-        for (int c = 0; c < columns; ++c) {
-            switch (sqlite3_column_type(stmt, c)) {
-            case SQLITE_INTEGER:
-                checksum += quint64(sqlite3_column_int64(stmt, c));
-                break;
-            case SQLITE_FLOAT:
-                checksum += quint64(sqlite3_column_double(stmt, c));
-                break;
-            case SQLITE_TEXT:
-                checksum += *sqlite3_column_text(stmt, c) + quint64(sqlite3_column_bytes(stmt, c));
-                break;
-            default:
-                break;
-            }
-        }
-    }
-    sqlite3_finalize(stmt);
-    return msSince(start);
+    return qv::bench::runBare(db, text, 0, QByteArray(), rows, checksum);
 }
 
 struct Step {
@@ -166,61 +131,33 @@ int main(int argc, char** argv) {
         PaintCounter counter;
         list.dbgMembers->viewport()->installEventFilter(&counter);
 
+        // Times `action` through the window, up to its rows painted, then the
+        // engine running `bareSql`; the warm-up run records nothing.
+        const auto measure = [&](Step& step, const QString& bareSql, const auto& action) {
+            const int before = counter.paints;
+            const Clock::time_point start = Clock::now();
+            action();
+            paintNow(list.dbgMembers, counter, before);
+            const double windowMs = msSince(start);
+            const double bareMs = runBare(db, bareSql, bareRows, checksum);
+            if (!warmUp) {
+                step.window.push_back(windowMs);
+                step.bare.push_back(bareMs);
+                step.windowRows = list.adoMembers->recordCount();
+                step.bareRows = bareRows;
+            }
+        };
+
         // Opening: what ShowMemberList does before its modal loop, then the
         // window shown with its first rows painted.
-        Clock::time_point start = Clock::now();
-        list.OpenMemberList(connection, sql, QString(), -1, false, false,
-                            QStringLiteral("Member List"));
-        list.show();
-        paintNow(list.dbgMembers, counter, 0);
-        const double openMs = msSince(start);
-        const int openRows = list.adoMembers->recordCount();
-        const double openBare = runBare(db, sql, bareRows, checksum);
-        if (!warmUp) {
-            open.window.push_back(openMs);
-            open.bare.push_back(openBare);
-            open.windowRows = openRows;
-            open.bareRows = bareRows;
-        }
-
-        int before = counter.paints;
-        start = Clock::now();
-        list.dbgMembersTitleClick(TfrmMemberList::colCity);
-        paintNow(list.dbgMembers, counter, before);
-        const double sortMs = msSince(start);
-        const double sortBare = runBare(db, sortedSql, bareRows, checksum);
-        if (!warmUp) {
-            sort.window.push_back(sortMs);
-            sort.bare.push_back(sortBare);
-            sort.windowRows = list.adoMembers->recordCount();
-            sort.bareRows = bareRows;
-        }
-
-        before = counter.paints;
-        start = Clock::now();
-        list.chkIncludePastMembers->click();
-        paintNow(list.dbgMembers, counter, before);
-        const double includeMs = msSince(start);
-        const double includeBare = runBare(db, sql, bareRows, checksum);
-        if (!warmUp) {
-            include.window.push_back(includeMs);
-            include.bare.push_back(includeBare);
-            include.windowRows = list.adoMembers->recordCount();
-            include.bareRows = bareRows;
-        }
-
-        before = counter.paints;
-        start = Clock::now();
-        list.chkIncludePastMembers->click();
-        paintNow(list.dbgMembers, counter, before);
-        const double hideMs = msSince(start);
-        const double hideBare = runBare(db, sql, bareRows, checksum);
-        if (!warmUp) {
-            hide.window.push_back(hideMs);
-            hide.bare.push_back(hideBare);
-            hide.windowRows = list.adoMembers->recordCount();
-            hide.bareRows = bareRows;
-        }
+        measure(open, sql, [&] {
+            list.OpenMemberList(connection, sql, QString(), -1, false, false,
+                                QStringLiteral("Member List"));
+            list.show();
+        });
+        measure(sort, sortedSql, [&] { list.dbgMembersTitleClick(TfrmMemberList::colCity); });
+        measure(include, sql, [&] { list.chkIncludePastMembers->click(); });
+        measure(hide, sql, [&] { list.chkIncludePastMembers->click(); });
         list.close();
     }
 

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+#include <chrono>
+#include <vector>
+
+struct sqlite3;
+
+// What every measurement here shares: the clock, the median, and the bare
+// engine as the yardstick our layers are compared with.
+namespace qv::bench {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start);
+
+// The median of `v`; with an even count, the mean of the middle two.
+double median(std::vector<double> v);
+
+// The bare engine on SQL already in SQLite's dialect: prepare, bind `value` to
+// each of the `parameters`, step, and read every column of every row, so that
+// both sides pay for fetching the values. Answers the milliseconds taken;
+// `rows` receives the row count and the values read are added to `checksum`,
+// which the caller prints so the compiler cannot drop the reads. A statement
+// that does not prepare ends the program: its figures would mean nothing.
+double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
+               int& rows, quint64& checksum);
+
+} // namespace qv::bench

@@ -1,6 +1,6 @@
 #include "search/FindLookupFrm.h"
 
-#include "search/InputBoxFrm.h"
+#include "search/DialogButtons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,10 +11,7 @@
 
 TfrmFindLookup::TfrmFindLookup(QWidget* parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("frmFindLookup"));
-    ApplyDialogFont(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    SetUpFindDialog(this, QStringLiteral("frmFindLookup"));
 
     adoProfiles = new qv::Dataset(nullptr, this);
     adoProfiles->setObjectName(QStringLiteral("adoProfiles"));
@@ -31,14 +28,10 @@ TfrmFindLookup::TfrmFindLookup(QWidget* parent)
     chkNotMatching = new QCheckBox(tr("&Not Matching"), this);
     chkNotMatching->setObjectName(QStringLiteral("chkNotMatching"));
 
-    btnFind = new QPushButton(tr("&Find"), this);
-    btnFind->setObjectName(QStringLiteral("btnFind"));
-    btnFind->setDefault(true);
-    btnCancel = new QPushButton(tr("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setAutoDefault(false);
+    const DialogButtons buttons = CreateDialogButtons(this, tr("&Find"), QStringLiteral("btnFind"));
+    btnFind = buttons.confirm;
+    btnCancel = buttons.cancel;
     connect(btnFind, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 10, 10, 10);
@@ -51,14 +44,9 @@ TfrmFindLookup::TfrmFindLookup(QWidget* parent)
     checks->addStretch(1);
     layout->addLayout(checks);
     layout->addStretch(1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnFind);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    AddButtonRow(layout, buttons);
 
-    const QSize needed = layout->totalSizeHint();
-    setFixedSize(qMax(309, needed.width()), qMax(135, needed.height()));
+    FixDialogSize(this, 309, 135);
 }
 
 int TfrmFindLookup::ShowLookupFind(qv::Connection& connection, const QString& caption,

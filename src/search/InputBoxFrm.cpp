@@ -1,23 +1,15 @@
 #include "search/InputBoxFrm.h"
 
-#include <QHBoxLayout>
+#include "search/DialogButtons.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-void ApplyDialogFont(QWidget* dialog) {
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPointSize(8);
-    dialog->setFont(font);
-}
-
 TfrmInputBox::TfrmInputBox(QWidget* parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("frmInputBox"));
-    ApplyDialogFont(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    SetUpFindDialog(this, QStringLiteral("frmInputBox"));
 
     lblSearch = new QLabel(tr("Please enter the item you wish to search for:"), this);
     lblSearch->setObjectName(QStringLiteral("lblSearch"));
@@ -25,14 +17,10 @@ TfrmInputBox::TfrmInputBox(QWidget* parent)
     edtSearch->setObjectName(QStringLiteral("edtSearch"));
     lblSearch->setBuddy(edtSearch);
 
-    btnFind = new QPushButton(tr("&Find"), this);
-    btnFind->setObjectName(QStringLiteral("btnFind"));
-    btnFind->setDefault(true);
-    btnCancel = new QPushButton(tr("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setAutoDefault(false);
+    const DialogButtons buttons = CreateDialogButtons(this, tr("&Find"), QStringLiteral("btnFind"));
+    btnFind = buttons.confirm;
+    btnCancel = buttons.cancel;
     connect(btnFind, &QPushButton::clicked, this, [this] { btnFindClick(); });
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 10, 10, 10);
@@ -43,18 +31,13 @@ TfrmInputBox::TfrmInputBox(QWidget* parent)
     m_extra->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(m_extra);
     layout->addStretch(1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnFind);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    AddButtonRow(layout, buttons);
 
     fixSize(308, 106);
 }
 
 void TfrmInputBox::fixSize(int width, int height) {
-    const QSize needed = layout()->totalSizeHint();
-    setFixedSize(qMax(width, needed.width()), qMax(height, needed.height()));
+    FixDialogSize(this, width, height);
 }
 
 int TfrmInputBox::ShowInputBox(const QString& caption, const QString& prompt,

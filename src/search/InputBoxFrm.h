@@ -42,6 +42,3 @@ private:
 // otherwise empty text.
 QString AskText(QWidget* owner, const QString& caption, const QString& prompt,
                 const QString& buttonCaption);
-
-// The look the small find dialogs share.
-void ApplyDialogFont(QWidget* dialog);

@@ -2,21 +2,17 @@
 
 #include "platform/os/Clock.h"
 #include "platform/os/Regional.h"
-#include "search/InputBoxFrm.h"
+#include "search/DialogButtons.h"
 
 #include <QCalendarWidget>
 #include <QDateEdit>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 TfrmInputDate::TfrmInputDate(QWidget* parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("frmInputDate"));
-    ApplyDialogFont(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    SetUpFindDialog(this, QStringLiteral("frmInputDate"));
     setWindowTitle(tr("Unpaid Fees"));
 
     lblDate = new QLabel(tr("&Payment Notice/Due Date:"), this);
@@ -31,28 +27,19 @@ TfrmInputDate::TfrmInputDate(QWidget* parent)
     dtpDate->calendarWidget()->setStyleSheet(
         QStringLiteral("#qt_calendar_navigationbar { background-color: navy; }"));
     lblDate->setBuddy(dtpDate);
-    btnOK = new QPushButton(tr("&OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(tr("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setAutoDefault(false);
+    const DialogButtons buttons = CreateDialogButtons(this, tr("&OK"), QStringLiteral("btnOK"));
+    btnOK = buttons.confirm;
+    btnCancel = buttons.cancel;
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
     layout->addWidget(lblDate);
     layout->addWidget(dtpDate);
     layout->addStretch(1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    AddButtonRow(layout, buttons);
 
-    const QSize needed = layout->totalSizeHint();
-    setFixedSize(qMax(249, needed.width()), qMax(105, needed.height()));
+    FixDialogSize(this, 249, 105);
 }
 
 void TfrmInputDate::showEvent(QShowEvent* event) {

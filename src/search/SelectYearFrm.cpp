@@ -1,7 +1,7 @@
 #include "search/SelectYearFrm.h"
 
 #include "platform/os/Clock.h"
-#include "search/InputBoxFrm.h"
+#include "search/DialogButtons.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -12,10 +12,7 @@
 
 TfrmSelectYear::TfrmSelectYear(QWidget* parent)
     : QDialog(parent) {
-    setObjectName(QStringLiteral("frmSelectYear"));
-    ApplyDialogFont(this);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    SetUpFindDialog(this, QStringLiteral("frmSelectYear"));
     setWindowTitle(tr("Long Service"));
 
     lblYear = new QLabel(tr("Select &year:"), this);
@@ -24,14 +21,10 @@ TfrmSelectYear::TfrmSelectYear(QWidget* parent)
     cboYear->setObjectName(QStringLiteral("cboYear"));
     cboYear->setEditable(false);
     lblYear->setBuddy(cboYear);
-    btnOK = new QPushButton(tr("&OK"), this);
-    btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setDefault(true);
-    btnCancel = new QPushButton(tr("&Cancel"), this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setAutoDefault(false);
+    const DialogButtons buttons = CreateDialogButtons(this, tr("&OK"), QStringLiteral("btnOK"));
+    btnOK = buttons.confirm;
+    btnCancel = buttons.cancel;
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
-    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 12, 12, 12);
@@ -40,14 +33,9 @@ TfrmSelectYear::TfrmSelectYear(QWidget* parent)
     row->addWidget(cboYear, 1);
     layout->addLayout(row);
     layout->addStretch(1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btnOK);
-    buttons->addWidget(btnCancel);
-    layout->addLayout(buttons);
+    AddButtonRow(layout, buttons);
 
-    const QSize needed = layout->totalSizeHint();
-    setFixedSize(qMax(227, needed.width()), qMax(114, needed.height()));
+    FixDialogSize(this, 227, 114);
 }
 
 void TfrmSelectYear::showEvent(QShowEvent* event) {

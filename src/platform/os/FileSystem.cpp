@@ -17,20 +17,6 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-bool writeAll(int fd, const char* p, ssize_t left) {
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 // Renames without ever replacing an existing target. renameat2 is atomic; file
 // systems that lack it get link + unlink, which refuses an existing target too.
 bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
@@ -111,7 +97,7 @@ bool copyFileNoOverwrite(const QString& from, const QString& to) {
             ok = false;
             break;
         }
-        if (!writeAll(out, buffer, n)) {
+        if (!writeAll(out, QByteArrayView(buffer, n))) {
             ok = false;
             break;
         }
@@ -139,6 +125,22 @@ bool moveFile(const QString& from, const QString& to) {
         return true;
     ::unlink(dst.constData()); // a move that cannot finish leaves no second copy
     return false;
+}
+
+bool writeAll(int fd, QByteArrayView bytes) {
+    const char* p = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        left -= n;
+    }
+    return true;
 }
 
 QString documentsFolder() {

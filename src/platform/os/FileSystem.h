@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 // File-system probes and copies. None of them throws: a refusal by the file
@@ -28,6 +29,10 @@ bool copyFileNoOverwrite(const QString& from, const QString& to);
 // Moves (renames) `from` to `to` when `to` does not exist yet; across file
 // systems it copies and then removes `from`.
 bool moveFile(const QString& from, const QString& to);
+
+// Writes all of `bytes` to the open descriptor `fd`, going on after short and
+// interrupted writes; false on the first failure, which errno then names.
+bool writeAll(int fd, QByteArrayView bytes);
 
 // The user's documents folder, not created when missing; empty when the
 // platform knows none.

@@ -1,5 +1,7 @@
 #include "platform/os/IniFile.h"
 
+#include "platform/os/FileSystem.h"
+
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
@@ -185,22 +187,6 @@ mode_t currentUmask() {
     return mask;
 }
 
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* p = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        ssize_t n = ::write(fd, p, static_cast<size_t>(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 // Writes `content` to a new file beside `target` and renames it over the
 // target, so a reader sees either the old file or the new one, never a half.
 bool replaceFile(const QString& target, const QByteArray& content, const struct stat* existing) {
@@ -211,7 +197,7 @@ bool replaceFile(const QString& target, const QByteArray& content, const struct 
     if (fd < 0)
         return false;
 
-    bool ok = writeAll(fd, content);
+    bool ok = FileSystem::writeAll(fd, content);
     if (ok && existing) {
         // Keep the owner when root (or a group member) edits someone else's
         // file; a refusal is harmless, the permission bits matter more.

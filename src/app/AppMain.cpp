@@ -6,6 +6,10 @@
 #include "platform/ui/Application.h"
 
 int RunQuorvane(int argc, char** argv) {
+    // Without TZ the C library looks at /etc/localtime again for every local
+    // date it converts; lists and reports convert one per row.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     // Named "Quorvane"; its notify() is the default error report.
     qv::QuorvaneApplication app(argc, argv);
     QApplication::setWindowIcon(AppIcons::icon(AppIcons::Picture::Application));

@@ -1,5 +1,7 @@
 #include "app/AppIcons.h"
 
+#include "platform/ui/IconPainter.h"
+
 #include <QIconEngine>
 #include <QImage>
 #include <QPainter>
@@ -13,30 +15,20 @@ namespace AppIcons {
 
 namespace {
 
-// Every pictogram is drawn on a 32 by 32 grid and scaled to the size asked for.
-const QColor Ink(0x1d, 0x2b, 0x4a);
-const QColor Paper(0xfd, 0xfd, 0xfb);
-const QColor Blue(0x3d, 0x7f, 0xd9);
-const QColor LightBlue(0xb4, 0xd6, 0xf7);
-const QColor Gold(0xf5, 0xb8, 0x2e);
+// Every pictogram is drawn on the shared 32 by 32 grid, in the shared palette
+// and a few colours of its own.
+using namespace qv::IconPainter;
+
 const QColor LightGold(0xfd, 0xe8, 0xae);
 const QColor DarkGold(0xc9, 0x8a, 0x0b);
-const QColor Green(0x35, 0xa1, 0x52);
 const QColor Red(0xd6, 0x42, 0x38);
-const QColor Grey(0x95, 0xa1, 0xad);
 const QColor Navy(0x1f, 0x3a, 0x86);
 const QColor Wood(0xa8, 0x6d, 0x3c);
 
 constexpr qreal Line = 1.8;
 
-QPen inkPen(qreal width = Line) {
-    return QPen(Ink, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
 void shape(QPainter& p, const QPainterPath& path, const QColor& fill) {
-    p.setPen(inkPen());
-    p.setBrush(fill);
-    p.drawPath(path);
+    outlined(p, path, fill, Line);
 }
 
 void rounded(QPainter& p, const QRectF& r, qreal radius, const QColor& fill) {
@@ -416,14 +408,7 @@ public:
         const QSize pixels = (QSizeF(size) * scale).toSize();
         if (pixels.isEmpty())
             return QPixmap();
-        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        {
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(pixels.width() / 32.0, pixels.height() / 32.0);
-            draw(painter, m_picture);
-        }
+        QImage image = paintOnGrid(pixels, [this](QPainter& painter) { draw(painter, m_picture); });
         if (mode == QIcon::Disabled)
             greyOut(image);
         QPixmap result = QPixmap::fromImage(image);

@@ -1,23 +1,21 @@
 #include "search/MemberListIcons.h"
 
+#include "platform/ui/IconPainter.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygonF>
 
 namespace MemberListIcons {
 namespace {
 
-// Drawn on a 32 by 32 grid and scaled to the size asked for.
-const QColor Ink(0x1d, 0x2b, 0x4a);
-const QColor Paper(0xfd, 0xfd, 0xfb);
-const QColor Blue(0x3d, 0x7f, 0xd9);
-const QColor LightBlue(0xb4, 0xd6, 0xf7);
-const QColor Gold(0xf5, 0xb8, 0x2e);
-const QColor Green(0x35, 0xa1, 0x52);
-const QColor Grey(0x95, 0xa1, 0xad);
+// Drawn on the shared 32 by 32 grid, in the shared palette, and scaled to the
+// size asked for.
+using namespace qv::IconPainter;
 
 void box(QPainter& p, const QRectF& r, const QColor& fill, qreal radius = 2.5) {
-    p.setPen(QPen(Ink, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(inkPen(2.0));
     p.setBrush(fill);
     p.drawRoundedRect(r, radius, radius);
 }
@@ -46,9 +44,7 @@ void sheet(QPainter& p, const QRectF& r) {
     page.lineTo(r.bottomRight());
     page.lineTo(r.bottomLeft());
     page.closeSubpath();
-    p.setPen(QPen(Ink, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Paper);
-    p.drawPath(page);
+    outlined(p, page, Paper, 2.0);
 }
 
 void paint(QPainter& p, Picture picture) {
@@ -80,17 +76,11 @@ void paint(QPainter& p, Picture picture) {
         p.setPen(QPen(Ink, 1.4));
         p.drawLine(QPointF(14, 8), QPointF(14, 26));
         QPainterPath arrow;
-        arrow.moveTo(18, 17);
-        arrow.lineTo(25, 17);
-        arrow.lineTo(25, 12);
-        arrow.lineTo(31, 20);
-        arrow.lineTo(25, 28);
-        arrow.lineTo(25, 23);
-        arrow.lineTo(18, 23);
+        arrow.addPolygon(
+            QPolygonF({QPointF(18, 17), QPointF(25, 17), QPointF(25, 12), QPointF(31, 20),
+                       QPointF(25, 28), QPointF(25, 23), QPointF(18, 23)}));
         arrow.closeSubpath();
-        p.setPen(QPen(Ink, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.setBrush(Gold);
-        p.drawPath(arrow);
+        outlined(p, arrow, Gold, 1.6);
         break;
     }
     case Picture::EmailList:
@@ -133,13 +123,8 @@ void paint(QPainter& p, Picture picture) {
 }
 
 QPixmap render(Picture picture, int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
-    paint(p, picture);
-    return pixmap;
+    return QPixmap::fromImage(
+        paintOnGrid(QSize(size, size), [picture](QPainter& p) { paint(p, picture); }));
 }
 
 } // namespace

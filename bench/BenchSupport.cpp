@@ -51,4 +51,16 @@ double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteA
     return msSince(start);
 }
 
+BareEngine::BareEngine(const QString& path) {
+    const QByteArray name = path.toUtf8();
+    if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "cannot open %s: %s\n", name.constData(), sqlite3_errmsg(m_db));
+        std::exit(1);
+    }
+}
+
+BareEngine::~BareEngine() {
+    sqlite3_close(m_db);
+}
+
 } // namespace qv::bench

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QtGlobal>
 #include <chrono>
 #include <vector>
@@ -26,5 +27,21 @@ double median(std::vector<double> v);
 // that does not prepare ends the program: its figures would mean nothing.
 double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
                int& rows, quint64& checksum);
+
+// The engine alone on a register file, read-only: none of our connection's
+// additions (the case-folding LIKE, the name collation) are installed, so the
+// yardstick is the engine as it comes. A file that does not open ends the
+// program.
+class BareEngine {
+public:
+    explicit BareEngine(const QString& path);
+    ~BareEngine();
+    BareEngine(const BareEngine&) = delete;
+    BareEngine& operator=(const BareEngine&) = delete;
+    sqlite3* handle() const { return m_db; }
+
+private:
+    sqlite3* m_db = nullptr;
+};
 
 } // namespace qv::bench

@@ -1,7 +1,7 @@
 // Opens every member list query on generated registers through our layers
-// (Dataset::open, which fetches all rows) and, in the same run and on the same
-// connection, through the bare SQLite interface with the same adapted text and
-// parameters; prints the median times and their ratio.
+// (Dataset::open, which fetches all rows) and, in the same run, through the
+// bare SQLite interface on a plain connection to the same file, with the same
+// adapted text and parameters; prints the median times and their ratio.
 //
 //   bench_memberlists [--sizes 1000,10000,100000] [--runs N] [--seed 1] [--plan]
 //   bench_memberlists [--seed 1] --generate PATH MEMBERS
@@ -182,7 +182,8 @@ int main(int argc, char** argv) {
         qv::Connection connection;
         connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
         connection.open();
-        sqlite3* db = connection.sqliteHandle();
+        const qv::bench::BareEngine bareEngine(path);
+        sqlite3* db = bareEngine.handle();
 
         for (const Case& c : cases()) {
             const QString sql = c.sql(connection);

@@ -518,7 +518,7 @@ void Dataset::post() {
             QStringList sets;
             for (const QString& c : columns)
                 sets << quoteIdentifier(c) + QStringLiteral(" = ?");
-            values.push_back(Value(key));
+            values.emplace_back(key);
             const QString sql = QStringLiteral("UPDATE ") + quoteIdentifier(m_baseTable) +
                                 QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
                                 QStringLiteral(" WHERE ") + quoteIdentifier(m_keyColumn) +

@@ -88,76 +88,42 @@ QByteArray fileUri(const QString& absolutePath) {
     return "file:" + encoded + "?mode=rw";
 }
 
-// Reads one UTF-8 code point and folds its case; advances p.
-char32_t foldNext(const unsigned char*& p, const unsigned char* end) {
-    char32_t c = *p++;
-    if (c < 0x80)
-        return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    c &= extra == 3 ? 0x07 : extra == 2 ? 0x0F : 0x1F;
-    while (extra-- > 0 && p < end && (*p & 0xC0) == 0x80)
-        c = (c << 6) | (*p++ & 0x3F);
-    return QChar::toCaseFolded(c);
+void deletePattern(void* pattern) {
+    delete static_cast<LikePattern*>(pattern);
 }
 
-// LIKE with "%" and "_" that ignores case for every alphabet, as the Jet
-// engine's does (the engine's own LIKE folds only ASCII letters).
-bool likeMatch(const unsigned char* pat, const unsigned char* patEnd, const unsigned char* str,
-               const unsigned char* strEnd, char32_t escape) {
-    while (pat < patEnd) {
-        char32_t pc = foldNext(pat, patEnd);
-        if (pc == escape && escape != 0 && pat < patEnd) {
-            pc = foldNext(pat, patEnd);
-            if (str >= strEnd || foldNext(str, strEnd) != pc)
-                return false;
-            continue;
-        }
-        if (pc == U'%') {
-            while (pat < patEnd && (*pat == '%' || *pat == '_')) {
-                if (*pat == '_') {
-                    if (str >= strEnd)
-                        return false;
-                    foldNext(str, strEnd);
-                }
-                ++pat;
-            }
-            if (pat >= patEnd)
-                return true;
-            for (const unsigned char* s = str; s <= strEnd;) {
-                if (likeMatch(pat, patEnd, s, strEnd, escape))
-                    return true;
-                if (s == strEnd)
-                    break;
-                foldNext(s, strEnd);
-            }
-            return false;
-        }
-        if (str >= strEnd)
-            return false;
-        const char32_t sc = foldNext(str, strEnd);
-        if (pc != U'_' && pc != sc)
-            return false;
-    }
-    return str >= strEnd;
-}
-
+// The connection's LIKE: ours folds case in every alphabet. The folded
+// pattern is kept with the statement while its text stays the same.
 void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
-    const auto* pattern = sqlite3_value_text(argv[0]);
-    const auto* text = sqlite3_value_text(argv[1]);
+    const auto* pattern = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
     if (!pattern || !text)
         return; // null in, null out
     char32_t escape = 0;
     if (argc == 3) {
-        const auto* e = sqlite3_value_text(argv[2]);
+        const auto* e = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
         if (!e)
             return;
-        const auto* end = e + sqlite3_value_bytes(argv[2]);
-        escape = e < end ? foldNext(e, end) : 0;
+        escape = firstFolded(e, size_t(sqlite3_value_bytes(argv[2])));
     }
     const int patternBytes = sqlite3_value_bytes(argv[0]);
-    const int textBytes = sqlite3_value_bytes(argv[1]);
-    sqlite3_result_int(context,
-                       likeMatch(pattern, pattern + patternBytes, text, text + textBytes, escape));
+    auto* folded = argc == 2 ? static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0)) : nullptr;
+    if (!folded) {
+        folded = new LikePattern(pattern, size_t(patternBytes), escape);
+        if (argc == 2) {
+            sqlite3_set_auxdata(context, 0, folded, deletePattern);
+            // SQLite may have freed it at once when it cannot keep it.
+            folded = static_cast<LikePattern*>(sqlite3_get_auxdata(context, 0));
+        }
+    }
+    if (!folded) {
+        const LikePattern once(pattern, size_t(patternBytes), escape);
+        sqlite3_result_int(context, once.matches(text, size_t(sqlite3_value_bytes(argv[1]))));
+        return;
+    }
+    sqlite3_result_int(context, folded->matches(text, size_t(sqlite3_value_bytes(argv[1]))));
+    if (argc == 3)
+        delete folded;
 }
 
 int collateText(void*, int aLength, const void* a, int bLength, const void* b) {

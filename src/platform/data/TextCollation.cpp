@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QString>
+#include <algorithm>
 #include <array>
 
 namespace qv {
@@ -85,9 +86,130 @@ int compareBy(const unsigned char* a, const unsigned char* aEnd, const unsigned 
 
 } // namespace
 
+LikePattern::LikePattern(const char* utf8, std::size_t length, char32_t escape) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    const auto* end = p + length;
+    while (p < end) {
+        char32_t c = foldedOf(decode(p, end));
+        Kind kind = c == U'%' ? AnyRun : c == U'_' ? AnyOne : Literal;
+        if (escape != 0 && c == escape && p < end) {
+            c = foldedOf(decode(p, end));
+            kind = Literal;
+        }
+        // Runs of "%" match as one.
+        if (kind == AnyRun && !m_kinds.empty() && m_kinds.back() == AnyRun)
+            continue;
+        m_chars.push_back(c);
+        m_kinds.push_back(kind);
+        m_ascii = m_ascii && c < 0x80;
+    }
+}
+
+int LikePattern::matchesAscii(const unsigned char* text, std::size_t n) const {
+    const std::size_t m = m_chars.size();
+    std::size_t pi = 0, ti = 0, starP = std::u32string::npos, starT = 0;
+    while (ti < n) {
+        unsigned char t = text[ti];
+        if (t & 0x80)
+            return 0;
+        t = (t >= 'A' && t <= 'Z') ? t + 32 : t;
+        if (pi < m && (m_kinds[pi] == AnyOne || (m_kinds[pi] == Literal && m_chars[pi] == t))) {
+            ++pi;
+            ++ti;
+        } else if (pi < m && m_kinds[pi] == AnyRun) {
+            starP = pi++;
+            starT = ti;
+        } else if (starP != std::u32string::npos) {
+            pi = starP + 1;
+            ti = ++starT;
+        } else {
+            return -1;
+        }
+    }
+    while (pi < m && m_kinds[pi] == AnyRun)
+        ++pi;
+    return pi == m ? 1 : -1;
+}
+
+bool LikePattern::matches(const char* utf8, std::size_t length) const {
+    if (m_ascii) {
+        // A mismatch found before any letter beyond ASCII is final: those
+        // letters could not have changed it.
+        const int answer = matchesAscii(reinterpret_cast<const unsigned char*>(utf8), length);
+        if (answer != 0)
+            return answer > 0;
+    }
+    // The text folded once; names and addresses are short.
+    char32_t local[128];
+    std::u32string heap;
+    char32_t* text = local;
+    if (length > sizeof local / sizeof local[0]) {
+        heap.resize(length);
+        text = heap.data();
+    }
+    std::size_t n = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    const auto* end = p + length;
+    while (p < end)
+        text[n++] = foldedOf(decode(p, end));
+
+    // Greedy matching that backs up to the last "%" on a mismatch.
+    const std::size_t m = m_chars.size();
+    std::size_t pi = 0, ti = 0, starP = std::u32string::npos, starT = 0;
+    while (ti < n) {
+        if (pi < m &&
+            (m_kinds[pi] == AnyOne || (m_kinds[pi] == Literal && m_chars[pi] == text[ti]))) {
+            ++pi;
+            ++ti;
+        } else if (pi < m && m_kinds[pi] == AnyRun) {
+            starP = pi++;
+            starT = ti;
+        } else if (starP != std::u32string::npos) {
+            pi = starP + 1;
+            ti = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (pi < m && m_kinds[pi] == AnyRun)
+        ++pi;
+    return pi == m;
+}
+
+char32_t firstFolded(const char* utf8, std::size_t length) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    return length ? foldedOf(decode(p, p + length)) : 0;
+}
+
 int compareText(const char* a, std::size_t aLength, const char* b, std::size_t bLength) {
-    const auto* pa = reinterpret_cast<const unsigned char*>(a);
-    const auto* pb = reinterpret_cast<const unsigned char*>(b);
+    auto* pa = reinterpret_cast<const unsigned char*>(a);
+    auto* pb = reinterpret_cast<const unsigned char*>(b);
+    // Most names are ASCII and most comparisons are settled, or found equal,
+    // within it: there both keys are the letter folded, so one pass decides.
+    const std::size_t common = std::min(aLength, bLength);
+    std::size_t i = 0;
+    for (; i < common; ++i) {
+        unsigned char x = pa[i], y = pb[i];
+        if ((x | y) & 0x80)
+            break;
+        x = (x >= 'A' && x <= 'Z') ? x + 32 : x;
+        y = (y >= 'A' && y <= 'Z') ? y + 32 : y;
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (i == common) {
+        if (aLength == bLength)
+            return 0;
+        // The longer text goes after, unless it goes on with marks that have
+        // no letter of their own.
+        if (!((aLength > bLength ? pa : pb)[common] & 0x80))
+            return aLength < bLength ? -1 : 1;
+    }
+    // An equal ASCII start is equal under both keys: compare from where it ends.
+    pa += i;
+    pb += i;
+    aLength -= i;
+    bLength -= i;
     const int primary = compareBy(pa, pa + aLength, pb, pb + bLength, primaryOf);
     if (primary != 0)
         return primary;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <vector>
 
 namespace qv {
 
@@ -10,5 +12,27 @@ namespace qv {
 // equals "Zoë", and "Zoe" comes just before "Zoë" without equalling it. Both
 // texts are UTF-8. Answers <0, 0 or >0.
 int compareText(const char* a, std::size_t aLength, const char* b, std::size_t bLength);
+
+// A LIKE pattern ("%" any run, "_" any one character, an optional escape
+// character) matched without regard to case in every alphabet, as the Jet
+// engine matches; the engine's own LIKE folds ASCII letters only. The pattern
+// is folded once, so one object serves every row of a query.
+class LikePattern {
+public:
+    LikePattern(const char* utf8, std::size_t length, char32_t escape = 0);
+    bool matches(const char* utf8, std::size_t length) const;
+
+private:
+    enum Kind : unsigned char { Literal, AnyRun, AnyOne };
+    // -1 no match, 1 match, 0 undecided: the text is not all ASCII.
+    int matchesAscii(const unsigned char* text, std::size_t length) const;
+
+    std::u32string m_chars;
+    std::vector<Kind> m_kinds;
+    bool m_ascii = true;
+};
+
+// The first code point of a UTF-8 text, folded; 0 for empty text.
+char32_t firstFolded(const char* utf8, std::size_t length);
 
 } // namespace qv

@@ -78,7 +78,7 @@ void TfrmMain::createButtons() {
     font.setBold(true);
     font.setPixelSize(16);
 
-    struct Spec {
+    struct ButtonDef {
         QToolButton** button;
         const char* name;
         const char* caption;
@@ -88,7 +88,7 @@ void TfrmMain::createButtons() {
     };
     // Two-word captions break into two lines, so each word stays readable on
     // the square buttons.
-    const Spec specs[] = {
+    const ButtonDef buttons[] = {
         {&btnFind, "btnFind", "Find", "Find a member using a keyword", Picture::Find,
          &TfrmMain::btnFindClick},
         {&btnMemberList, "btnMemberList", "Member\nList", "Show a list of current members",
@@ -102,19 +102,19 @@ void TfrmMain::createButtons() {
          &TfrmMain::btnAddMemberClick},
     };
     int left = 8;
-    for (const Spec& spec : specs) {
+    for (const ButtonDef& def : buttons) {
         auto* button = new QToolButton(client);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setText(QString::fromLatin1(spec.caption));
-        button->setToolTip(QString::fromLatin1(spec.tip));
-        button->setIcon(AppIcons::icon(spec.picture));
+        button->setObjectName(QString::fromLatin1(def.name));
+        button->setText(QString::fromLatin1(def.caption));
+        button->setToolTip(QString::fromLatin1(def.tip));
+        button->setIcon(AppIcons::icon(def.picture));
         button->setIconSize(QSize(32, 32));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setFont(font);
         button->setFocusPolicy(Qt::StrongFocus);
         button->setGeometry(left, 8, 100, 100);
-        connect(button, &QToolButton::clicked, this, spec.handler);
-        *spec.button = button;
+        connect(button, &QToolButton::clicked, this, def.handler);
+        *def.button = button;
         left += 106;
     }
 }

@@ -105,8 +105,8 @@ void bindAll(QSqlQuery& query, const std::vector<Value>& params) {
     }
 }
 
-FieldType typeOf(const QSqlField& field) {
-    switch (field.metaType().id()) {
+FieldType typeOfMeta(int metaType) {
+    switch (metaType) {
     case QMetaType::QString:
     case QMetaType::QByteArray:
         return FieldType::Text;
@@ -121,7 +121,7 @@ FieldType typeOf(const QSqlField& field) {
         return FieldType::Integer;
     case QMetaType::Double:
     case QMetaType::Float:
-        return field.precision() == 4 ? FieldType::Currency : FieldType::Float;
+        return FieldType::Float;
     case QMetaType::QDate:
     case QMetaType::QDateTime:
     case QMetaType::QTime:
@@ -131,6 +131,12 @@ FieldType typeOf(const QSqlField& field) {
     default:
         return FieldType::Unknown;
     }
+}
+
+FieldType typeOf(const QSqlField& field) {
+    const FieldType type = typeOfMeta(field.metaType().id());
+    // Money columns have four decimal places.
+    return type == FieldType::Float && field.precision() == 4 ? FieldType::Currency : type;
 }
 
 } // namespace
@@ -290,24 +296,17 @@ void OdbcProvider::fetch(const QString& sql, const std::vector<Value>& params, R
             Cell& cell = out.rows.cell(row, c);
             if (v.isNull())
                 continue;
-            switch (v.metaType().id()) {
-            case QMetaType::QDateTime:
-            case QMetaType::QDate:
+            switch (typeOfMeta(v.metaType().id())) {
+            case FieldType::DateTime:
                 out.rows.setValue(cell, Value(v.toDateTime()));
                 break;
-            case QMetaType::Bool:
+            case FieldType::Boolean:
                 out.rows.setInteger(cell, v.toBool() ? 1 : 0);
                 break;
-            case QMetaType::Double:
-            case QMetaType::Float:
+            case FieldType::Float:
                 out.rows.setFloat(cell, v.toDouble());
                 break;
-            case QMetaType::Int:
-            case QMetaType::UInt:
-            case QMetaType::LongLong:
-            case QMetaType::ULongLong:
-            case QMetaType::Short:
-            case QMetaType::UShort:
+            case FieldType::Integer:
                 out.rows.setInteger(cell, v.toLongLong());
                 break;
             default:

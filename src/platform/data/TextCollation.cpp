@@ -105,18 +105,27 @@ LikePattern::LikePattern(const char* utf8, std::size_t length, char32_t escape) 
     }
 }
 
-int LikePattern::matchesAscii(const unsigned char* text, std::size_t n) const {
-    const std::size_t m = m_chars.size();
+namespace {
+
+// Greedy matching that backs up to the last "%" on a mismatch. `at(i)` gives
+// the folded i-th character of the text, or kUndecided to give up. The kinds
+// are LikePattern's: literal, any run, any one.
+constexpr char32_t kUndecided = 0xFFFFFFFF;
+
+template <typename At>
+int greedyMatch(const std::u32string& chars, const std::vector<unsigned char>& kinds, std::size_t n,
+                At at) {
+    enum : unsigned char { Literal, AnyRun, AnyOne };
+    const std::size_t m = chars.size();
     std::size_t pi = 0, ti = 0, starP = std::u32string::npos, starT = 0;
     while (ti < n) {
-        unsigned char t = text[ti];
-        if (t & 0x80)
+        const char32_t t = at(ti);
+        if (t == kUndecided)
             return 0;
-        t = (t >= 'A' && t <= 'Z') ? t + 32 : t;
-        if (pi < m && (m_kinds[pi] == AnyOne || (m_kinds[pi] == Literal && m_chars[pi] == t))) {
+        if (pi < m && (kinds[pi] == AnyOne || (kinds[pi] == Literal && chars[pi] == t))) {
             ++pi;
             ++ti;
-        } else if (pi < m && m_kinds[pi] == AnyRun) {
+        } else if (pi < m && kinds[pi] == AnyRun) {
             starP = pi++;
             starT = ti;
         } else if (starP != std::u32string::npos) {
@@ -126,16 +135,22 @@ int LikePattern::matchesAscii(const unsigned char* text, std::size_t n) const {
             return -1;
         }
     }
-    while (pi < m && m_kinds[pi] == AnyRun)
+    while (pi < m && kinds[pi] == AnyRun)
         ++pi;
     return pi == m ? 1 : -1;
 }
+
+} // namespace
 
 bool LikePattern::matches(const char* utf8, std::size_t length) const {
     if (m_ascii) {
         // A mismatch found before any letter beyond ASCII is final: those
         // letters could not have changed it.
-        const int answer = matchesAscii(reinterpret_cast<const unsigned char*>(utf8), length);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(utf8);
+        const int answer = greedyMatch(m_chars, m_kinds, length, [bytes](std::size_t i) {
+            const char32_t c = bytes[i];
+            return c >= 0x80 ? kUndecided : (c >= 'A' && c <= 'Z') ? c + 32 : c;
+        });
         if (answer != 0)
             return answer > 0;
     }
@@ -153,27 +168,7 @@ bool LikePattern::matches(const char* utf8, std::size_t length) const {
     while (p < end)
         text[n++] = foldedOf(decode(p, end));
 
-    // Greedy matching that backs up to the last "%" on a mismatch.
-    const std::size_t m = m_chars.size();
-    std::size_t pi = 0, ti = 0, starP = std::u32string::npos, starT = 0;
-    while (ti < n) {
-        if (pi < m &&
-            (m_kinds[pi] == AnyOne || (m_kinds[pi] == Literal && m_chars[pi] == text[ti]))) {
-            ++pi;
-            ++ti;
-        } else if (pi < m && m_kinds[pi] == AnyRun) {
-            starP = pi++;
-            starT = ti;
-        } else if (starP != std::u32string::npos) {
-            pi = starP + 1;
-            ti = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (pi < m && m_kinds[pi] == AnyRun)
-        ++pi;
-    return pi == m;
+    return greedyMatch(m_chars, m_kinds, n, [text](std::size_t i) { return text[i]; }) > 0;
 }
 
 char32_t firstFolded(const char* utf8, std::size_t length) {

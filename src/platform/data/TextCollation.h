@@ -23,12 +23,10 @@ public:
     bool matches(const char* utf8, std::size_t length) const;
 
 private:
+    // Literal, any run ("%") or any one ("_"), one per character of m_chars.
     enum Kind : unsigned char { Literal, AnyRun, AnyOne };
-    // -1 no match, 1 match, 0 undecided: the text is not all ASCII.
-    int matchesAscii(const unsigned char* text, std::size_t length) const;
-
     std::u32string m_chars;
-    std::vector<Kind> m_kinds;
+    std::vector<unsigned char> m_kinds;
     bool m_ascii = true;
 };
 

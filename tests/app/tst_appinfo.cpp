@@ -1,22 +1,12 @@
 #include "app/AppInfo.h"
+#include "support/UrlCatcher.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QStandardPaths>
 #include <QTest>
 #include <QUrl>
-
-// Stands in for the desktop: records what would have been opened.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
+#include <memory>
 
 class TestAppInfo : public QObject {
     Q_OBJECT
@@ -30,18 +20,15 @@ private slots:
     void documentsFolder();
 
 private:
-    UrlCatcher m_catcher;
+    std::unique_ptr<qv::test::UrlCatcher> m_catcher;
 };
 
 void TestAppInfo::init() {
-    m_catcher.urls.clear();
-    QDesktopServices::setUrlHandler("mailto", &m_catcher, "open");
-    QDesktopServices::setUrlHandler("file", &m_catcher, "open");
+    m_catcher = std::make_unique<qv::test::UrlCatcher>(QStringList{"mailto", "file"});
 }
 
 void TestAppInfo::cleanup() {
-    QDesktopServices::unsetUrlHandler("mailto");
-    QDesktopServices::unsetUrlHandler("file");
+    m_catcher.reset();
 }
 
 void TestAppInfo::mailToPassesTheTextOn_data() {
@@ -59,8 +46,8 @@ void TestAppInfo::mailToPassesTheTextOn() {
     QFETCH(QString, address);
     QFETCH(QByteArray, encoded);
     AppInfo::OpenMailTo(address);
-    QCOMPARE(m_catcher.urls.size(), 1);
-    const QUrl url = m_catcher.urls.first();
+    QCOMPARE(m_catcher->urls.size(), 1);
+    const QUrl url = m_catcher->urls.first();
     QVERIFY(url.isValid());
     QCOMPARE(url.scheme(), QString("mailto"));
     QCOMPARE(url.path(), address);
@@ -70,9 +57,9 @@ void TestAppInfo::mailToPassesTheTextOn() {
 
 void TestAppInfo::helpFileBesideTheProgram() {
     AppInfo::OpenProductHelp();
-    QCOMPARE(m_catcher.urls.size(), 1);
+    QCOMPARE(m_catcher->urls.size(), 1);
     const QString expected = QDir(QCoreApplication::applicationDirPath()).filePath("Quorvane.html");
-    QCOMPARE(m_catcher.urls.first(), QUrl::fromLocalFile(expected));
+    QCOMPARE(m_catcher->urls.first(), QUrl::fromLocalFile(expected));
     QCOMPARE(AppInfo::ProductHelpFileName(), expected);
 }
 

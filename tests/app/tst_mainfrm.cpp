@@ -11,7 +11,9 @@
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ModalHelpers.h"
+#include "support/AppTestMain.h"
 #include "support/RegisterFixture.h"
+#include "support/UrlCatcher.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -78,17 +80,6 @@ void SaveServer(TfrmSettings* settings, const QString& server, const QString& da
     child<QLineEdit>(settings, "edtDatabaseName")->setText(database);
     click(settings, "btnSave");
 }
-
-// Stands in for the desktop: records what would have been opened.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-
-public:
-    QList<QUrl> urls;
-
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
 
 } // namespace
 
@@ -480,11 +471,11 @@ void TestMainFrm::helpAndAbout() {
     Tdm dm;
     TfrmMain frm(dm);
 
-    UrlCatcher catcher;
-    QDesktopServices::setUrlHandler("file", &catcher, "open");
-    child<QAction>(&frm, "mnuHelpProductHelp")->trigger();
-    QDesktopServices::unsetUrlHandler("file");
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(AppInfo::ProductHelpFileName())});
+    {
+        qv::test::UrlCatcher catcher({"file"});
+        child<QAction>(&frm, "mnuHelpProductHelp")->trigger();
+        QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(AppInfo::ProductHelpFileName())});
+    }
 
     qvtest::ModalWatchdog watchdog;
     QStringList texts;
@@ -561,18 +552,6 @@ void TestMainFrm::windowThrowingInsideTransactionIsRolledBack() {
     QCOMPARE(members(), 1);
 }
 
-// An exception unwinding through Qt's own frames strands a few small Qt
-// allocations (Qt is built without exception support); leak checking is off
-// for this executable only.
-extern "C" const char* __lsan_default_options() {
-    return "detect_leaks=0";
-}
-
-// The error report needs the program's own application object.
-int main(int argc, char** argv) {
-    QuorvaneApplication app(argc, argv);
-    TestMainFrm test;
-    return QTest::qExec(&test, argc, argv);
-}
+QV_APP_TEST_MAIN(TestMainFrm)
 
 #include "tst_mainfrm.moc"

@@ -7,6 +7,7 @@
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ModalHelpers.h"
+#include "support/AppTestMain.h"
 #include "support/RegisterFixture.h"
 
 #include <QComboBox>
@@ -357,18 +358,6 @@ void TestSettingsFrm::createServerDatabase() {
     QVERIFY(d.window.isVisible());
 }
 
-// An exception unwinding through Qt's own frames strands a few small Qt
-// allocations (Qt is built without exception support); leak checking is off
-// for this executable only.
-extern "C" const char* __lsan_default_options() {
-    return "detect_leaks=0";
-}
-
-// The error report needs the program's own application object.
-int main(int argc, char** argv) {
-    QuorvaneApplication app(argc, argv);
-    TestSettingsFrm test;
-    return QTest::qExec(&test, argc, argv);
-}
+QV_APP_TEST_MAIN(TestSettingsFrm)
 
 #include "tst_settingsfrm.moc"

@@ -7,6 +7,7 @@
 #include "reports/PrintShared.h"
 #include "search/MemberListFrm.h"
 #include "support/RegisterFixture.h"
+#include "support/UrlCatcher.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -62,14 +63,6 @@ QColor cellColour(TfrmMemberList& list, int row, int column) {
 }
 
 } // namespace
-
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls << url; }
-};
 
 class TestMemberList : public QObject {
     Q_OBJECT
@@ -378,9 +371,7 @@ void TestMemberList::levelColoursSpareTheSelectedRow() {
 }
 
 void TestMemberList::popupCommands() {
-    UrlCatcher mail;
-    QDesktopServices::setUrlHandler(QStringLiteral("mailto"), &mail, "open");
-    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler("mailto"); });
+    qv::test::UrlCatcher mail({"mailto"});
 
     TfrmMemberList list;
     list.OpenMemberList(m_register->connection(), MemberSQL::AllMembersSQL(), QString(), -1, false,

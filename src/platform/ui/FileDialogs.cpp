@@ -174,25 +174,28 @@ std::unique_ptr<QFileDialog> CreateFileDialog(const FileDialogRequest& request,
     return dialog;
 }
 
-std::optional<QString> GetOpenFileName(const FileDialogOptions& options, QWidget* parent) {
+namespace {
+
+FileDialogRequest fileRequest(FileDialogKind kind, const FileDialogOptions& options) {
     FileDialogRequest request;
-    request.kind = FileDialogKind::Open;
+    request.kind = kind;
     request.caption = options.caption;
     request.initialFolder = options.initialFolder;
     request.fileName = options.fileName;
     request.filter = options.filter;
     request.defaultSuffix = options.defaultSuffix;
+    return request;
+}
+
+} // namespace
+
+std::optional<QString> GetOpenFileName(const FileDialogOptions& options, QWidget* parent) {
+    FileDialogRequest request = fileRequest(FileDialogKind::Open, options);
     return runDialog(request, options.check, parent);
 }
 
 std::optional<QString> GetSaveFileName(const FileDialogOptions& options, QWidget* parent) {
-    FileDialogRequest request;
-    request.kind = FileDialogKind::Save;
-    request.caption = options.caption;
-    request.initialFolder = options.initialFolder;
-    request.fileName = options.fileName;
-    request.filter = options.filter;
-    request.defaultSuffix = options.defaultSuffix;
+    FileDialogRequest request = fileRequest(FileDialogKind::Save, options);
     request.confirmOverwrite = options.confirmOverwrite;
     return runDialog(request, options.check, parent);
 }

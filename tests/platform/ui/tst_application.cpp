@@ -2,6 +2,7 @@
 #include "platform/data/DatabaseError.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/MessageBox.h"
+#include "support/AppTestMain.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -158,19 +159,6 @@ void TestApplication::errorWhileReportOpenIsLoggedNotStacked() {
     QCOMPARE(boxes.shown().size(), 1);
 }
 
-// An exception unwinding through Qt's own frames skips their cleanups (Qt's
-// GUI libraries are built without exception support), so each one reported by
-// notify() strands a few small Qt allocations. Known and bounded; leak checking
-// is off for this executable only, so sanitizer builds test the rest.
-extern "C" const char* __lsan_default_options() {
-    return "detect_leaks=0";
-}
-
-// QTEST_MAIN would construct a plain QApplication; these tests need ours.
-int main(int argc, char** argv) {
-    QuorvaneApplication app(argc, argv);
-    TestApplication test;
-    return QTest::qExec(&test, argc, argv);
-}
+QV_APP_TEST_MAIN(TestApplication)
 
 #include "tst_application.moc"

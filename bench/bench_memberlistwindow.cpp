@@ -13,7 +13,7 @@
 #include "BenchSupport.h"
 #include "RegisterGenerator.h"
 
-#include "app/MemberSettings.h"
+#include "settings/MemberSettings.h"
 #include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "platform/data/Connection.h"

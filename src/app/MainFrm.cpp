@@ -2,8 +2,8 @@
 
 #include "app/AboutFrm.h"
 #include "app/AppIcons.h"
-#include "app/AppInfo.h"
-#include "app/MemberSettings.h"
+#include "settings/AppInfo.h"
+#include "settings/MemberSettings.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
 #include "db/DataModule.h"

@@ -1,8 +1,8 @@
 #include "app/SettingsFrm.h"
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "app/CreateSQLServerFrm.h"
-#include "app/MemberSettings.h"
+#include "settings/MemberSettings.h"
 #include "db/DBConnectionStrings.h"
 #include "db/DBCreate.h"
 #include "db/TableCreate.h"

@@ -1,6 +1,6 @@
 #include "db/MemberSQL.h"
 
-#include "app/MemberSettings.h"
+#include "settings/MemberSettings.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Query.h"
 

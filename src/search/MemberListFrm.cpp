@@ -1,6 +1,6 @@
 #include "search/MemberListFrm.h"
 
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
 #include "platform/ui/DatasetGrid.h"

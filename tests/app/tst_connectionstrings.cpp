@@ -1,4 +1,4 @@
-#include "app/MemberSettings.h"
+#include "settings/MemberSettings.h"
 #include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "support/TestSupport.h"

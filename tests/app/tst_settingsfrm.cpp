@@ -1,6 +1,6 @@
 #include "AppTestSupport.h"
 #include "app/CreateSQLServerFrm.h"
-#include "app/MemberSettings.h"
+#include "settings/MemberSettings.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
 #include "platform/ui/Application.h"

@@ -1,7 +1,7 @@
 // The member list texts are shared with existing registers and other
 // programs: every one is compared here with the whole text written out.
 
-#include "app/MemberSettings.h"
+#include "settings/MemberSettings.h"
 #include "db/MemberSQL.h"
 #include "support/RegisterFixture.h"
 

@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include "app/MemberSettings.h"
+#include "settings/MemberSettings.h"
 #include "platform/os/Regional.h"
 
 #include <QDir>

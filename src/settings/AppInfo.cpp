@@ -1,4 +1,4 @@
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 
 #include "platform/os/FileSystem.h"
 

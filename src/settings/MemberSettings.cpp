@@ -1,4 +1,4 @@
-#include "app/MemberSettings.h"
+#include "settings/MemberSettings.h"
 
 #include "platform/os/FileSystem.h"
 #include "platform/os/IniFile.h"

@@ -1,4 +1,4 @@
-#include "app/AppInfo.h"
+#include "settings/AppInfo.h"
 #include "support/UrlCatcher.h"
 
 #include <QCoreApplication>

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libqt6sql6-sqlite libqt6sql6-odbc libsqlite3-dev sqlite3
     unixodbc unixodbc-dev tdsodbc freetds-bin
     poppler-utils xvfb xauth

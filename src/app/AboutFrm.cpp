@@ -1,6 +1,6 @@
 #include "app/AboutFrm.h"
 
-#include "app/AppIcons.h"
+#include "pictures/Pictures.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -29,7 +29,7 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     imgIcon = new QLabel(this);
     imgIcon->setObjectName(QStringLiteral("imgIcon"));
     imgIcon->setFixedSize(41, 41);
-    imgIcon->setPixmap(AppIcons::icon(AppIcons::Picture::Application).pixmap(41, 41));
+    imgIcon->setPixmap(qv::Pictures::icon(u"application").pixmap(41, 41));
 
     lblTitle = new QLabel(QStringLiteral("Quorvane"), this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));

@@ -1,8 +1,8 @@
 #include "app/AppMain.h"
 
-#include "app/AppIcons.h"
 #include "app/MainFrm.h"
 #include "db/DataModule.h"
+#include "pictures/Pictures.h"
 #include "platform/ui/Application.h"
 
 int RunQuorvane(int argc, char** argv) {
@@ -12,7 +12,7 @@ int RunQuorvane(int argc, char** argv) {
         qputenv("TZ", ":/etc/localtime");
     // Named "Quorvane"; its notify() is the default error report.
     qv::QuorvaneApplication app(argc, argv);
-    QApplication::setWindowIcon(AppIcons::icon(AppIcons::Picture::Application));
+    QApplication::setWindowIcon(qv::Pictures::icon(u"application"));
 
     // The data module comes first so the window can hold it; neither touches
     // the database before the window is first shown.

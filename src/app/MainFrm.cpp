@@ -1,15 +1,15 @@
 #include "app/MainFrm.h"
 
 #include "app/AboutFrm.h"
-#include "app/AppIcons.h"
-#include "settings/AppInfo.h"
-#include "settings/MemberSettings.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
 #include "db/DataModule.h"
+#include "pictures/Pictures.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Transaction.h"
 #include "search/SearchCommands.h"
+#include "settings/AppInfo.h"
+#include "settings/MemberSettings.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -21,7 +21,6 @@
 #include <QTimer>
 #include <QToolButton>
 
-using AppIcons::Picture;
 using qv::MessageButtons;
 using qv::MessageKind;
 using qv::MessageResult;
@@ -50,7 +49,7 @@ TfrmMain::TfrmMain(Tdm& dm, QWidget* parent)
     , m_dm(dm) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Quorvane"));
-    setWindowIcon(AppIcons::icon(Picture::Application));
+    setWindowIcon(qv::Pictures::icon(u"application"));
     // A fixed window: no maximise box, and the size below cannot be dragged.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -83,22 +82,22 @@ void TfrmMain::createButtons() {
         const char* name;
         const char* caption;
         const char* tip;
-        Picture picture;
+        const char16_t* picture;
         void (TfrmMain::*handler)();
     };
     // Two-word captions break into two lines, so each word stays readable on
     // the square buttons.
     const ButtonDef buttons[] = {
-        {&btnFind, "btnFind", "Find", "Find a member using a keyword", Picture::Find,
+        {&btnFind, "btnFind", "Find", "Find a member using a keyword", u"find",
          &TfrmMain::btnFindClick},
         {&btnMemberList, "btnMemberList", "Member\nList", "Show a list of current members",
-         Picture::MemberList, &TfrmMain::btnMemberListClick},
+         u"member-list", &TfrmMain::btnMemberListClick},
         {&btnProfiles, "btnProfiles", "Profiles", "Find current members that match a profile",
-         Picture::Profiles, &TfrmMain::btnProfilesClick},
+         u"profiles", &TfrmMain::btnProfilesClick},
         {&btnLongService, "btnLongService", "Long\nService",
-         "List members with long service (e.g. 5, 10, 15 years, etc.)", Picture::LongService,
+         "List members with long service (e.g. 5, 10, 15 years, etc.)", u"long-service",
          &TfrmMain::btnLongServiceClick},
-        {&btnAddMember, "btnAddMember", "Add\nMember", "Add a new member", Picture::AddMember,
+        {&btnAddMember, "btnAddMember", "Add\nMember", "Add a new member", u"add-member",
          &TfrmMain::btnAddMemberClick},
     };
     int left = 8;
@@ -107,7 +106,7 @@ void TfrmMain::createButtons() {
         button->setObjectName(QString::fromLatin1(def.name));
         button->setText(QString::fromLatin1(def.caption));
         button->setToolTip(QString::fromLatin1(def.tip));
-        button->setIcon(AppIcons::icon(def.picture));
+        button->setIcon(qv::Pictures::icon(def.picture));
         button->setIconSize(QSize(32, 32));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setFont(font);
@@ -124,9 +123,9 @@ void TfrmMain::createMenus() {
     bar->setObjectName(QStringLiteral("mnuMainMenu"));
 
     const auto item = [this](QMenu* menu, QAction*& action, const char* name, const char* caption,
-                             const QKeySequence& shortcut, Picture picture,
+                             const QKeySequence& shortcut, const char16_t* picture,
                              void (TfrmMain::*handler)()) {
-        action = menu->addAction(AppIcons::icon(picture), QString::fromLatin1(caption));
+        action = menu->addAction(qv::Pictures::icon(picture), QString::fromLatin1(caption));
         action->setObjectName(QString::fromLatin1(name));
         action->setShortcut(shortcut);
         connect(action, &QAction::triggered, this, handler);
@@ -135,60 +134,56 @@ void TfrmMain::createMenus() {
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    item(file, mnuFileExit, "mnuFileExit", "E&xit", none, Picture::Exit,
-         &TfrmMain::mnuFileExitClick);
+    item(file, mnuFileExit, "mnuFileExit", "E&xit", none, u"exit", &TfrmMain::mnuFileExitClick);
 
     QMenu* search = bar->addMenu(QStringLiteral("&Search"));
     search->setObjectName(QStringLiteral("mnuSearch"));
-    item(search, mnuSearchFind, "mnuSearchFind", "&Find...", QKeySequence(Qt::Key_F2),
-         Picture::Find, &TfrmMain::btnFindClick);
+    item(search, mnuSearchFind, "mnuSearchFind", "&Find...", QKeySequence(Qt::Key_F2), u"find",
+         &TfrmMain::btnFindClick);
     item(search, mnuSearchMembersList, "mnuSearchMembersList", "Member L&ist...",
-         QKeySequence(Qt::Key_F3), Picture::MemberList, &TfrmMain::btnMemberListClick);
+         QKeySequence(Qt::Key_F3), u"member-list", &TfrmMain::btnMemberListClick);
     item(search, mnuSearchProfile, "mnuSearchProfile", "P&rofile...", QKeySequence(Qt::Key_F4),
-         Picture::Profiles, &TfrmMain::btnProfilesClick);
+         u"profiles", &TfrmMain::btnProfilesClick);
     item(search, mnuSearchLongService, "mnuSearchLongService", "L&ong Service...",
-         QKeySequence(Qt::Key_F5), Picture::LongService, &TfrmMain::btnLongServiceClick);
+         QKeySequence(Qt::Key_F5), u"long-service", &TfrmMain::btnLongServiceClick);
     search->addSeparator();
     item(search, mnuSearchAssets, "mnuSearchAssets", "&Assets...", QKeySequence(Qt::Key_F6),
-         Picture::Assets, &TfrmMain::mnuSearchAssetsClick);
+         u"assets", &TfrmMain::mnuSearchAssetsClick);
     item(search, mnuSearchAssetRef, "mnuSearchAssetRef", "Asset R&ef...", QKeySequence(Qt::Key_F7),
-         Picture::AssetRef, &TfrmMain::mnuSearchAssetRefClick);
+         u"asset-ref", &TfrmMain::mnuSearchAssetRefClick);
     item(search, mnuSearchMembershipNo, "mnuSearchMembershipNo", "Membership &No...",
-         QKeySequence(Qt::Key_F8), Picture::MembershipNo, &TfrmMain::mnuSearchMembershipNoClick);
+         QKeySequence(Qt::Key_F8), u"membership-no", &TfrmMain::mnuSearchMembershipNoClick);
     item(search, mnuSearchUnpaidFees, "mnuSearchUnpaidFees", "&Unpaid Fees...",
-         QKeySequence(Qt::Key_F9), Picture::UnpaidFees, &TfrmMain::mnuSearchUnpaidFeesClick);
+         QKeySequence(Qt::Key_F9), u"unpaid-fees", &TfrmMain::mnuSearchUnpaidFeesClick);
     item(search, mnuSearchPastMembers, "mnuSearchPastMembers", "&Past Members...",
-         QKeySequence(Qt::Key_F10), Picture::PastMembers, &TfrmMain::mnuSearchPastMembersClick);
+         QKeySequence(Qt::Key_F10), u"past-members", &TfrmMain::mnuSearchPastMembersClick);
     item(search, mnuSearchMembershipLevel, "mnuSearchMembershipLevel", "Membership &Type...",
-         QKeySequence(Qt::Key_F11), Picture::MembershipType,
-         &TfrmMain::mnuSearchMembershipLevelClick);
+         QKeySequence(Qt::Key_F11), u"membership-type", &TfrmMain::mnuSearchMembershipLevelClick);
 
     QMenu* data = bar->addMenu(QStringLiteral("&Data"));
     data->setObjectName(QStringLiteral("mnuData"));
     item(data, mnuDataAddMember, "mnuDataAddMember", "A&dd Member...", QKeySequence(Qt::Key_Insert),
-         Picture::AddMember, &TfrmMain::btnAddMemberClick);
+         u"add-member", &TfrmMain::btnAddMemberClick);
     data->addSeparator();
     item(data, mnuDataEditProfiles, "mnuDataEditProfiles", "Edit &Profiles...",
-         QKeySequence(Qt::CTRL | Qt::Key_P), Picture::EditProfiles,
-         &TfrmMain::mnuDataEditProfilesClick);
+         QKeySequence(Qt::CTRL | Qt::Key_P), u"edit-profiles", &TfrmMain::mnuDataEditProfilesClick);
     item(data, mnuDataEditAssets, "mnuDataEditAssets", "Edit &Assets...",
-         QKeySequence(Qt::CTRL | Qt::Key_S), Picture::EditAssets,
-         &TfrmMain::mnuDataEditAssetsClick);
+         QKeySequence(Qt::CTRL | Qt::Key_S), u"edit-assets", &TfrmMain::mnuDataEditAssetsClick);
     item(data, mnuDataEditMembershipLevels, "mnuDataEditMembershipLevels",
-         "Edit &Membership Types...", QKeySequence(Qt::CTRL | Qt::Key_L),
-         Picture::EditMembershipTypes, &TfrmMain::mnuDataEditMembershipLevelsClick);
+         "Edit &Membership Types...", QKeySequence(Qt::CTRL | Qt::Key_L), u"edit-membership-types",
+         &TfrmMain::mnuDataEditMembershipLevelsClick);
     data->addSeparator();
     item(data, mnuDataBackup, "mnuDataBackup", "&Backup Database...",
-         QKeySequence(Qt::CTRL | Qt::Key_B), Picture::Backup, &TfrmMain::mnuDataBackupClick);
+         QKeySequence(Qt::CTRL | Qt::Key_B), u"backup", &TfrmMain::mnuDataBackupClick);
 
     QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
     settings->setObjectName(QStringLiteral("mnuSettings"));
     item(settings, mnuSettingsSettings, "mnuSettingsSettings", "&Settings...",
-         QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_F12), Picture::Settings,
+         QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_F12), u"settings",
          &TfrmMain::mnuSettingsSettingsClick);
     settings->addSeparator();
     item(settings, mnuSettingsCompactRepair, "mnuSettingsCompactRepair", "&Compact && Repair...",
-         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), Picture::CompactRepair,
+         QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_R), u"compact-repair",
          &TfrmMain::mnuSettingsCompactRepairClick);
 
     // The maker's web, Facebook and Twitter items and the support e-mail item
@@ -196,9 +191,9 @@ void TfrmMain::createMenus() {
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     item(help, mnuHelpProductHelp, "mnuHelpProductHelp", "Product &Help", QKeySequence(Qt::Key_F1),
-         Picture::Help, &TfrmMain::mnuHelpProductHelpClick);
+         u"help", &TfrmMain::mnuHelpProductHelpClick);
     help->addSeparator();
-    item(help, mnuHelpAbout, "mnuHelpAbout", "&About...", none, Picture::About,
+    item(help, mnuHelpAbout, "mnuHelpAbout", "&About...", none, u"about",
          &TfrmMain::mnuHelpAboutClick);
 }
 

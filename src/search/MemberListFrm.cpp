@@ -1,13 +1,13 @@
 #include "search/MemberListFrm.h"
 
-#include "settings/AppInfo.h"
+#include "pictures/Pictures.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
 #include "platform/ui/DatasetGrid.h"
 #include "platform/ui/DatasetModel.h"
 #include "platform/ui/DatasetNavigator.h"
 #include "reports/PrintShared.h"
-#include "search/MemberListIcons.h"
+#include "settings/AppInfo.h"
 
 #include <QBrush>
 #include <QCheckBox>
@@ -107,8 +107,6 @@ TfrmMemberList::~TfrmMemberList() {
 }
 
 void TfrmMemberList::buildControls() {
-    using MemberListIcons::Picture;
-
     pnlTop = new QWidget(this);
     pnlTop->setObjectName(QStringLiteral("pnlTop"));
     pnlTop->setFixedHeight(57);
@@ -121,11 +119,11 @@ void TfrmMemberList::buildControls() {
         return button;
     };
     btnPrint = makeButton(pnlTop, QStringLiteral("btnPrint"), tr("&Print"));
-    btnPrint->setIcon(MemberListIcons::icon(Picture::Print));
+    btnPrint->setIcon(qv::Pictures::icon(u"print"));
     btnPhoneList = makeButton(pnlTop, QStringLiteral("btnPhoneList"), tr("P&hone List"));
-    btnPhoneList->setIcon(MemberListIcons::icon(Picture::PhoneList));
+    btnPhoneList->setIcon(qv::Pictures::icon(u"phone-list"));
     btnExportCSV = makeButton(pnlTop, QStringLiteral("btnExportCSV"), tr("Export CS&V"));
-    btnExportCSV->setIcon(MemberListIcons::icon(Picture::ExportCSV));
+    btnExportCSV->setIcon(qv::Pictures::icon(u"export-csv"));
     // Printing, the phone list and the export arrive with the reports.
     for (QPushButton* button : {btnPrint, btnPhoneList, btnExportCSV})
         button->setEnabled(false);
@@ -186,24 +184,23 @@ void TfrmMemberList::buildControls() {
 
     mnuPopup = new QMenu(this);
     mnuPopup->setObjectName(QStringLiteral("mnuPopup"));
-    auto addItem = [this](const QString& name, const QString& caption, Picture picture) {
-        QAction* action = mnuPopup->addAction(MemberListIcons::icon(picture), caption);
+    auto addItem = [this](const QString& name, const QString& caption, const char16_t* picture) {
+        QAction* action = mnuPopup->addAction(qv::Pictures::icon(picture), caption);
         action->setObjectName(name);
         return action;
     };
     mnuPopupEmailList =
-        addItem(QStringLiteral("mnuPopupEmailList"), tr("E-mail &List..."), Picture::EmailList);
+        addItem(QStringLiteral("mnuPopupEmailList"), tr("E-mail &List..."), u"email-list");
     mnuPopupSendEmail =
-        addItem(QStringLiteral("mnuPopupSendEmail"), tr("&Send E-mail"), Picture::SendEmail);
-    mnuPopupEmailAll =
-        addItem(QStringLiteral("mnuPopupEmailAll"), tr("E-m&ail All"), Picture::EmailAll);
+        addItem(QStringLiteral("mnuPopupSendEmail"), tr("&Send E-mail"), u"send-email");
+    mnuPopupEmailAll = addItem(QStringLiteral("mnuPopupEmailAll"), tr("E-m&ail All"), u"email-all");
     mnuPopup->addSeparator()->setObjectName(QStringLiteral("mnuPopupSep1"));
     mnuPopupPrintLongService = addItem(QStringLiteral("mnuPopupPrintLongService"),
-                                       tr("&Print Years Service..."), Picture::Print);
+                                       tr("&Print Years Service..."), u"print");
     mnuPopup->addSeparator()->setObjectName(QStringLiteral("mnuPopupSep2"));
-    mnuPopupCopyRow = addItem(QStringLiteral("mnuPopupCopyRow"), tr("Copy &Row"), Picture::Copy);
+    mnuPopupCopyRow = addItem(QStringLiteral("mnuPopupCopyRow"), tr("Copy &Row"), u"copy");
     mnuPopupCopyNameAddress = addItem(QStringLiteral("mnuPopupCopyNameAddress"),
-                                      tr("Copy &Name && Address"), Picture::CopyAddress);
+                                      tr("Copy &Name && Address"), u"copy-address");
     // The e-mail list window and the years-service report arrive with the
     // reports.
     mnuPopupEmailList->setEnabled(false);

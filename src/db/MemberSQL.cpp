@@ -1,8 +1,8 @@
 #include "db/MemberSQL.h"
 
-#include "settings/MemberSettings.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Query.h"
+#include "settings/MemberSettings.h"
 
 namespace MemberSQL {
 namespace {
@@ -279,6 +279,48 @@ void UpdateByKey(qv::Connection& connection, const QString& table, const QString
     q.setParameter(QStringLiteral("NewValue"), newValue);
     q.setParameter(QStringLiteral("KeyValue"), keyValue);
     q.execute();
+}
+
+QStringList MemberRowSQL() {
+    return {QStringLiteral("SELECT * FROM Members WHERE MemberID = :MemberID")};
+}
+
+QStringList MemberDatesJoinedSQL() {
+    return {QStringLiteral("SELECT DatesJoined.*, MembershipLevel.*"),
+            QStringLiteral("FROM DatesJoined INNER JOIN"),
+            QStringLiteral("MembershipLevel ON DatesJoined.MembershipLevelID = "
+                           "MembershipLevel.MembershipLevelID"),
+            QStringLiteral("WHERE MemberID = :MemberID"), QStringLiteral("ORDER BY DateJoined")};
+}
+
+QStringList MemberAssetsSQL() {
+    return {QStringLiteral("SELECT MemberAssets.*, Assets.*"),
+            QStringLiteral("FROM MemberAssets INNER JOIN"),
+            QStringLiteral("Assets ON MemberAssets.AssetID = Assets.AssetID"),
+            QStringLiteral("WHERE MemberID = :MemberID"), QStringLiteral("ORDER BY AssetName")};
+}
+
+QStringList MemberProfilesSQL() {
+    return {QStringLiteral("SELECT MemberProfiles.*, Profiles.*"),
+            QStringLiteral("FROM MemberProfiles INNER JOIN"),
+            QStringLiteral("Profiles ON MemberProfiles.ProfileID = Profiles.ProfileID"),
+            QStringLiteral("WHERE MemberID = :MemberID"), QStringLiteral("ORDER BY ProfileName")};
+}
+
+QStringList MemberFeePaymentsSQL() {
+    return {QStringLiteral("SELECT * FROM FeePayments"),
+            QStringLiteral("WHERE MemberID = :MemberID"), QStringLiteral("ORDER BY [PaymentDate]")};
+}
+
+QStringList MemberFilesSQL() {
+    return {QStringLiteral("SELECT * FROM FileAttachments"),
+            QStringLiteral("WHERE MemberID = :MemberID"),
+            QStringLiteral("ORDER BY [FileDescription]")};
+}
+
+QStringList MemberNotesSQL() {
+    return {QStringLiteral("SELECT * FROM MemberNotes"),
+            QStringLiteral("WHERE MemberID = :MemberID")};
 }
 
 void UpdateMembershipLevel(qv::Connection& connection, int membershipLevelId,

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace qv {
 class Connection;
@@ -59,6 +60,20 @@ QString UnpaidFeesSQL(const QDateTime& date);
 // MinDateJoined on the connection once; its errors reach the caller. Adds
 // IncludeLongService and MembershipLevelID.
 QString LongServiceSQL(qv::Connection& connection, int year);
+
+// ---- A member's record ----------------------------------------------------
+// The seven statements of one member's record, each restricted to :MemberID:
+// the Members row, then the sub-records in the order the member details
+// window and its report show them. The three joined ones return the lookup
+// key twice, once from each table.
+
+QStringList MemberRowSQL();
+QStringList MemberDatesJoinedSQL(); // by DateJoined, with the level's columns
+QStringList MemberAssetsSQL();      // by AssetName
+QStringList MemberProfilesSQL();    // by ProfileName
+QStringList MemberFeePaymentsSQL(); // by PaymentDate
+QStringList MemberFilesSQL();       // by FileDescription
+QStringList MemberNotesSQL();       // in the engine's order
 
 // ---- Record maintenance -----------------------------------------------------
 // Each runs one parameterised statement inside whatever transaction the caller

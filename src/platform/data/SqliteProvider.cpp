@@ -175,6 +175,12 @@ void SqliteProvider::open(const ConnectionString& cs) {
     if (info.exists() && info.isFile() && info.size() == 0)
         throw DatabaseError(prefix + QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
 
+    // Before the file is opened: a compaction in another copy replaces the
+    // file, and a descriptor taken meanwhile would be left on the old one.
+    if (m_lock.acquire(lockFileFor(path), FileLock::Mode::Shared, m_busyTimeout) ==
+        FileLock::Outcome::Busy)
+        throw DatabaseError(prefix + QStringLiteral("another copy of Quorvane is compacting it."));
+
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
         db.setConnectOptions(
@@ -186,6 +192,7 @@ void SqliteProvider::open(const ConnectionString& cs) {
                                     : db.lastError().databaseText();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_connectionName);
+            m_lock.release();
             throw DatabaseError(prefix + (why.isEmpty()
                                               ? QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN))
                                               : why));
@@ -229,7 +236,13 @@ void SqliteProvider::close() {
         }
         QSqlDatabase::removeDatabase(m_connectionName);
     }
+    // Only once the engine has let go of the file.
+    m_lock.release();
     m_path.clear();
+}
+
+QString SqliteProvider::lockFileFor(const QString& databasePath) {
+    return databasePath + QStringLiteral("-lock");
 }
 
 void SqliteProvider::setBusyTimeout(int milliseconds) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/data/Provider.h"
+#include "platform/os/FileLock.h"
 
 #include <QString>
 
@@ -35,6 +36,11 @@ public:
     sqlite3* handle() const { return m_db; }
     QString fileName() const { return m_path; }
 
+    // The companion file every open connection holds a shared lock on, so that
+    // a compaction can tell whether another copy of the program has the
+    // register open (the engine itself locks only while a statement runs).
+    static QString lockFileFor(const QString& databasePath);
+
 private:
     void exec(const char* sql);
     QString errorMessage() const;
@@ -48,6 +54,7 @@ private:
     QString m_path;
     sqlite3* m_db = nullptr;
     int m_busyTimeout = 5000;
+    FileLock m_lock;
 };
 
 } // namespace qv

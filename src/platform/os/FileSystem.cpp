@@ -127,6 +127,59 @@ bool moveFile(const QString& from, const QString& to) {
     return false;
 }
 
+bool linkOrCopyNoOverwrite(const QString& from, const QString& to) {
+    const QByteArray src = native(from);
+    const QByteArray dst = native(to);
+    if (::link(src.constData(), dst.constData()) == 0)
+        return true;
+    // EEXIST and a missing source are answers; other refusals (no hard links
+    // on this file system, another device) leave the copy.
+    if (errno == EEXIST || errno == ENOENT || errno == ENOTDIR)
+        return false;
+    return copyFileNoOverwrite(from, to);
+}
+
+bool replaceFile(const QString& from, const QString& to) {
+    return ::rename(native(from).constData(), native(to).constData()) == 0;
+}
+
+bool makeFolder(const QString& path) {
+    const QByteArray p = native(path);
+    if (::mkdir(p.constData(), 0777) == 0)
+        return true;
+    struct stat info {};
+    return errno == EEXIST && ::stat(p.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool removeFile(const QString& path) {
+    return ::unlink(native(path).constData()) == 0 || errno == ENOENT;
+}
+
+bool pathExists(const QString& path) {
+    struct stat info {};
+    return ::lstat(native(path).constData(), &info) == 0;
+}
+
+namespace {
+
+bool syncPath(const QString& path, int flags) {
+    const int fd = ::open(native(path).constData(), flags | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    return (::close(fd) == 0) && ok;
+}
+
+} // namespace
+
+bool syncFile(const QString& path) {
+    return syncPath(path, O_RDONLY);
+}
+
+bool syncFolder(const QString& path) {
+    return syncPath(path, O_RDONLY | O_DIRECTORY);
+}
+
 bool writeAll(int fd, QByteArrayView bytes) {
     const char* p = bytes.data();
     qsizetype left = bytes.size();

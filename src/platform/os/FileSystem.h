@@ -30,6 +30,32 @@ bool copyFileNoOverwrite(const QString& from, const QString& to);
 // systems it copies and then removes `from`.
 bool moveFile(const QString& from, const QString& to);
 
+// Gives the file `from` a second name `to` (a hard link) when `to` does not
+// exist yet; where the file system has no hard links, or `to` lies on another
+// one, copies it as copyFileNoOverwrite does. Either way `to` appears complete
+// or not at all, and `from` stays where it is.
+bool linkOrCopyNoOverwrite(const QString& from, const QString& to);
+
+// Renames `from` to `to`, replacing `to` in one step: whoever opens `to` finds
+// either the old file or the new one, never neither. Same file system only.
+bool replaceFile(const QString& from, const QString& to);
+
+// Creates one folder level; true when `path` is a folder afterwards.
+bool makeFolder(const QString& path);
+
+// Removes a file; true when nothing is left at `path`.
+bool removeFile(const QString& path);
+
+// Whether anything at all (file, folder, link, FIFO) is at `path`.
+bool pathExists(const QString& path);
+
+// Flush a file's contents, or a folder's entries (so that a rename in it
+// survives a power cut), to the disk. Not for a file a database connection
+// of this process has open: closing any descriptor of a file drops the POSIX
+// locks the process holds on it, the engine's among them.
+bool syncFile(const QString& path);
+bool syncFolder(const QString& path);
+
 // Writes all of `bytes` to the open descriptor `fd`, going on after short and
 // interrupted writes; false on the first failure, which errno then names.
 bool writeAll(int fd, QByteArrayView bytes);

@@ -3,10 +3,14 @@
 #include "app/AboutFrm.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
+#include "db/DBManagement.h"
 #include "db/DataModule.h"
 #include "pictures/Pictures.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Transaction.h"
+#include "platform/ui/FileDialogs.h"
+#include "reference/EditMembershipLevelsFrm.h"
+#include "reference/EditProfilesFrm.h"
 #include "search/SearchCommands.h"
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
@@ -36,6 +40,11 @@ const QString OpenFailed =
 const QString Upgraded = QStringLiteral("Your database was from a previous version - it has now "
                                         "been updated for this latest version!");
 const QString ExitQuestion = QStringLiteral("Are you sure you want to exit?");
+const QString BackupCreated = QStringLiteral("Backup created!");
+const QString BackupFailed =
+    QStringLiteral("There was a problem creating the backup.\n\r\n\rThis might be due to another "
+                   "backup with the same name existing.");
+const QString CompactComplete = QStringLiteral("Compact and repair complete!");
 
 bool FileExists(const QString& path) {
     const QFileInfo info(path);
@@ -339,26 +348,55 @@ void TfrmMain::btnAddMemberClick() {
 }
 
 void TfrmMain::mnuDataEditProfilesClick() {
-    // Connected when the name list editor lands: TfrmEditProfiles::EditList over
-    // Profiles ("New Profile", "Edit Profiles"), through RunInTransaction.
+    RunInTransaction([this] {
+        TfrmEditProfiles frmEditProfiles(this);
+        return frmEditProfiles.EditList(
+            m_dm.adoMembers(), QStringLiteral("SELECT * FROM Profiles ORDER BY ProfileName"),
+            QStringLiteral("New Profile"), QStringLiteral("Edit Profiles"),
+            QStringLiteral("ProfileID"), QStringLiteral("ProfileName"), QStringLiteral("Profiles"));
+    });
 }
 
 void TfrmMain::mnuDataEditAssetsClick() {
-    // Connected when the name list editor lands: TfrmEditProfiles::EditList over
-    // Assets ("New Asset", "Edit Assets"), through RunInTransaction.
+    RunInTransaction([this] {
+        TfrmEditProfiles frmEditProfiles(this);
+        return frmEditProfiles.EditList(
+            m_dm.adoMembers(), QStringLiteral("SELECT * FROM Assets ORDER BY AssetName"),
+            QStringLiteral("New Asset"), QStringLiteral("Edit Assets"), QStringLiteral("AssetID"),
+            QStringLiteral("AssetName"), QStringLiteral("Assets"));
+    });
 }
 
 void TfrmMain::mnuDataEditMembershipLevelsClick() {
-    // Connected when the levels editor lands: TfrmEditMembershipLevels::EditLevels,
-    // through RunInTransaction.
+    RunInTransaction([this] {
+        TfrmEditMembershipLevels frmEditMembershipLevels(this);
+        return frmEditMembershipLevels.EditLevels(
+            m_dm.adoMembers(),
+            QStringLiteral("SELECT * FROM MembershipLevel ORDER BY MemberCategory"));
+    });
 }
 
 void TfrmMain::mnuDataBackupClick() {
-    // Connected when backup and compaction land.
+    const DBManagement::BackupResult backup =
+        DBManagement::BackupDatabase(m_dm.adoMembers(), [this](const QString& prompt) {
+            qv::FolderDialogOptions options;
+            options.caption = prompt;
+            options.allowNewFolder = false;
+            return qv::GetExistingFolder(options, this);
+        });
+    if (!backup.folderChosen)
+        return;
+    if (backup.copied)
+        PositionedMessage(BackupCreated, MessageKind::Information);
+    else
+        PositionedMessage(BackupFailed, MessageKind::Error);
 }
 
 void TfrmMain::mnuSettingsCompactRepairClick() {
-    // Connected when backup and compaction land.
+    // A failure throws past the message to the error report, with what went
+    // wrong; the register is then as it was and open again.
+    DBManagement::CompactDatabase(m_dm.adoMembers());
+    PositionedMessage(CompactComplete, MessageKind::Information);
 }
 
 void TfrmMain::mnuFileExitClick() {

@@ -132,6 +132,8 @@ QString Compact(const QString& path, const CompactionSteps& steps) {
         error = QStringLiteral("the compacted file could not be written to the disk");
     if (!error.isEmpty()) {
         steps.remove(work);
+        // The engine's journal of the half-written file, if it left one.
+        steps.remove(work + QStringLiteral("-journal"));
         return QStringLiteral("The database could not be compacted (%1).").arg(error) +
                NothingChanged;
     }

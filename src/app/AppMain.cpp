@@ -2,14 +2,63 @@
 
 #include "app/MainFrm.h"
 #include "db/DataModule.h"
+#include "import/JetImport.h"
 #include "pictures/Pictures.h"
 #include "platform/ui/Application.h"
+
+#include <QCoreApplication>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void interrupt(int) {
+    g_interrupted = 1;
+}
+
+// Quorvane --import OLD.mdb NEW.mdb: the import without a window, for
+// scripted moves. The summary goes to standard output, a failure to standard
+// error; the exit code is 0 only when the new register was made. Ctrl+C
+// cancels and leaves no file behind.
+int RunImportCommand(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() != 4) {
+        std::fprintf(stderr, "Usage: %s --import OLD.mdb NEW.mdb\n",
+                     qPrintable(QCoreApplication::applicationName()));
+        return 2;
+    }
+    std::signal(SIGINT, interrupt);
+    std::signal(SIGTERM, interrupt);
+    const JetImport::Result result = JetImport::ImportRegister(
+        args.at(2), args.at(3), [](const JetImport::Progress&) { return !g_interrupted; });
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    switch (result.outcome) {
+    case JetImport::Outcome::Imported:
+        std::fprintf(stdout, "%s\n", result.summary.text().toUtf8().constData());
+        return 0;
+    case JetImport::Outcome::Cancelled:
+        std::fprintf(stderr, "The import was cancelled; no new register was made.\n");
+        return 1;
+    case JetImport::Outcome::Failed:
+        break;
+    }
+    std::fprintf(stderr, "%s\nNo new register was made.\n", result.message.toUtf8().constData());
+    return 1;
+}
+
+} // namespace
 
 int RunQuorvane(int argc, char** argv) {
     // Without TZ the C library looks at /etc/localtime again for every local
     // date it converts; lists and reports convert one per row.
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
+    if (argc > 1 && qstrcmp(argv[1], "--import") == 0)
+        return RunImportCommand(argc, argv);
     // Named "Quorvane"; its notify() is the default error report.
     qv::QuorvaneApplication app(argc, argv);
     QApplication::setWindowIcon(qv::Pictures::icon(u"application"));

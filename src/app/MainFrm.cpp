@@ -1,10 +1,12 @@
 #include "app/MainFrm.h"
 
 #include "app/AboutFrm.h"
+#include "app/ImportFrm.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
 #include "db/DBManagement.h"
 #include "db/DataModule.h"
+#include "import/JetReader.h"
 #include "pictures/Pictures.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Transaction.h"
@@ -276,6 +278,14 @@ void TfrmMain::OpenDatabase() {
                 PositionedMessage(FileNotFound, MessageKind::Error);
                 quit = !ShowSettings();
             }
+            // A register still in the Access (Jet) format: offered for import
+            // into a new register beside it, which the settings then name.
+            const QString path = MemberSettings::GetAccessDatabase();
+            if (!quit && JetReader::IsJetFile(path) && !OfferJetImport(path)) {
+                if (ShowSettings())
+                    continue;
+                quit = true;
+            }
             connectionString =
                 DBConnectionStrings::AccessConnectionString(MemberSettings::GetAccessDatabase());
         } else {
@@ -308,6 +318,14 @@ void TfrmMain::OpenDatabase() {
                                qv::MessagePlacement::Centered, nullptr);
         return;
     }
+}
+
+bool TfrmMain::OfferJetImport(const QString& jetPath) {
+    const QString newPath = JetImport::ProposedRegisterPath(jetPath);
+    if (PositionedMessage(JetImportQuestion(jetPath, newPath), MessageKind::Confirmation,
+                          MessageButtons::YesNo) != MessageResult::Yes)
+        return false;
+    return ImportAndUseJetRegister(this, jetPath, newPath);
 }
 
 // The search commands.

@@ -79,6 +79,9 @@ private:
     // Shows the settings dialog; true when the user saved.
     bool ShowSettings();
     void SetCommandStates(bool useAccess);
+    // Offers to import the Jet register the settings name; true when a new
+    // register was made and the settings now name it.
+    bool OfferJetImport(const QString& jetPath);
     void RequestTermination();
 
     Tdm& m_dm;

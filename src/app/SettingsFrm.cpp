@@ -1,15 +1,17 @@
 #include "app/SettingsFrm.h"
 
-#include "settings/AppInfo.h"
 #include "app/CreateSQLServerFrm.h"
-#include "settings/MemberSettings.h"
+#include "app/ImportFrm.h"
 #include "db/DBConnectionStrings.h"
 #include "db/DBCreate.h"
 #include "db/TableCreate.h"
+#include "import/JetReader.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/os/FileSystem.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
+#include "settings/AppInfo.h"
+#include "settings/MemberSettings.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -47,6 +49,18 @@ void Error(const QString& text, QWidget* parent) {
 // starts in the current folder).
 QString FolderOf(const QString& path) {
     return path.isEmpty() ? QString() : QFileInfo(path).absolutePath();
+}
+
+// A new database file is never made over an existing one.
+qv::FileNameCheck RefuseExisting(QWidget* parent) {
+    return [parent](const QString& path) {
+        if (!FileExists(path))
+            return true;
+        // Over the file dialog, which stays open for another name.
+        QWidget* over = QApplication::activeModalWidget();
+        Error(QStringLiteral("That database file already exists!"), over ? over : parent);
+        return false;
+    };
 }
 
 QPushButton* MakeButton(const QString& caption, const char* name, QWidget* parent) {
@@ -91,6 +105,7 @@ TfrmSettings::TfrmSettings(QWidget* parent)
     btnAccessBrowse = MakeButton(QStringLiteral("&Browse..."), "btnAccessBrowse", grpAccess);
     btnAccessCopy = MakeButton(QStringLiteral("C&opy..."), "btnAccessCopy", grpAccess);
     btnAccessNew = MakeButton(QStringLiteral("&New..."), "btnAccessNew", grpAccess);
+    btnAccessImport = MakeButton(QStringLiteral("&Import..."), "btnAccessImport", grpAccess);
 
     grpSQLServer = new QGroupBox(QStringLiteral("SQL Server"), tabDatabase);
     grpSQLServer->setObjectName(QStringLiteral("grpSQLServer"));
@@ -115,13 +130,14 @@ TfrmSettings::TfrmSettings(QWidget* parent)
     btnSave->setDefault(true);
     btnCancel = MakeButton(QStringLiteral("&Cancel"), "btnCancel", pnlBottom);
 
-    // Access group: the path on its own line, the three file commands below.
+    // Access group: the path on its own line, the four file commands below.
     auto* accessLayout = new QGridLayout(grpAccess);
-    accessLayout->addWidget(lblDBFile, 0, 0, 1, 4);
-    accessLayout->addWidget(edtDBFile, 1, 0, 1, 4);
+    accessLayout->addWidget(lblDBFile, 0, 0, 1, 5);
+    accessLayout->addWidget(edtDBFile, 1, 0, 1, 5);
     accessLayout->addWidget(btnAccessBrowse, 2, 1);
     accessLayout->addWidget(btnAccessCopy, 2, 2);
     accessLayout->addWidget(btnAccessNew, 2, 3);
+    accessLayout->addWidget(btnAccessImport, 2, 4);
     accessLayout->setColumnStretch(0, 1);
     accessLayout->setRowStretch(3, 1);
 
@@ -163,6 +179,7 @@ TfrmSettings::TfrmSettings(QWidget* parent)
     connect(btnAccessBrowse, &QPushButton::clicked, this, &TfrmSettings::btnAccessBrowseClick);
     connect(btnAccessCopy, &QPushButton::clicked, this, &TfrmSettings::btnAccessCopyClick);
     connect(btnAccessNew, &QPushButton::clicked, this, &TfrmSettings::btnAccessNewClick);
+    connect(btnAccessImport, &QPushButton::clicked, this, &TfrmSettings::btnAccessImportClick);
     connect(btnCreateSQLServerDatabase, &QPushButton::clicked, this,
             &TfrmSettings::btnCreateSQLServerDatabaseClick);
     connect(btnSave, &QPushButton::clicked, this, &TfrmSettings::btnSaveClick);
@@ -241,14 +258,7 @@ void TfrmSettings::btnAccessNewClick() {
     options.fileName = NewDatabaseName;
     options.filter = DatabaseFilter;
     options.defaultSuffix = DatabaseSuffix;
-    options.check = [this](const QString& path) {
-        if (!FileExists(path))
-            return true;
-        // Over the file dialog, which stays open for another name.
-        QWidget* over = QApplication::activeModalWidget();
-        Error(QStringLiteral("That database file already exists!"), over ? over : this);
-        return false;
-    };
+    options.check = RefuseExisting(this);
     const auto path = qv::GetSaveFileName(options, this);
     if (!path)
         return;
@@ -257,6 +267,31 @@ void TfrmSettings::btnAccessNewClick() {
         throw qv::DatabaseError(failure);
     TableCreate::CreateTables(DBConnectionStrings::AccessConnectionString(*path));
     edtDBFile->setText(*path);
+}
+
+// Brings a register across from an Access (Jet) file into a new file, which
+// the path box then names, as New does; Save makes it the register.
+void TfrmSettings::btnAccessImportClick() {
+    qv::FileDialogOptions source;
+    source.caption = QStringLiteral("Import Access Database");
+    source.initialFolder = FolderOf(edtDBFile->text());
+    source.filter = QStringLiteral("Access Database (*.mdb)|*.mdb|All Files (*.*)|*.*");
+    const auto jetPath = qv::GetOpenFileName(source, this);
+    if (!jetPath)
+        return;
+    if (!JetReader::IsJetFile(*jetPath)) {
+        Error(QStringLiteral("That file is not an Access database file."), this);
+        return;
+    }
+    qv::FileDialogOptions target;
+    target.caption = QStringLiteral("Import Into New Database");
+    target.fileName = JetImport::ProposedRegisterPath(*jetPath);
+    target.filter = DatabaseFilter;
+    target.defaultSuffix = DatabaseSuffix;
+    target.check = RefuseExisting(this);
+    const auto newPath = qv::GetSaveFileName(target, this);
+    if (newPath && ImportJetRegister(this, *jetPath, *newPath))
+        edtDBFile->setText(*newPath);
 }
 
 void TfrmSettings::btnCreateSQLServerDatabaseClick() {

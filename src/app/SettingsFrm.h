@@ -26,6 +26,7 @@ public slots:
     void btnAccessBrowseClick();
     void btnAccessCopyClick();
     void btnAccessNewClick();
+    void btnAccessImportClick();
     void btnCreateSQLServerDatabaseClick();
     void btnSaveClick();
 
@@ -47,6 +48,7 @@ private:
     QPushButton* btnAccessBrowse = nullptr;
     QPushButton* btnAccessCopy = nullptr;
     QPushButton* btnAccessNew = nullptr;
+    QPushButton* btnAccessImport = nullptr;
     QGroupBox* grpSQLServer = nullptr;
     QLabel* lblServer = nullptr;
     QLineEdit* edtServer = nullptr;

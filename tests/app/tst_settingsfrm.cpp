@@ -83,9 +83,9 @@ void TestSettingsFrm::loadsWhatIsStored() {
                 order << w->objectName();
             w = w->nextInFocusChain();
         } while (w != d.kind() && order.size() < 20);
-        QCOMPARE(order.mid(0, 7),
+        QCOMPARE(order.mid(0, 8),
                  QStringList({"cboDatabase", "edtDBFile", "btnAccessBrowse", "btnAccessCopy",
-                              "btnAccessNew", "btnSave", "btnCancel"}));
+                              "btnAccessNew", "btnAccessImport", "btnSave", "btnCancel"}));
         d.kind()->setCurrentIndex(1);
         QVERIFY(!d.get<QGroupBox>("grpAccess")->isVisible());
         QVERIFY(d.get<QGroupBox>("grpSQLServer")->isVisible());

@@ -1,0 +1,151 @@
+#include "app/ImportFrm.h"
+
+#include "platform/ui/Application.h"
+#include "platform/ui/MessageBox.h"
+#include "settings/MemberSettings.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+TfrmImport::TfrmImport(const QString& jetPath, const QString& newPath, QWidget* parent)
+    : QDialog(parent)
+    , m_jetPath(jetPath)
+    , m_newPath(newPath) {
+    setObjectName(QStringLiteral("frmImport"));
+    setWindowTitle(QStringLiteral("Import Access Database"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowModality(Qt::ApplicationModal);
+
+    lblImportFile = new QLabel(this);
+    lblImportFile->setObjectName(QStringLiteral("lblImportFile"));
+    lblImportFile->setWordWrap(true);
+    lblImportFile->setMinimumWidth(420);
+    lblImportFile->setText(
+        QStringLiteral("From:  %1\nInto:  %2").arg(Native(jetPath), Native(newPath)));
+    lblImportTable = new QLabel(QStringLiteral("Creating the new register..."), this);
+    lblImportTable->setObjectName(QStringLiteral("lblImportTable"));
+    prgImport = new QProgressBar(this);
+    prgImport->setObjectName(QStringLiteral("prgImport"));
+    prgImport->setRange(0, 1000);
+    prgImport->setValue(0);
+    btnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblImportFile);
+    layout->addSpacing(6);
+    layout->addWidget(lblImportTable);
+    layout->addWidget(prgImport);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmImport::btnCancelClick);
+}
+
+JetImport::Result TfrmImport::Execute() {
+    m_cancelled = false;
+    m_running = true;
+    show();
+    QCoreApplication::processEvents();
+    m_sinceEvents.start();
+    const JetImport::Result result = JetImport::ImportRegister(
+        m_jetPath, m_newPath, [this](const JetImport::Progress& p) { return Progress(p); });
+    m_running = false;
+    hide();
+    return result;
+}
+
+bool TfrmImport::Progress(const JetImport::Progress& progress) {
+    if (!m_cancelled) {
+        if (progress.total > 0)
+            prgImport->setValue(int(progress.done * 1000 / progress.total));
+        if (!progress.table.isEmpty())
+            lblImportTable->setText(QStringLiteral("Copying %1... (%2 of %3 rows)")
+                                        .arg(progress.table, QLocale().toString(progress.done),
+                                             QLocale().toString(progress.total)));
+    }
+    emit progressed(progress.table, progress.done, progress.total);
+    // The window stays responsive without the event loop running for every
+    // few hundred rows: at a new table, or when 30 ms have passed.
+    if (progress.table != m_table || m_sinceEvents.elapsed() >= 30) {
+        m_table = progress.table;
+        QCoreApplication::processEvents();
+        m_sinceEvents.restart();
+    }
+    return !m_cancelled;
+}
+
+void TfrmImport::btnCancelClick() {
+    m_cancelled = true;
+    btnCancel->setEnabled(false);
+    lblImportTable->setText(QStringLiteral("Cancelling..."));
+}
+
+void TfrmImport::reject() {
+    if (m_running)
+        btnCancelClick();
+    else
+        QDialog::reject();
+}
+
+bool ImportJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath) {
+    TfrmImport frmImport(jetPath, newPath, parent);
+    const JetImport::Result result = frmImport.Execute();
+    switch (result.outcome) {
+    case JetImport::Outcome::Imported:
+        qv::ShowMessageBox(result.summary.text(), qv::MessageKind::Information,
+                           qv::MessageButtons::Ok, qv::MessagePlacement::Centered, parent);
+        return true;
+    case JetImport::Outcome::Cancelled:
+        return false;
+    case JetImport::Outcome::Failed:
+        break;
+    }
+    qv::ShowMessageBox(result.message + QStringLiteral("\n\r\n\rNo new register was made."),
+                       qv::MessageKind::Error, qv::MessageButtons::Ok,
+                       qv::MessagePlacement::Centered, parent);
+    return false;
+}
+
+QString JetImportQuestion(const QString& jetPath, const QString& newPath) {
+    return QStringLiteral("The database file %1 is in the Access (Jet) format, which Quorvane "
+                          "does not open directly.\n\r\n\rImport it into a new database file "
+                          "beside it and use that from now on?\n\r\n\rNew file: %2\n\r\n\r"
+                          "The Access file itself is left unchanged.")
+        .arg(u'"' + Native(jetPath) + u'"', u'"' + Native(newPath) + u'"');
+}
+
+bool ImportAndUseJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath) {
+    if (!ImportJetRegister(parent, jetPath, newPath))
+        return false;
+    try {
+        MemberSettings::SetAccessDatabase(newPath);
+    } catch (...) {
+        // The register is made and stays; only the settings could not follow.
+        qv::ShowMessageBox(QStringLiteral("The new database file %1 was made, but the settings "
+                                          "could not be changed to use it:\n\r\n\r%2")
+                               .arg(u'"' + Native(newPath) + u'"', qv::CurrentExceptionMessage()),
+                           qv::MessageKind::Error, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, parent);
+        return false;
+    }
+    return true;
+}

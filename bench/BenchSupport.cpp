@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,21 @@ double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+qint64 procStatusKb(const char* key) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+bool resetPeak() {
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
 }
 
 double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,

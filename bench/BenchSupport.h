@@ -19,6 +19,13 @@ double msSince(Clock::time_point start);
 // The median of `v`; with an even count, the mean of the middle two.
 double median(std::vector<double> v);
 
+// One line of /proc/self/status ("VmRSS:", "VmHWM:"), in kilobytes; -1 when
+// it cannot be read.
+qint64 procStatusKb(const char* key);
+
+// Resets the peak resident size, so VmHWM measures from here on.
+bool resetPeak();
+
 // The bare engine on SQL already in SQLite's dialect: prepare, bind `value` to
 // each of the `parameters`, step, and read every column of every row, so that
 // both sides pay for fetching the values. Answers the milliseconds taken;

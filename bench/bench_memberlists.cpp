@@ -9,12 +9,12 @@
 #include "BenchSupport.h"
 #include "RegisterGenerator.h"
 
-#include "settings/MemberSettings.h"
 #include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/SqlText.h"
+#include "settings/MemberSettings.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -30,6 +30,8 @@ namespace {
 using qv::bench::Clock;
 using qv::bench::median;
 using qv::bench::msSince;
+using qv::bench::procStatusKb;
+using qv::bench::resetPeak;
 using qv::bench::runBare;
 
 struct Case {
@@ -78,23 +80,6 @@ double runOurs(qv::Connection& connection, const QString& sql, const QString& va
     const double ms = msSince(start);
     rows = ds.recordCount();
     return ms;
-}
-
-// One line of /proc/self/status, in kilobytes.
-qint64 procStatusKb(const char* key) {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-// Resets the peak resident size, so VmHWM measures from here on.
-bool resetPeak() {
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
 }
 
 void printPlan(sqlite3* db, const char* name, const QString& sql) {

@@ -195,9 +195,14 @@ public:
                 throw Failure{QStringLiteral("%1 is an Access database, but not a membership "
                                              "register: it has none of the register's tables.")
                                   .arg(quoted(m_summary.source))};
-            throw Failure{QStringLiteral("%1 is not a complete membership register: the tables "
-                                         "%2 are missing.")
-                              .arg(quoted(m_summary.source), missing.join(QStringLiteral(", ")))};
+            throw Failure{QStringLiteral("%1 is not a complete membership register: %2 %3 "
+                                         "missing.")
+                              .arg(quoted(m_summary.source),
+                                   missing.size() == 1 ? QStringLiteral("the table")
+                                                       : QStringLiteral("the tables"),
+                                   missing.join(QStringLiteral(", ")) +
+                                       (missing.size() == 1 ? QStringLiteral(" is")
+                                                            : QStringLiteral(" are")))};
         }
         for (const QString& name : m_jet.tableNames()) {
             const bool known = std::any_of(schema.begin(), schema.end(), [&](const auto& t) {

@@ -11,6 +11,7 @@
 
 #include "import/JetImport.h"
 #include "import/JetReader.h"
+#include "platform/data/DatabaseError.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
     QStringList tables;
     try {
         tables = JetReader::Database(jet).tableNames();
-    } catch (const JetReader::ReadError& e) {
+    } catch (const qv::DatabaseError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
         return 1;
     }

@@ -455,8 +455,6 @@ Result ImportRegister(const QString& jetPath, const QString& newPath,
         result.outcome = Outcome::Cancelled;
     } catch (const Failure& e) {
         result.message = e.message;
-    } catch (const JetReader::ReadError& e) {
-        result.message = e.message();
     } catch (const qv::DatabaseError& e) {
         result.message = e.message();
     } catch (const std::exception& e) {

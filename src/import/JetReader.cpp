@@ -1,5 +1,7 @@
 #include "import/JetReader.h"
 
+#include "platform/data/DatabaseError.h"
+
 // mdbtools.h includes glib.h inside extern "C"; glib's C++ parts must come first.
 #include <glib.h>
 
@@ -167,6 +169,9 @@ std::string decimalText(unsigned __int128 magnitude, int scale) {
 } // namespace
 
 Format FileFormat(const QString& path) {
+    // Opening a FIFO for reading would wait for a writer.
+    if (!QFileInfo(path).isFile())
+        return Format::NotJet;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return Format::NotJet;
@@ -305,9 +310,10 @@ bool Table::next() {
     MdbHandle* mdb = t->entry->mdb;
     Cursor& c = *m_cursor;
     const auto damaged = [this](const QString& what) {
-        return ReadError(QStringLiteral("The table %1 of %2 cannot be read (%3): the file seems "
-                                        "damaged or cut short.")
-                             .arg(m_name, quoted(m_database.m_path), what));
+        return qv::DatabaseError(
+            QStringLiteral("The table %1 of %2 cannot be read (%3): the file seems "
+                           "damaged or cut short.")
+                .arg(m_name, quoted(m_database.m_path), what));
     };
     if (c.away) {
         // Back to the page the scan stands on.
@@ -475,26 +481,29 @@ Database::Database(const QString& path)
     : m_format(FileFormat(path))
     , m_path(path) {
     if (m_format == Format::NotJet)
-        throw ReadError(QStringLiteral("%1 is not an Access database file.").arg(quoted(path)));
+        throw qv::DatabaseError(
+            QStringLiteral("%1 is not an Access database file.").arg(quoted(path)));
     // Every Jet file is a whole number of pages; a copy broken off mid-way
     // is not, and the library would read its rows as far as they go.
     const qint64 pageSize = m_format == Format::Jet3 ? 2048 : 4096;
     const qint64 size = QFileInfo(path).size();
     if (size < 3 * pageSize || size % pageSize != 0)
-        throw ReadError(QStringLiteral("%1 is cut short: it ends in the middle of a page, so "
-                                       "part of the register is missing.")
-                            .arg(quoted(path)));
+        throw qv::DatabaseError(
+            QStringLiteral("%1 is cut short: it ends in the middle of a page, so "
+                           "part of the register is missing.")
+                .arg(quoted(path)));
     MdbHandle* mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     if (!mdb)
-        throw ReadError(
+        throw qv::DatabaseError(
             QStringLiteral("%1 could not be opened as an Access database.").arg(quoted(path)));
     m_mdb = mdb;
     if (!mdb_read_catalog(mdb, MDB_TABLE)) {
         mdb_close(mdb);
         m_mdb = nullptr;
-        throw ReadError(QStringLiteral("The list of tables in %1 cannot be read: the file seems "
-                                       "damaged or cut short.")
-                            .arg(quoted(path)));
+        throw qv::DatabaseError(
+            QStringLiteral("The list of tables in %1 cannot be read: the file seems "
+                           "damaged, cut short or encrypted.")
+                .arg(quoted(path)));
     }
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         const auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
@@ -520,9 +529,10 @@ std::unique_ptr<Table> Database::openTable(const QString& name) {
         if (!table || !mdb_read_columns(table)) {
             if (table)
                 mdb_free_tabledef(table);
-            throw ReadError(QStringLiteral("The table %1 of %2 cannot be read: the file seems "
-                                           "damaged or cut short.")
-                                .arg(name, quoted(m_path)));
+            throw qv::DatabaseError(
+                QStringLiteral("The table %1 of %2 cannot be read: the file seems "
+                               "damaged or cut short.")
+                    .arg(name, quoted(m_path)));
         }
         return std::unique_ptr<Table>(
             new Table(*this, table, QString::fromUtf8(entry->object_name)));

@@ -4,12 +4,12 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 // Reads the tables of an Access (Jet) database file, row by row, through the
-// mdbtools library. The file is opened for reading only. Values come out
+// mdbtools library. The file is opened for reading only; a file that cannot be
+// read raises qv::DatabaseError with a message for the user. Values come out
 // exactly as stored where the library would change them: an empty text stays
 // apart from null (the row's null mask decides, not the library's bound
 // strings), and Jet 4 texts are decoded from their UTF-16 bytes here, so a
@@ -19,24 +19,13 @@ namespace JetReader {
 enum class Format { NotJet, Jet3, Jet4, Ace };
 
 // What the file's first page says it is; NotJet for anything else, a file
-// that cannot be read included. The name of the file plays no part.
+// that cannot be read or is no regular file (a FIFO is never opened) included.
+// The name of the file plays no part.
 Format FileFormat(const QString& path);
 inline bool IsJetFile(const QString& path) {
     return FileFormat(path) != Format::NotJet;
 }
 QString FormatName(Format format);
-
-// The file cannot be read as a Jet database; the message is for the user.
-class ReadError : public std::runtime_error {
-public:
-    explicit ReadError(const QString& message)
-        : std::runtime_error(message.toStdString())
-        , m_message(message) {}
-    const QString& message() const noexcept { return m_message; }
-
-private:
-    QString m_message;
-};
 
 // The kinds of Jet column the register's values come from.
 enum class ColumnKind { Boolean, Integer, Money, Decimal, Float, DateTime, Text, Other };
@@ -112,8 +101,8 @@ private:
 
 class Database {
 public:
-    // Opens the file read-only; throws ReadError when it is no Jet file, is
-    // cut short or its catalogue cannot be read.
+    // Opens the file read-only; throws when it is no Jet file, is cut short or
+    // its catalogue cannot be read.
     explicit Database(const QString& path);
     ~Database();
     Database(const Database&) = delete;

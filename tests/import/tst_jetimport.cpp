@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 using namespace jettest;
 using qv::test::TempFolder;
@@ -223,6 +224,8 @@ void TestJetImport::refusals_data() {
     QTest::newRow("one table missing")
         << WithTablesRenamed(jet, {"FileAttachments"}) << "the table FileAttachments is missing.";
     QTest::newRow("target exists") << jet << "There is already a file at";
+    // Opening a FIFO for reading would wait for a writer for ever.
+    QTest::newRow("fifo") << QByteArray() << "is not an Access database file.";
 }
 
 void TestJetImport::refusals() {
@@ -230,7 +233,11 @@ void TestJetImport::refusals() {
     QFETCH(QString, message);
     TempFolder folder;
     const QString source = folder.filePath("old.mdb");
-    QVERIFY(qv::test::writeFileBytes(source, bytes));
+    const bool fifo = QByteArray(QTest::currentDataTag()) == "fifo";
+    if (fifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(source).constData(), 0600), 0);
+    else
+        QVERIFY(qv::test::writeFileBytes(source, bytes));
     const QString target = folder.filePath("new.mdb");
     const bool targetExists = QByteArray(QTest::currentDataTag()) == "target exists";
     if (targetExists)
@@ -243,7 +250,8 @@ void TestJetImport::refusals() {
         message = message.arg(source);
     QVERIFY2(result.message.contains(message), qPrintable(result.message));
     QCOMPARE(Entries(folder.path()), entries);
-    QCOMPARE(qv::test::readFileBytes(source), bytes);
+    if (!fifo)
+        QCOMPARE(qv::test::readFileBytes(source), bytes);
     if (targetExists)
         QCOMPARE(qv::test::readFileBytes(target), QByteArray("someone's file"));
 }

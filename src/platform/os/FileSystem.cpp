@@ -1,5 +1,6 @@
 #include "platform/os/FileSystem.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -7,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,7 +32,65 @@ bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
     return true;
 }
 
+const QString TemporaryPrefix = QStringLiteral(".qvtmp-");
+constexpr qsizetype TemporaryRandomLength = 6;
+
 } // namespace
+
+TemporaryFile createTemporaryIn(const QString& folder) {
+    QString prefix = folder;
+    if (!prefix.endsWith(u'/'))
+        prefix += u'/';
+    prefix += TemporaryPrefix;
+    // A cleaner may remove the new name before it is locked; the lost file then
+    // has no links left, and another is made.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QByteArray name = native(prefix) + QByteArray(TemporaryRandomLength, 'X');
+        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd < 0)
+            return {};
+        struct stat info {};
+        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &info) == 0 && info.st_nlink > 0)
+            return {fd, QFile::decodeName(name)};
+        ::close(fd);
+    }
+    errno = EAGAIN;
+    return {};
+}
+
+void discardTemporary(TemporaryFile& temp) {
+    if (temp.fd < 0)
+        return;
+    ::unlink(native(temp.path).constData());
+    ::close(temp.fd);
+    temp.fd = -1;
+}
+
+void removeStaleTemporaries(const QString& folder) {
+    const QDir dir(folder);
+    const QStringList names =
+        dir.entryList({TemporaryPrefix + QStringLiteral("*")},
+                      QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks);
+    for (const QString& name : names) {
+        if (name.size() != TemporaryPrefix.size() + TemporaryRandomLength)
+            continue;
+        const QByteArray path = native(dir.filePath(name));
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        // Only a file nobody holds, and still the one at that name.
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::lstat(path.constData(), &named) == 0 &&
+            named.st_ino == held.st_ino && named.st_dev == held.st_dev) {
+            ::unlink(path.constData());
+            ::unlink((path + "-journal").constData());
+            ::unlink((path + "-lock").constData());
+        }
+        ::close(fd);
+    }
+}
 
 bool canCreateFileIn(const QString& folder) {
     if (folder.isEmpty())

@@ -56,6 +56,22 @@ bool pathExists(const QString& path);
 bool syncFile(const QString& path);
 bool syncFolder(const QString& path);
 
+// A temporary file in `folder` (".qvtmp-" and six random characters), open for
+// writing with mode 0600 and locked for as long as `fd` stays open. The lock
+// tells a file that a running program is still writing from one left behind by
+// a program that was killed, which removeStaleTemporaries then deletes. Whoever
+// creates one closes `fd` only after renaming or removing the file.
+struct TemporaryFile {
+    int fd = -1; // -1 when it could not be created (errno says why)
+    QString path;
+};
+TemporaryFile createTemporaryIn(const QString& folder);
+// Removes the file (when `fd` is open) and closes `fd`.
+void discardTemporary(TemporaryFile& temp);
+// Removes the temporary files in `folder` that no running program holds, with
+// the "-journal" and "-lock" files a database engine kept beside them.
+void removeStaleTemporaries(const QString& folder);
+
 // Writes all of `bytes` to the open descriptor `fd`, going on after short and
 // interrupted writes; false on the first failure, which errno then names.
 bool writeAll(int fd, QByteArrayView bytes);

@@ -190,13 +190,12 @@ mode_t currentUmask() {
 // Writes `content` to a new file beside `target` and renames it over the
 // target, so a reader sees either the old file or the new one, never a half.
 bool replaceFile(const QString& target, const QByteArray& content, const struct stat* existing) {
-    const QFileInfo info(target);
-    QByteArray tmpl =
-        QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()) + ".XXXXXX";
-    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0)
+    const QString folder = QFileInfo(target).absolutePath();
+    FileSystem::TemporaryFile temp = FileSystem::createTemporaryIn(folder);
+    if (temp.fd < 0)
         return false;
 
+    const int fd = temp.fd;
     bool ok = FileSystem::writeAll(fd, content);
     if (ok && existing) {
         // Keep the owner when root (or a group member) edits someone else's
@@ -210,20 +209,64 @@ bool replaceFile(const QString& target, const QByteArray& content, const struct 
         ok = ::fchmod(fd, 0666 & ~currentUmask()) == 0;
     }
     ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(tmpl.constData(), QFile::encodeName(target).constData()) == 0;
+    // The lock stays until the rename is done, so no cleaner takes the file.
+    ok = ok && ::rename(QFile::encodeName(temp.path).constData(),
+                        QFile::encodeName(target).constData()) == 0;
     if (!ok) {
-        ::unlink(tmpl.constData());
+        FileSystem::discardTemporary(temp);
         return false;
     }
+    ::close(fd);
     // Make the rename itself durable; failing here loses nothing already done.
-    int dirFd = ::open(QFile::encodeName(info.absolutePath()).constData(),
-                       O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         ::fsync(dirFd);
         ::close(dirFd);
     }
     return true;
+}
+
+// `data` with `key` of `section` set to `value` (stored trimmed). A key already
+// there changes its value only: the spacing before and after stays, and an
+// empty value is written after all the spacing that follows "=".
+QByteArray withValue(const QByteArray& data, const QString& section, const QString& key,
+                     const QString& value) {
+    QByteArray valueBytes = value.toUtf8();
+    qsizetype vb = 0, ve = valueBytes.size();
+    trim(valueBytes, vb, ve);
+    valueBytes = valueBytes.mid(vb, ve - vb);
+
+    const QByteArray eol = lineBreakOf(data);
+    const QByteArray keyBytes = key.toUtf8();
+    const std::vector<Line> lines = splitLines(data);
+    const Location loc = locate(data, lines, section, key);
+
+    QByteArray out;
+    out.reserve(data.size() + keyBytes.size() + valueBytes.size() + section.size() + 8);
+    if (loc.key >= 0) {
+        const Line& l = lines[static_cast<size_t>(loc.key)];
+        const qsizetype begin = l.valueBegin == l.valueEnd ? l.contentEnd : l.valueBegin;
+        const qsizetype end = l.valueBegin == l.valueEnd ? l.contentEnd : l.valueEnd;
+        if (QByteArrayView(data.constData() + begin, end - begin) == valueBytes)
+            return data;
+        out.append(data.constData(), begin);
+        out.append(valueBytes);
+        out.append(data.constData() + end, data.size() - end);
+    } else if (loc.section >= 0) {
+        const Line& l = lines[static_cast<size_t>(loc.lastContent)];
+        out.append(data.constData(), l.end);
+        if (l.end == 0 || data[l.end - 1] != '\n')
+            out.append(eol);
+        out.append(keyBytes).append('=').append(valueBytes).append(eol);
+        out.append(data.constData() + l.end, data.size() - l.end);
+    } else {
+        out = data;
+        if (!out.isEmpty() && !out.endsWith('\n'))
+            out.append(eol);
+        out.append('[').append(section.toUtf8()).append(']').append(eol);
+        out.append(keyBytes).append('=').append(valueBytes).append(eol);
+    }
+    return out;
 }
 
 // Writing through a symbolic link changes the file it points to and keeps the
@@ -270,53 +313,42 @@ QString readString(const QString& path, const QString& section, const QString& k
 
 void writeString(const QString& path, const QString& section, const QString& key,
                  const QString& value) {
+    writeStrings(path, section, {{key, value}});
+}
+
+void writeStrings(const QString& path, const QString& section,
+                  const QList<std::pair<QString, QString>>& values) {
     const QString sectionName = section.trimmed();
-    const QString keyName = key.trimmed();
     // Anything that would split the line or be read back as something else
     // (another key, a section, a comment) is refused rather than written.
-    if (sectionName.isEmpty() || keyName.isEmpty() || breaksLine(sectionName) ||
-        sectionName.contains(u']') || breaksLine(keyName) || keyName.contains(u'=') ||
-        QStringView(u";#[").contains(keyName.front()) || breaksLine(value))
+    if (sectionName.isEmpty() || breaksLine(sectionName) || sectionName.contains(u']'))
         throw IniWriteError(path);
+    for (const auto& [key, value] : values) {
+        const QString keyName = key.trimmed();
+        if (keyName.isEmpty() || breaksLine(keyName) || keyName.contains(u'=') ||
+            QStringView(u";#[").contains(keyName.front()) || breaksLine(value))
+            throw IniWriteError(path);
+    }
 
     const QString target = resolveTarget(path);
     QByteArray data;
     struct stat info {};
     const ReadStatus status = readWholeFile(QFile::encodeName(target), data, info);
     // A file that exists but cannot be read must not be replaced by one that
-    // holds only this key.
-    if (status == ReadStatus::Failed)
+    // holds only these keys; a read-only one must not be replaced at all, and
+    // the rename would need only the folder's permission.
+    if (status == ReadStatus::Failed ||
+        (status == ReadStatus::Ok && FileSystem::isReadOnlyFile(target)))
         throw IniWriteError(path);
 
-    const QByteArray eol = lineBreakOf(data);
-    const QByteArray keyBytes = keyName.toUtf8();
-    const QByteArray valueBytes = value.toUtf8();
-    const std::vector<Line> lines = splitLines(data);
-    const Location loc = locate(data, lines, sectionName, keyName);
-
-    QByteArray out;
-    out.reserve(data.size() + keyBytes.size() + valueBytes.size() + sectionName.size() + 8);
-    if (loc.key >= 0) {
-        // Keep the key's own spelling and spacing up to the value.
-        const Line& l = lines[static_cast<size_t>(loc.key)];
-        out.append(data.constData(), l.valueBegin);
-        out.append(valueBytes);
-        out.append(data.constData() + l.contentEnd, data.size() - l.contentEnd);
-    } else if (loc.section >= 0) {
-        const Line& l = lines[static_cast<size_t>(loc.lastContent)];
-        out.append(data.constData(), l.end);
-        if (l.end == 0 || data[l.end - 1] != '\n')
-            out.append(eol);
-        out.append(keyBytes).append('=').append(valueBytes).append(eol);
-        out.append(data.constData() + l.end, data.size() - l.end);
-    } else {
-        out = data;
-        if (!out.isEmpty() && !out.endsWith('\n'))
-            out.append(eol);
-        out.append('[').append(sectionName.toUtf8()).append(']').append(eol);
-        out.append(keyBytes).append('=').append(valueBytes).append(eol);
-    }
-
+    // What a write killed before its rename left behind goes first, also when
+    // this one has nothing to change.
+    FileSystem::removeStaleTemporaries(QFileInfo(target).absolutePath());
+    QByteArray out = data;
+    for (const auto& [key, value] : values)
+        out = withValue(out, sectionName, key.trimmed(), value);
+    if (status == ReadStatus::Ok && out == data)
+        return; // nothing changes: the file is left alone, not rewritten
     if (!replaceFile(target, out, status == ReadStatus::Ok ? &info : nullptr))
         throw IniWriteError(path);
 }

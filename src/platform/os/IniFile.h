@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace qv {
 
@@ -42,14 +44,23 @@ std::optional<QString> readValue(const QString& path, const QString& section, co
 QString readString(const QString& path, const QString& section, const QString& key,
                    const QString& defaultValue = QString());
 
-// Sets `key` of `section` to `value`: changes that key's line, or adds the key at
-// the end of its section, or adds the section at the end of the file (creating
-// the file when missing; the folder must exist). The file is replaced
-// atomically and keeps its permissions. Throws IniWriteError when the file
-// cannot be written, and for names or values that would break the file's line
-// structure (line breaks, NUL, '=' in a key, ']' in a section name).
+// Sets `key` of `section` to `value`: changes that key's value, or adds the key
+// at the end of its section, or adds the section at the end of the file
+// (creating the file when missing; the folder must exist). Values are stored
+// trimmed, as they are read; a changed value keeps the spacing around it, and a
+// value the key already holds leaves the file byte for byte as it was. The file
+// is replaced atomically and keeps its permissions. Throws IniWriteError when
+// the file cannot be written or is read-only (no write permission bit, which
+// holds for root too), and for names or values that would break the file's
+// line structure (line breaks, NUL, '=' in a key, ']' in a section name).
 void writeString(const QString& path, const QString& section, const QString& key,
                  const QString& value);
+
+// As writeString for several keys of one section, in order, with one
+// replacement of the file: a reader, or a crash, sees all the old values or all
+// the new ones. Nothing is written when any name or value is refused.
+void writeStrings(const QString& path, const QString& section,
+                  const QList<std::pair<QString, QString>>& values);
 
 } // namespace IniFile
 } // namespace qv

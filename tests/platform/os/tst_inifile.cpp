@@ -1,3 +1,4 @@
+#include "platform/os/FileSystem.h"
 #include "platform/os/IniFile.h"
 #include "support/TestSupport.h"
 
@@ -54,6 +55,11 @@ private slots:
     void writeKeepsPermissionsAndLinks();
     void failedWritesChangeNothing();
     void unreadableFileIsNotClobbered();
+    void readOnlyFileIsRefused();
+    void rewritingKeepsSpacing_data();
+    void rewritingKeepsSpacing();
+    void severalKeysInOneReplacement();
+    void staleTemporariesGoLiveOnesStay();
 };
 
 void TestIniFile::readsTheWayThePlatformDid_data() {
@@ -188,7 +194,7 @@ void TestIniFile::writeChangesOnlyThatLine_data() {
                             "AccessDatabase=other section\r\n";
     QByteArray crlfAfter = crlf;
     crlfAfter.replace("  AccessDatabase  =  /old/path.mdb  \r\n",
-                      "  AccessDatabase  =  /new path/x.mdb\r\n");
+                      "  AccessDatabase  =  /new path/x.mdb  \r\n");
     QTest::newRow("CRLF, spelling and spacing kept") << crlf << "accessdatabase"
                                                      << "/new path/x.mdb" << crlfAfter;
 
@@ -305,17 +311,113 @@ void TestIniFile::failedWritesChangeNothing() {
 }
 
 void TestIniFile::unreadableFileIsNotClobbered() {
-    // Replacing a file we cannot read would leave only the one key in it. Root
-    // reads every file, so there is nothing unreadable to try with.
-    if (qv::test::runningAsRoot())
-        QSKIP("root can read any file");
+    // Replacing a file we cannot read would leave only the one key in it. A
+    // FIFO cannot be read as a file by root either (a rename would replace it).
     TempFolder dir;
+    const QString fifo = dir.filePath("Quorvane.ini");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0644) == 0);
+    expectWriteError(fifo, "Database", "A", "2");
+    struct stat info {};
+    QVERIFY(::lstat(QFile::encodeName(fifo).constData(), &info) == 0);
+    QVERIFY(S_ISFIFO(info.st_mode));
+
+    if (qv::test::runningAsRoot())
+        return; // root reads through the permission bits below
     const QString path = dir.filePath("t.ini");
     QVERIFY(writeFileBytes(path, "[Database]\nA=1\n[Other]\nB=2\n"));
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0200) == 0);
     expectWriteError(path, "Database", "A", "2");
     QVERIFY(::chmod(QFile::encodeName(path).constData(), 0600) == 0);
     QCOMPARE(readFileBytes(path), QByteArray("[Database]\nA=1\n[Other]\nB=2\n"));
+}
+
+void TestIniFile::readOnlyFileIsRefused() {
+    // The rename needs only the folder's permission, so the file's own bits
+    // must be looked at; they stop root too, like the read-only attribute.
+    TempFolder dir;
+    const QString path = dir.filePath("t.ini");
+    const QByteArray before = "[Database]\nA=1\n";
+    QVERIFY(writeFileBytes(path, before));
+    QVERIFY(::chmod(QFile::encodeName(path).constData(), 0444) == 0);
+    expectWriteError(path, "Database", "A", "2");
+    expectWriteError(path, "Database", "A", "1"); // even with nothing to change
+    QCOMPARE(readFileBytes(path), before);
+    QCOMPARE(modeOf(path), mode_t(0444));
+}
+
+void TestIniFile::rewritingKeepsSpacing_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QStringList>("writes");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("value with spaces written again")
+        << QByteArray("[Database]\nA=  b\n") << QStringList{"  b", "  b", " b "}
+        << QByteArray("[Database]\nA=  b\n");
+    QTest::newRow("new value into spaced line")
+        << QByteArray("[Database]\nA = x  \n") << QStringList{"y", "y"}
+        << QByteArray("[Database]\nA = y  \n");
+    QTest::newRow("empty value written twice")
+        << QByteArray("[Database]\r\nA = \r\n") << QStringList{"", ""}
+        << QByteArray("[Database]\r\nA = \r\n");
+    QTest::newRow("emptied, then filled")
+        << QByteArray("[Database]\nA = x\n") << QStringList{"", "", "z"}
+        << QByteArray("[Database]\nA = z\n");
+}
+
+void TestIniFile::rewritingKeepsSpacing() {
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, writes);
+    QFETCH(QByteArray, after);
+    TempFolder dir;
+    const QString path = dir.filePath("t.ini");
+    QVERIFY(writeFileBytes(path, before));
+    for (const QString& value : writes) {
+        IniFile::writeString(path, "Database", "A", value);
+        QCOMPARE(IniFile::readString(path, "Database", "A"), value.trimmed());
+    }
+    QCOMPARE(readFileBytes(path), after);
+
+    // Writing what the key holds leaves the very same file: not even replaced.
+    struct stat first {
+    }, second{};
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &first) == 0);
+    IniFile::writeString(path, "Database", "A", writes.last());
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &second) == 0);
+    QCOMPARE(second.st_ino, first.st_ino);
+    QCOMPARE(readFileBytes(path), after);
+}
+
+void TestIniFile::severalKeysInOneReplacement() {
+    TempFolder dir;
+    const QString path = dir.filePath("t.ini");
+    QVERIFY(writeFileBytes(path, "[Database]\r\nB=old\r\n"));
+    IniFile::writeStrings(path, "Database", {{"A", "1"}, {"B", "2"}, {"C", "3"}});
+    QCOMPARE(readFileBytes(path), QByteArray("[Database]\r\nB=2\r\nA=1\r\nC=3\r\n"));
+    // One refused value, and none is written.
+    try {
+        IniFile::writeStrings(path, "Database", {{"A", "9"}, {"B", "x\ny"}});
+        QFAIL("the write did not fail");
+    } catch (const IniWriteError&) {
+    }
+    QCOMPARE(IniFile::readString(path, "Database", "A"), QString("1"));
+}
+
+void TestIniFile::staleTemporariesGoLiveOnesStay() {
+    // What a write killed before its rename leaves is removed by the next one;
+    // the file another program is writing at that moment (locked) stays.
+    TempFolder dir;
+    const QString path = dir.filePath("t.ini");
+    const QString stale = dir.filePath(".qvtmp-a1B2c3");
+    QVERIFY(writeFileBytes(stale, "[Database]\nA=half"));
+    qv::FileSystem::TemporaryFile live = qv::FileSystem::createTemporaryIn(dir.path());
+    QVERIFY(live.fd >= 0);
+    const QString other = dir.filePath(".qvtmp-notes.txt"); // not one of ours
+    QVERIFY(writeFileBytes(other, "x"));
+    IniFile::writeString(path, "Database", "A", "1");
+    QVERIFY(!QFileInfo::exists(stale));
+    QVERIFY(QFileInfo::exists(live.path));
+    QVERIFY(QFileInfo::exists(other));
+    qv::FileSystem::discardTemporary(live);
+    QVERIFY(!QFileInfo::exists(live.path));
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)

@@ -1,6 +1,7 @@
 #include "settings/AppInfo.h"
 
 #include "platform/os/FileSystem.h"
+#include "settings/MemberSettings.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -10,7 +11,8 @@
 namespace AppInfo {
 
 QString ProductHelpFileName() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Quorvane.html"));
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(MemberSettings::ProgramBaseName() + QStringLiteral(".html"));
 }
 
 void OpenProductHelp() {

@@ -7,8 +7,8 @@
 // shows its own message if anything.
 namespace AppInfo {
 
-// The help file beside the executable. The original help format does not exist
-// on Linux, so the help is an HTML file, "Quorvane.html".
+// The help file beside the executable, named after it. The original help
+// format does not exist on Linux, so the help is an HTML file ("Quorvane.html").
 QString ProductHelpFileName();
 void OpenProductHelp();
 

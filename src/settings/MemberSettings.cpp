@@ -18,12 +18,18 @@ const QString KeyUseAccess = QStringLiteral("UseAccessDatabase");
 const QString KeyAccessDatabase = QStringLiteral("AccessDatabase");
 const QString KeyServerName = QStringLiteral("SQLServerName");
 const QString KeyDatabaseName = QStringLiteral("SQLDatabaseName");
-const QString FileName = QStringLiteral("Quorvane.ini");
-const QString DefaultDatabaseName = QStringLiteral("Quorvane.mdb");
-
 QString& folderOverride() {
     static QString folder;
     return folder;
+}
+
+QString& nameOverride() {
+    static QString name;
+    return name;
+}
+
+QString fileName() {
+    return ProgramBaseName() + QStringLiteral(".ini");
 }
 
 QString executableFolder() {
@@ -41,7 +47,7 @@ Location location() {
     if (!folderOverride().isEmpty())
         return {folderOverride(), false};
     const QString exeFolder = executableFolder();
-    if (QFileInfo::exists(QDir(exeFolder).filePath(FileName)) || CanCreateFileIn(exeFolder))
+    if (QFileInfo::exists(QDir(exeFolder).filePath(fileName())) || CanCreateFileIn(exeFolder))
         return {exeFolder, false};
     return {QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), true};
 }
@@ -50,13 +56,21 @@ QString read(const QString& key, const QString& defaultValue) {
     return qv::IniFile::readString(SettingsFileName(), Section, key, defaultValue);
 }
 
-void write(const QString& key, const QString& value) {
+void write(const QList<std::pair<QString, QString>>& values) {
     const Location where = location();
-    const QString file = QDir(where.folder).filePath(FileName);
+    const QString file = QDir(where.folder).filePath(fileName());
     // A failing mkpath shows up as the write error below.
     if (where.createOnWrite && !QFileInfo::exists(where.folder))
         QDir().mkpath(where.folder);
-    qv::IniFile::writeString(file, Section, key, value);
+    qv::IniFile::writeStrings(file, Section, values);
+}
+
+void write(const QString& key, const QString& value) {
+    write({{key, value}});
+}
+
+QString flagText(bool value) {
+    return value ? QStringLiteral("1") : QStringLiteral("0");
 }
 
 int digitOf(QChar c, int base) {
@@ -117,7 +131,23 @@ QString SetSettingsFolder(const QString& folder) {
 }
 
 QString SettingsFileName() {
-    return QDir(location().folder).filePath(FileName);
+    return QDir(location().folder).filePath(fileName());
+}
+
+QString ProgramBaseName() {
+    if (!nameOverride().isEmpty())
+        return nameOverride();
+    const QString exe = QCoreApplication::applicationFilePath();
+    // The extension goes, as the original replaced it: "Quorvane" and
+    // "Quorvane.exe" alike give "Quorvane".
+    const QString name = QFileInfo(exe).completeBaseName();
+    return name.isEmpty() ? QStringLiteral("Quorvane") : name;
+}
+
+QString SetProgramBaseName(const QString& name) {
+    QString before = nameOverride();
+    nameOverride() = name;
+    return before;
 }
 
 bool ParseFlag(const QString& text, bool defaultValue) {
@@ -130,11 +160,12 @@ bool GetUseAccessDatabase() {
 }
 
 void SetUseAccessDatabase(bool value) {
-    write(KeyUseAccess, value ? QStringLiteral("1") : QStringLiteral("0"));
+    write(KeyUseAccess, flagText(value));
 }
 
 QString GetAccessDatabase() {
-    return read(KeyAccessDatabase, QDir(location().folder).filePath(DefaultDatabaseName));
+    return read(KeyAccessDatabase,
+                QDir(location().folder).filePath(ProgramBaseName() + QStringLiteral(".mdb")));
 }
 
 void SetAccessDatabase(const QString& path) {
@@ -150,8 +181,15 @@ QString GetSQLDatabaseName() {
 }
 
 void SetSQLServer(const QString& serverName, const QString& databaseName) {
-    write(KeyServerName, serverName);
-    write(KeyDatabaseName, databaseName);
+    write({{KeyServerName, serverName}, {KeyDatabaseName, databaseName}});
+}
+
+void SetDatabaseSettings(bool useAccess, const QString& accessDatabase, const QString& serverName,
+                         const QString& databaseName) {
+    write({{KeyUseAccess, flagText(useAccess)},
+           {KeyAccessDatabase, accessDatabase},
+           {KeyServerName, serverName},
+           {KeyDatabaseName, databaseName}});
 }
 
 bool CanCreateFileIn(const QString& folder) {

@@ -6,10 +6,12 @@
 // memory; every call reads or writes the file, so what the settings dialog saves
 // is what the next reader anywhere sees.
 //
-// The file is "Quorvane.ini" in the executable's folder. When that folder
-// cannot be written and holds no settings file (an installed program), it is
-// the user's configuration folder instead, created by the first write. The
-// default database "Quorvane.mdb" (an SQLite file) lies in the same folder.
+// The file is named after the executable ("Quorvane.ini" for "Quorvane", so a
+// renamed copy keeps settings of its own) and lies in the executable's folder.
+// When that folder cannot be written and holds no settings file (an installed
+// program), it is the user's configuration folder instead, created by the first
+// write. The default database ("Quorvane.mdb", an SQLite file) lies in the same
+// folder.
 //
 // Writes throw qv::IniWriteError ("Unable to write to <settings file>").
 namespace MemberSettings {
@@ -24,8 +26,13 @@ void SetAccessDatabase(const QString& path);
 
 QString GetSQLServerName();
 QString GetSQLDatabaseName();
-// Writes the server name, then the database name.
+// Writes the server name and the database name.
 void SetSQLServer(const QString& serverName, const QString& databaseName);
+
+// Writes all four settings in one replacement of the file, so a reader, or a
+// program killed while saving, finds either the old settings or the new ones.
+void SetDatabaseSettings(bool useAccess, const QString& accessDatabase, const QString& serverName,
+                         const QString& databaseName);
 
 // True when a new file can be created in `folder` (a "chk.tmp" probe).
 bool CanCreateFileIn(const QString& folder);
@@ -40,6 +47,13 @@ bool IsDatabaseWritable();
 QString SetSettingsFolder(const QString& folder);
 // The folder the settings file is in (or will be created in).
 QString SettingsFolder();
+
+// The executable's file name without its extension: what the settings file,
+// the default database and the help file are named after.
+QString ProgramBaseName();
+// Names the program `name` instead (tests); empty returns to the executable's
+// name. Returns the name set before.
+QString SetProgramBaseName(const QString& name);
 
 // A stored flag as the settings have always read it: an integer, decimal or
 // hexadecimal ("0x1F", "0X1F" or "$1F", optionally signed); 0 is false, any

@@ -1,4 +1,5 @@
 #include "settings/AppInfo.h"
+#include "settings/MemberSettings.h"
 #include "support/UrlCatcher.h"
 
 #include <QCoreApplication>
@@ -56,11 +57,16 @@ void TestAppInfo::mailToPassesTheTextOn() {
 }
 
 void TestAppInfo::helpFileBesideTheProgram() {
+    // Named after the executable: this test program's own name here, the
+    // program's name when it is "Quorvane".
+    const QDir folder(QCoreApplication::applicationDirPath());
     AppInfo::OpenProductHelp();
     QCOMPARE(m_catcher->urls.size(), 1);
-    const QString expected = QDir(QCoreApplication::applicationDirPath()).filePath("Quorvane.html");
-    QCOMPARE(m_catcher->urls.first(), QUrl::fromLocalFile(expected));
-    QCOMPARE(AppInfo::ProductHelpFileName(), expected);
+    QCOMPARE(m_catcher->urls.first(), QUrl::fromLocalFile(folder.filePath("tst_appinfo.html")));
+    const QString previous = MemberSettings::SetProgramBaseName("Quorvane");
+    const QString named = AppInfo::ProductHelpFileName();
+    MemberSettings::SetProgramBaseName(previous);
+    QCOMPARE(named, folder.filePath("Quorvane.html"));
 }
 
 void TestAppInfo::documentsFolder() {

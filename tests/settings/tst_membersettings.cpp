@@ -1,5 +1,5 @@
-#include "settings/MemberSettings.h"
 #include "platform/os/IniFile.h"
+#include "settings/MemberSettings.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -36,6 +36,7 @@ private slots:
     void writeKeepsTheRestOfTheFile();
     void sectionMissingOrFileBinary();
     void longPathIsCut();
+    void renamedCopyKeepsItsOwnSettings();
     void writeErrorNamesTheSettingsFile();
     void settingsFileWritability();
     void databaseWritability();
@@ -179,6 +180,19 @@ void TestMemberSettings::longPathIsCut() {
     QCOMPARE(MemberSettings::GetAccessDatabase(), path.left(2047));
 }
 
+void TestMemberSettings::renamedCopyKeepsItsOwnSettings() {
+    SettingsSandbox box;
+    MemberSettings::SetSQLServer("main", "Club");
+    MemberSettings::SetProgramBaseName("Quorvane-test");
+    QCOMPARE(MemberSettings::SettingsFileName(), box.filePath("Quorvane-test.ini"));
+    QCOMPARE(MemberSettings::GetAccessDatabase(), box.filePath("Quorvane-test.mdb"));
+    QCOMPARE(MemberSettings::GetSQLServerName(), QString());
+    MemberSettings::SetSQLServer("trial", "Scratch");
+    MemberSettings::SetProgramBaseName("Quorvane");
+    QCOMPARE(MemberSettings::GetSQLServerName(), QString("main"));
+    QVERIFY(QFileInfo::exists(box.filePath("Quorvane-test.ini")));
+}
+
 void TestMemberSettings::writeErrorNamesTheSettingsFile() {
     SettingsSandbox box;
     auto expectError = [](auto write) {
@@ -274,7 +288,9 @@ void TestMemberSettings::locationRule() {
     const QString previous = MemberSettings::SetSettingsFolder(QString());
     const QString exeFolder = QCoreApplication::applicationDirPath();
     const QString probe = QDir(exeFolder).filePath("chk.tmp");
-    const QString exeSettings = QDir(exeFolder).filePath("Quorvane.ini");
+    // Named after the executable, which is this test program here.
+    QCOMPARE(MemberSettings::ProgramBaseName(), QString("tst_membersettings"));
+    const QString exeSettings = QDir(exeFolder).filePath("tst_membersettings.ini");
     if (QFileInfo::exists(probe) || QFileInfo::exists(exeSettings) ||
         !MemberSettings::CanCreateFileIn(exeFolder)) {
         MemberSettings::SetSettingsFolder(previous);
@@ -284,7 +300,8 @@ void TestMemberSettings::locationRule() {
     // A writable program folder holds the settings and the default database.
     QCOMPARE(MemberSettings::SettingsFolder(), exeFolder);
     QCOMPARE(MemberSettings::SettingsFileName(), exeSettings);
-    QCOMPARE(MemberSettings::GetAccessDatabase(), QDir(exeFolder).filePath("Quorvane.mdb"));
+    QCOMPARE(MemberSettings::GetAccessDatabase(),
+             QDir(exeFolder).filePath("tst_membersettings.mdb"));
 
     // A program folder that takes no new files (the left-over probe file makes
     // it so even for root) sends them to the user's configuration folder, which
@@ -314,7 +331,7 @@ void TestMemberSettings::locationRule() {
     MemberSettings::SetSettingsFolder(previous);
 
     QCOMPARE(folder, config);
-    QCOMPARE(database, QDir(config).filePath("Quorvane.mdb"));
+    QCOMPARE(database, QDir(config).filePath("tst_membersettings.mdb"));
     QVERIFY(!existedBefore);
     QVERIFY(written);
     QCOMPARE(server, QString("s"));

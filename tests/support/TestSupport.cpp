@@ -1,7 +1,7 @@
 #include "support/TestSupport.h"
 
-#include "settings/MemberSettings.h"
 #include "platform/os/Regional.h"
+#include "settings/MemberSettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,10 +18,12 @@ TempFolder::TempFolder() {
 }
 
 SettingsSandbox::SettingsSandbox()
-    : m_previous(MemberSettings::SetSettingsFolder(m_folder.path())) {}
+    : m_previous(MemberSettings::SetSettingsFolder(m_folder.path()))
+    , m_previousName(MemberSettings::SetProgramBaseName(QStringLiteral("Quorvane"))) {}
 
 SettingsSandbox::~SettingsSandbox() {
     MemberSettings::SetSettingsFolder(m_previous);
+    MemberSettings::SetProgramBaseName(m_previousName);
 }
 
 QString SettingsSandbox::settingsFile() const {

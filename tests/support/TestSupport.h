@@ -23,7 +23,8 @@ private:
 };
 
 // Points MemberSettings (settings file and default database) at a fresh temp
-// folder for its lifetime, then restores the folder that was set before.
+// folder for its lifetime, with the program named "Quorvane" whatever the test
+// executable is called, then restores what was set before.
 class SettingsSandbox {
 public:
     SettingsSandbox();
@@ -43,6 +44,7 @@ public:
 private:
     TempFolder m_folder;
     QString m_previous;
+    QString m_previousName;
 };
 
 // Pins the regional formats to English (United Kingdom); Regional::resetLocale()

@@ -69,12 +69,15 @@ Provider& Connection::provider() {
     return *m_provider;
 }
 
-void Connection::beginTrans() {
+void Connection::beginTrans(TransactionKind kind) {
     Provider& p = provider();
     if (m_inTransaction)
         throw DatabaseError(
             QStringLiteral("A transaction is already in progress on this connection."));
-    p.begin();
+    if (kind == TransactionKind::Exclusive)
+        p.beginExclusive();
+    else
+        p.begin();
     m_inTransaction = true;
 }
 

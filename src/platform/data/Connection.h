@@ -11,6 +11,10 @@ namespace qv {
 
 class Provider;
 
+// How a transaction begins. Exclusive holds every other writer off from the
+// start, so a check made inside it still holds when the change follows.
+enum class TransactionKind { Normal, Exclusive };
+
 // The one connection to the register. Set a connection string, open, run
 // statements; transactions are one level deep. Every failure throws
 // DatabaseError with the engine's message; nothing here shows a window.
@@ -31,7 +35,7 @@ public:
     // The kind of the open connection (or of the string, when closed).
     ConnectionString::Kind kind() const;
 
-    void beginTrans();
+    void beginTrans(TransactionKind kind = TransactionKind::Normal);
     void commitTrans();
     void rollbackTrans();
     bool inTransaction() const { return m_inTransaction; }

@@ -19,4 +19,12 @@ private:
     QString m_message;
 };
 
+// A refusal of our own rather than an engine's failure (an incomplete register,
+// a path the engine cannot take): its message is written for the user and says
+// what is wrong, so callers show it as it stands instead of a general failure.
+class DatabaseRefusal : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
 } // namespace qv

@@ -231,6 +231,21 @@ void OdbcProvider::begin() {
         throw DatabaseError(errorText(db.lastError()));
 }
 
+// The server has no lock to take at BEGIN; an application lock of the
+// transaction, named for the program in this database, serialises the
+// exclusive transactions of every copy and goes with the commit or rollback.
+void OdbcProvider::beginExclusive() {
+    begin();
+    try {
+        execute(QStringLiteral("EXEC sp_getapplock @Resource = N'Quorvane', @LockMode = "
+                               "N'Exclusive', @LockOwner = N'Transaction', @LockTimeout = 15000"),
+                {});
+    } catch (const DatabaseError&) {
+        rollback();
+        throw;
+    }
+}
+
 void OdbcProvider::commit() {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.commit())

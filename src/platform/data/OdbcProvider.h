@@ -18,6 +18,7 @@ public:
     bool isOpen() const override { return m_open; }
 
     void begin() override;
+    void beginExclusive() override;
     void commit() override;
     void rollback() override;
 

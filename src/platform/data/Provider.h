@@ -110,6 +110,9 @@ public:
     virtual bool isOpen() const = 0;
 
     virtual void begin() = 0;
+    // Begins a transaction that holds every other writer off from the start,
+    // so that what it reads cannot change before it writes.
+    virtual void beginExclusive() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
 

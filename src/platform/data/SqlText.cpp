@@ -181,13 +181,27 @@ QString adaptJetToSqlite(const QString& sql) {
 
     // Where a LIMIT goes: after the token at which the SELECT's level closes.
     std::vector<QString> appendAfter(count);
-    QString limitAtEnd;
     struct Pending {
         int depth;
         QString limit;
     };
     std::vector<Pending> pending;
     int depth = 0;
+    // The bracket levels at which a UNION (or INTERSECT, EXCEPT) joins SELECTs.
+    // A LIMIT there would cut the whole compound, where TOP cut one SELECT.
+    std::vector<bool> compound(1, false);
+    const auto compoundHere = [&]() -> std::vector<bool>::reference {
+        const size_t level = depth < 0 ? 0 : size_t(depth);
+        if (level >= compound.size())
+            compound.resize(level + 1, false);
+        return compound[level];
+    };
+    const auto refuseTopInCompound = [] {
+        throw DatabaseError(QStringLiteral(
+            "TOP on one SELECT of a UNION cannot be run on the file database, which would "
+            "apply it to the whole union: put that SELECT in brackets, as in SELECT * FROM "
+            "(SELECT TOP 5 ...)."));
+    };
 
     for (qsizetype k = 0; k < count; ++k) {
         Token& t = toks[k];
@@ -198,6 +212,7 @@ QString adaptJetToSqlite(const QString& sql) {
         case Tok::Punct:
             if (t.text == u"(") {
                 ++depth;
+                compoundHere() = false;
             } else if (t.text == u")") {
                 while (!pending.empty() && pending.back().depth == depth) {
                     // The LIMIT belongs inside the closing bracket of its sub-query.
@@ -208,6 +223,7 @@ QString adaptJetToSqlite(const QString& sql) {
                 }
                 --depth;
             } else if (t.text == u";") {
+                compound.assign(1, false);
                 while (!pending.empty()) {
                     const qsizetype before = prevSolid(toks, k - 1);
                     appendAfter[before >= 0 ? before : k] +=
@@ -219,7 +235,11 @@ QString adaptJetToSqlite(const QString& sql) {
         case Tok::Word: {
             const qsizetype prev = prevSolid(toks, k - 1);
             const bool qualified = prev >= 0 && toks[prev].text == u".";
-            if (isWord(t, "now") && !qualified) {
+            if (isWord(t, "UNION") || isWord(t, "INTERSECT") || isWord(t, "EXCEPT")) {
+                compoundHere() = true;
+                if (!pending.empty() && pending.back().depth == depth)
+                    refuseTopInCompound();
+            } else if (isWord(t, "now") && !qualified) {
                 const qsizetype next = nextSolid(toks, k + 1);
                 if (next >= 0 && toks[next].text == u"(") {
                     const qsizetype close = nextSolid(toks, next + 1);
@@ -236,6 +256,8 @@ QString adaptJetToSqlite(const QString& sql) {
                         isWord(toks[prev], "ALL"))) {
                 const qsizetype num = nextSolid(toks, k + 1);
                 if (num >= 0 && toks[num].kind == Tok::Number) {
+                    if (compoundHere())
+                        refuseTopInCompound();
                     pending.push_back({depth, toks[num].text});
                     // Drop "TOP n" and the space after it.
                     for (qsizetype r = k; r <= num; ++r)
@@ -269,21 +291,20 @@ QString adaptJetToSqlite(const QString& sql) {
             break;
         }
     }
-    for (const Pending& p : pending)
-        limitAtEnd += QStringLiteral(" LIMIT ") + p.limit;
+    // What is still open ends with the text: its LIMIT follows the last token
+    // that is neither white space nor a comment, so a closing "--" comment
+    // cannot swallow it.
+    if (!pending.empty()) {
+        const qsizetype last = prevSolid(toks, count - 1);
+        for (const Pending& p : pending)
+            appendAfter[last >= 0 ? last : count - 1] += QStringLiteral(" LIMIT ") + p.limit;
+    }
 
     QString out;
     out.reserve(sql.size() + 32);
     for (qsizetype k = 0; k < count; ++k) {
         out += toks[k].text;
         out += appendAfter[k];
-    }
-    if (!limitAtEnd.isEmpty()) {
-        // Keep trailing white space after the LIMIT rather than before it.
-        qsizetype end = out.size();
-        while (end > 0 && out[end - 1].isSpace())
-            --end;
-        out.insert(end, limitAtEnd);
     }
     return out;
 }

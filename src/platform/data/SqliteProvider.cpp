@@ -161,6 +161,21 @@ void SqliteProvider::fail() const {
     throw DatabaseError(errorMessage());
 }
 
+int SqliteProvider::maxPathBytes() {
+    const sqlite3_vfs* vfs = sqlite3_vfs_find(nullptr);
+    return (vfs ? vfs->mxPathname : 512) - int(sizeof "-journal" - 1);
+}
+
+void SqliteProvider::checkPathLength(const QString& absolutePath) {
+    const qsizetype bytes = absolutePath.toUtf8().size();
+    if (bytes > maxPathBytes())
+        throw DatabaseRefusal(
+            QStringLiteral("The database path is too long: the file database "
+                           "takes paths of at most %1 bytes, and \"%2\" has "
+                           "%3 bytes. Choose a place with a shorter path.")
+                .arg(QString::number(maxPathBytes()), absolutePath, QString::number(bytes)));
+}
+
 void SqliteProvider::open(const ConnectionString& cs) {
     close();
     const QString source = cs.dataSource();
@@ -169,6 +184,7 @@ void SqliteProvider::open(const ConnectionString& cs) {
                                            "(Data Source is empty)."));
     const QFileInfo info(source);
     const QString path = info.absoluteFilePath();
+    checkPathLength(path);
     const QString prefix = QStringLiteral("Could not open the database \"%1\": ").arg(path);
     if (info.isDir())
         throw DatabaseError(prefix + QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN)));
@@ -258,6 +274,11 @@ void SqliteProvider::exec(const char* sql) {
 
 void SqliteProvider::begin() {
     exec("BEGIN");
+}
+// IMMEDIATE takes the write lock at once, waiting out another writer within
+// the busy timeout; readers go on.
+void SqliteProvider::beginExclusive() {
+    exec("BEGIN IMMEDIATE");
 }
 void SqliteProvider::commit() {
     // Some failures (a full disk, an I/O error) make the engine roll back on

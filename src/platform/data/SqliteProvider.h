@@ -22,6 +22,7 @@ public:
     bool isOpen() const override { return m_db != nullptr; }
 
     void begin() override;
+    void beginExclusive() override;
     void commit() override;
     void rollback() override;
 
@@ -31,6 +32,13 @@ public:
     qint64 insertRow(const QString& table, const QString& keyColumn, const QStringList& columns,
                      const std::vector<Value>& values) override;
     QStringList tableColumns(const QString& table) override;
+
+    // The longest file path, in bytes, that the engine takes for a database it
+    // also writes: its own limit less the "-journal" it appends.
+    static int maxPathBytes();
+    // Throws DatabaseRefusal, saying the path is too long, when `absolutePath`
+    // is longer than maxPathBytes().
+    static void checkPathLength(const QString& absolutePath);
 
     void setBusyTimeout(int milliseconds);
     sqlite3* handle() const { return m_db; }

@@ -10,9 +10,10 @@ namespace qv {
 // transaction open on the shared connection.
 class TransactionGuard {
 public:
-    explicit TransactionGuard(Connection& connection)
+    explicit TransactionGuard(Connection& connection,
+                              TransactionKind kind = TransactionKind::Normal)
         : m_connection(connection) {
-        m_connection.beginTrans();
+        m_connection.beginTrans(kind);
     }
     ~TransactionGuard() {
         if (m_open) {

@@ -339,6 +339,9 @@ void TestDataset::requeryKeepsPosition() {
     ds.requery();
     QCOMPARE(ds.recordCount(), 4);
     QCOMPARE(ds.recNo(), 3);
+    ds.last(); // the last row is still there to return to
+    ds.requery();
+    QCOMPARE(ds.recNo(), 4);
     s.reg->execute("DELETE FROM Members WHERE Surname <> 'Cole'");
     ds.requery(); // no longer that long: the first row
     QCOMPARE(ds.recNo(), 1);

@@ -79,6 +79,11 @@ void TestSqlText::jetAdaptation_data() {
         << "SELECT * FROM t WHERE a = (SELECT b FROM u ORDER BY b LIMIT 1) AND c = 1";
     QTest::newRow("top before a semicolon") << "SELECT TOP 2 a FROM t;"
                                             << "SELECT a FROM t LIMIT 2;";
+    QTest::newRow("top before a closing comment") << "SELECT TOP 2 a FROM t -- the first two\n"
+                                                  << "SELECT a FROM t LIMIT 2 -- the first two\n";
+    QTest::newRow("top in a bracketed SELECT of a union")
+        << "SELECT * FROM (SELECT TOP 1 a FROM t) UNION SELECT b FROM u"
+        << "SELECT * FROM (SELECT a FROM t LIMIT 1) UNION SELECT b FROM u";
     QTest::newRow("autoincrement")
         << "CREATE TABLE Assets\n(\nAssetID AUTOINCREMENT PRIMARY KEY,\nAssetName varchar(20) NOT "
            "NULL\n)"
@@ -105,6 +110,11 @@ void TestSqlText::jetAdaptation() {
 void TestSqlText::badDateLiteralIsRefused() {
     QVERIFY_THROWS_EXCEPTION(DatabaseError, adaptJetToSqlite("WHERE d = #2010-02-30 00.00.00#"));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, adaptJetToSqlite("WHERE d = #2010-01-01 25.00.00#"));
+    // A LIMIT would cut the whole union where TOP cut one SELECT of it.
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             adaptJetToSqlite("SELECT TOP 5 a FROM t UNION SELECT b FROM u"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             adaptJetToSqlite("SELECT a FROM t UNION ALL SELECT TOP 5 b FROM u"));
 }
 
 void TestSqlText::connectionStrings() {

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -24,6 +25,11 @@ TfrmFind::TfrmFind(QWidget* parent)
     chkNotMatching = new QCheckBox(tr("&Not Matching"), this);
     chkNotMatching->setObjectName(QStringLiteral("chkNotMatching"));
     extraArea()->addWidget(chkNotMatching);
+    // Created after the buttons, the box would come last; Tab goes down the
+    // dialog: the edit box, the box, then Find and Cancel.
+    setTabOrder(edtSearch, chkNotMatching);
+    setTabOrder(chkNotMatching, btnFind);
+    setTabOrder(btnFind, btnCancel);
     fixSize(308, 124);
 }
 

@@ -147,6 +147,7 @@ private slots:
     void lastFindTextCarriesWhenConfirmed();
     void dialogsOpenWithTheirPresets();
     void emptyLookupTableSearchesKeyZero();
+    void findDialogTabsDownTheDialog();
 
 private:
     std::unique_ptr<test::SettingsSandbox> m_settings;
@@ -465,6 +466,19 @@ void TestSearchCommands::emptyLookupTableSearchesKeyZero() {
     QCOMPARE(selected, -1);
     QCOMPARE(seen.caption, QStringLiteral("Assets - "));
     QCOMPARE(seen.count, QStringLiteral("No records found"));
+}
+
+void TestSearchCommands::findDialogTabsDownTheDialog() {
+    TfrmFind dialog(m_owner.get());
+    dialog.show();
+    QStringList order;
+    QWidget* w = dialog.edtSearch;
+    do {
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w->objectName();
+        w = w->nextInFocusChain();
+    } while (w != dialog.edtSearch && order.size() < 10);
+    QCOMPARE(order, QStringList({"edtSearch", "chkNotMatching", "btnFind", "btnCancel"}));
 }
 
 QTEST_MAIN(TestSearchCommands)

@@ -4,6 +4,7 @@
 #include "app/ImportFrm.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
+#include "db/DBCreate.h"
 #include "db/DBManagement.h"
 #include "db/DataModule.h"
 #include "import/JetReader.h"
@@ -304,8 +305,13 @@ void TfrmMain::OpenDatabase() {
             connection.close();
             connection.setConnectionString(connectionString);
             connection.open();
-        } catch (const qv::DatabaseError&) {
-            PositionedMessage(OpenFailed, MessageKind::Error);
+            DBCreate::CheckRegister(connection);
+        } catch (const qv::DatabaseError& error) {
+            // A refusal of our own (an incomplete register, a path too long)
+            // says what is wrong better than the general message.
+            connection.close();
+            const bool refused = dynamic_cast<const qv::DatabaseRefusal*>(&error) != nullptr;
+            PositionedMessage(refused ? error.message() : OpenFailed, MessageKind::Error);
             if (!ShowSettings()) {
                 RequestTermination();
                 return;

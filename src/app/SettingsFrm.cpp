@@ -6,7 +6,6 @@
 #include "db/DBCreate.h"
 #include "db/TableCreate.h"
 #include "import/JetReader.h"
-#include "platform/data/DatabaseError.h"
 #include "platform/os/FileSystem.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
@@ -262,10 +261,8 @@ void TfrmSettings::btnAccessNewClick() {
     const auto path = qv::GetSaveFileName(options, this);
     if (!path)
         return;
-    const QString failure = DBCreate::CreateAccessDatabase(*path);
-    if (!failure.isEmpty())
-        throw qv::DatabaseError(failure);
-    TableCreate::CreateTables(DBConnectionStrings::AccessConnectionString(*path));
+    // All or nothing: a failure leaves no file behind, only the error report.
+    DBCreate::CreateAccessRegister(*path);
     edtDBFile->setText(*path);
 }
 
@@ -318,10 +315,9 @@ void TfrmSettings::btnSaveClick() {
         Error(QStringLiteral("You must enter a server and database name!"), this);
         return;
     }
-    // All four, whichever kind is chosen, so switching back loses nothing.
-    // A refused write throws and the dialog stays open.
-    MemberSettings::SetUseAccessDatabase(useAccess);
-    MemberSettings::SetAccessDatabase(edtDBFile->text());
-    MemberSettings::SetSQLServer(edtServer->text(), edtDatabaseName->text());
+    // All four, whichever kind is chosen, so switching back loses nothing, in
+    // one write of the file. A refused write throws and the dialog stays open.
+    MemberSettings::SetDatabaseSettings(useAccess, edtDBFile->text(), edtServer->text(),
+                                        edtDatabaseName->text());
     accept();
 }

@@ -3,9 +3,13 @@
 namespace DBConnectionStrings {
 
 QString AccessConnectionString(const QString& path) {
+    // A quote inside the path is doubled, as the string's reader expects; a
+    // path without one gives the same text as always.
+    QString quoted = path;
+    quoted.replace(u'"', QLatin1String("\"\""));
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;"
                           "Data Source=\"") +
-           path + QStringLiteral("\";");
+           quoted + QStringLiteral("\";");
 }
 
 QString SQLServerConnectionString(const QString& serverName, const QString& databaseName) {

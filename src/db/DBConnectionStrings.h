@@ -6,7 +6,8 @@
 // installations and the data layer's parser rely on them byte for byte.
 namespace DBConnectionStrings {
 
-// The file database: the path goes between double quotes, otherwise unchanged.
+// The file database: the path goes between double quotes, a double quote
+// inside it doubled, otherwise unchanged.
 QString AccessConnectionString(const QString& path);
 
 // The server database with integrated security; names unquoted, no trailing ';'.

@@ -1,6 +1,13 @@
 #include "db/DBCreate.h"
 
+#include "db/DBConnectionStrings.h"
+#include "db/TableCreate.h"
 #include "platform/data/Connection.h"
+#include "platform/data/DatabaseError.h"
+#include "platform/data/Query.h"
+#include "platform/data/SqliteProvider.h"
+#include "platform/data/Transaction.h"
+#include "platform/os/FileSystem.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,16 +15,16 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace DBCreate {
 
 namespace {
 
-// Marks the file as one of ours in the engine's header ("QVRN"); writing it
-// also makes the file a complete, non-empty database.
-constexpr const char* kApplicationId = "PRAGMA application_id = 1364627022";
-
+// Marks the file as one of ours in the engine's header; writing it also makes
+// the file a complete, non-empty database. A journal in memory leaves no
+// second file behind when the program is killed.
 QString initialise(const QString& path) {
     sqlite3* db = nullptr;
     const QByteArray name = path.toUtf8();
@@ -25,7 +32,9 @@ QString initialise(const QString& path) {
     QString error;
     if (rc == SQLITE_OK) {
         char* message = nullptr;
-        rc = sqlite3_exec(db, kApplicationId, nullptr, nullptr, &message);
+        const QByteArray statements = "PRAGMA journal_mode = MEMORY; PRAGMA application_id = " +
+                                      QByteArray::number(ApplicationId);
+        rc = sqlite3_exec(db, statements.constData(), nullptr, nullptr, &message);
         if (rc != SQLITE_OK)
             error = QString::fromUtf8(message ? message : sqlite3_errmsg(db));
         sqlite3_free(message);
@@ -60,6 +69,128 @@ QString CreateAccessDatabase(const QString& path) {
         return QStringLiteral("Could not create %1: %2").arg(path, error);
     }
     return {};
+}
+
+namespace {
+
+mode_t CurrentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+QString CouldNotCreate(const QString& path, const QString& why) {
+    return QStringLiteral("Could not create %1: %2").arg(path, why);
+}
+
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// "A, B and C".
+QString ListOf(const QStringList& names) {
+    if (names.size() < 2)
+        return names.join(QString());
+    return names.mid(0, names.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") +
+           names.last();
+}
+
+} // namespace
+
+void CreateAccessRegister(const QString& path) {
+    if (path.trimmed().isEmpty())
+        throw qv::DatabaseError(QStringLiteral("No file name was given for the new database."));
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    qv::SqliteProvider::checkPathLength(info.absoluteFilePath());
+    if (info.exists() || info.isSymLink())
+        throw qv::DatabaseError(QStringLiteral("Database already exists: %1").arg(path));
+    if (!QFileInfo(folder).isDir())
+        throw qv::DatabaseError(CouldNotCreate(path, SystemError(ENOENT)));
+
+    qv::FileSystem::removeStaleTemporaries(folder);
+    qv::FileSystem::TemporaryFile temp = qv::FileSystem::createTemporaryIn(folder);
+    if (temp.fd < 0)
+        throw qv::DatabaseError(CouldNotCreate(path, SystemError(errno)));
+    try {
+        // A name shorter than the temporary one's may fit where that does not.
+        if (temp.path.toUtf8().size() > qv::SqliteProvider::maxPathBytes())
+            throw qv::DatabaseRefusal(
+                QStringLiteral("The database path is too long: the folder \"%1\" leaves no room "
+                               "for the temporary file a new register is built in. Choose a "
+                               "place with a shorter path.")
+                    .arg(folder));
+        if (const QString error = initialise(temp.path); !error.isEmpty())
+            throw qv::DatabaseError(CouldNotCreate(path, error));
+        {
+            qv::Connection connection;
+            connection.setConnectionString(DBConnectionStrings::AccessConnectionString(temp.path));
+            connection.open();
+            connection.execute(QStringLiteral("PRAGMA journal_mode = MEMORY"));
+            qv::TransactionGuard transaction(connection);
+            TableCreate::CreateTables(connection);
+            transaction.commit();
+        }
+        // The temporary file is private; the register gets the mode of any new file.
+        if (::fchmod(temp.fd, 0666 & ~CurrentUmask()) != 0 || ::fsync(temp.fd) != 0)
+            throw qv::DatabaseError(CouldNotCreate(path, SystemError(errno)));
+        if (!qv::FileSystem::moveFile(temp.path, info.absoluteFilePath())) {
+            const int error = errno;
+            throw qv::DatabaseError(error == EEXIST
+                                        ? QStringLiteral("Database already exists: %1").arg(path)
+                                        : CouldNotCreate(path, SystemError(error)));
+        }
+    } catch (...) {
+        qv::FileSystem::discardTemporary(temp);
+        throw;
+    }
+    ::close(temp.fd);
+    // Make the new name durable; failing here loses nothing already done.
+    qv::FileSystem::syncFolder(folder);
+}
+
+void CheckRegister(qv::Connection& connection) {
+    if (connection.kind() != qv::ConnectionString::Kind::File)
+        return;
+    qv::Query query(&connection);
+    query.setSQL(QStringLiteral("PRAGMA application_id"));
+    qv::Result result;
+    query.fetch(result);
+    if (result.rows.rowCount() != 1 ||
+        result.rows.value(result.rows.cell(0, 0)).toInteger() != ApplicationId)
+        return;
+
+    query.setSQL(QStringLiteral("SELECT type, name FROM sqlite_master WHERE type IN ('table', "
+                                "'index')"));
+    query.fetch(result);
+    QStringList present;
+    for (int row = 0; row < result.rows.rowCount(); ++row)
+        present << result.rows.textOf(result.rows.cell(row, 0)) + u':' +
+                       result.rows.textOf(result.rows.cell(row, 1)).toLower();
+    QStringList tables, indexes;
+    for (const QString& name : TableCreate::TableNames())
+        if (!present.contains(QStringLiteral("table:") + name.toLower()))
+            tables << name;
+    for (const QString& name : TableCreate::IndexNames())
+        if (!present.contains(QStringLiteral("index:") + name.toLower()))
+            indexes << name;
+    if (tables.isEmpty() && indexes.isEmpty())
+        return;
+
+    QStringList missing;
+    if (!tables.isEmpty())
+        missing << (tables.size() == 1 ? QStringLiteral("the table ")
+                                       : QStringLiteral("the tables ")) +
+                       ListOf(tables);
+    if (!indexes.isEmpty())
+        missing << (indexes.size() == 1 ? QStringLiteral("the index ")
+                                        : QStringLiteral("the indexes ")) +
+                       ListOf(indexes);
+    const QString file = qv::ConnectionString::parse(connection.connectionString()).dataSource();
+    throw qv::DatabaseRefusal(
+        QStringLiteral("The database file \"%1\" is an incomplete register: it lacks %2. Its "
+                       "creation did not finish; create a new database or choose another file.")
+            .arg(file, missing.join(QStringLiteral(", and "))));
 }
 
 QString CreateDatabaseStatement(const QString& databaseName) {

@@ -2,13 +2,36 @@
 
 #include <QString>
 
+namespace qv {
+class Connection;
+}
+
 // Creating an empty database of either kind; the tables come from TableCreate.
 namespace DBCreate {
+
+// The mark in a file database's header that says the file is a register of
+// ours ("QVRN").
+inline constexpr int ApplicationId = 1364627022;
 
 // Creates a new, empty file database at the path. Never throws: a failure
 // (the file already exists, the folder cannot be written) comes back as its
 // message; success gives empty text. No file is left behind on failure.
 QString CreateAccessDatabase(const QString& path);
+
+// Creates a complete new register file at the path: the empty database, its
+// tables, indexes and default level are built in a temporary file in the same
+// folder, in one transaction, and the file is renamed into place only when
+// whole, never over an existing file. So whatever stops it, a kill included,
+// leaves either no file at the path or a complete register. Throws
+// DatabaseError ("Could not create ...", "Database already exists: ...") or,
+// for a path the engine cannot take, DatabaseRefusal.
+void CreateAccessRegister(const QString& path);
+
+// Refuses a file database that carries our mark but lacks any of the
+// register's tables or indexes (a creation that did not finish): throws
+// DatabaseRefusal naming what is missing. Reads only; a server database, or a
+// file without our mark, passes unexamined.
+void CheckRegister(qv::Connection& connection);
 
 // The statement that creates a server database. The name is written as a
 // quoted identifier, so a name can never run a second statement.

@@ -16,7 +16,9 @@ public:
 
     // Brings a register made by the previous version up to date: adds
     // DatesJoined.MembershipNo when it is missing. Answers whether it changed
-    // the database. Errors reach the caller; the connection stays open.
+    // the database. Runs in an exclusive transaction of its own, so two copies
+    // upgrading at once add the column once. Errors reach the caller; the
+    // connection stays open.
     bool UpgradeDatabase();
 
 private:

@@ -1,6 +1,9 @@
 #include "db/TableCreate.h"
 
 #include "platform/data/Connection.h"
+#include "platform/data/Transaction.h"
+
+#include <QRegularExpression>
 
 namespace TableCreate {
 
@@ -158,11 +161,43 @@ QStringList IndexStatements() {
     };
 }
 
+namespace {
+
+// The name that follows "CREATE TABLE" or "CREATE INDEX" in a statement.
+QString CreatedName(const QString& statement) {
+    static const QRegularExpression name(QStringLiteral("^CREATE\\s+(?:TABLE|INDEX)\\s+(\\w+)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return name.match(statement).captured(1);
+}
+
+} // namespace
+
+QStringList TableNames() {
+    QStringList names;
+    for (const QStringList& lines : TableStatements(QStringLiteral("Data Source=x.mdb")))
+        if (const QString name = CreatedName(lines.first()); !name.isEmpty())
+            names << name;
+    return names;
+}
+
+QStringList IndexNames() {
+    QStringList names;
+    for (const QString& statement : IndexStatements())
+        names << CreatedName(statement);
+    return names;
+}
+
 void CreateTables(const QString& connectionString) {
     qv::Connection connection;
     connection.setConnectionString(connectionString);
     connection.open();
-    for (const QStringList& lines : TableStatements(connectionString))
+    qv::TransactionGuard transaction(connection);
+    CreateTables(connection);
+    transaction.commit();
+}
+
+void CreateTables(qv::Connection& connection) {
+    for (const QStringList& lines : TableStatements(connection.connectionString()))
         connection.execute(lines.join(u'\n'));
     for (const QString& statement : IndexStatements())
         connection.execute(statement);

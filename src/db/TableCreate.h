@@ -1,6 +1,11 @@
 #pragma once
 
 #include <QList>
+
+namespace qv {
+class Connection;
+}
+
 #include <QString>
 #include <QStringList>
 
@@ -29,9 +34,15 @@ QList<QStringList> TableStatements(const QString& connectionString);
 // do not scan whole tables. DatesJoined's member index also carries DateJoined.
 QStringList IndexStatements();
 
-// Runs the eleven statements, then the index statements, each on its own and
-// without a transaction, over a connection of its own opened from the string.
-// Errors are not caught: what was created before a failing statement stays.
+// The names of the register's tables and indexes, in creation order.
+QStringList TableNames();
+QStringList IndexNames();
+
+// Runs the eleven statements, then the index statements, over a connection of
+// its own opened from the string, in one transaction: a failing statement
+// leaves the database as it was, and its error reaches the caller.
 void CreateTables(const QString& connectionString);
+// The same on an open connection, in the caller's transaction.
+void CreateTables(qv::Connection& connection);
 
 } // namespace TableCreate

@@ -1,6 +1,7 @@
-#include "settings/MemberSettings.h"
 #include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
+#include "platform/data/ConnectionString.h"
+#include "settings/MemberSettings.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -24,6 +25,12 @@ void TestConnectionStrings::accessString() {
     QCOMPARE(
         DBConnectionStrings::AccessConnectionString(QString()),
         QString("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;Data Source=\"\";"));
+    // A double quote inside is doubled, and the path reads back as it was.
+    const QString quoted = "/home/club/\"North\" branch;x=1.mdb";
+    const QString text = DBConnectionStrings::AccessConnectionString(quoted);
+    QCOMPARE(text, QString("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info=False;"
+                           "Data Source=\"/home/club/\"\"North\"\" branch;x=1.mdb\";"));
+    QCOMPARE(qv::ConnectionString::parse(text).dataSource(), quoted);
 }
 
 void TestConnectionStrings::serverString() {

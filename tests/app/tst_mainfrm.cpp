@@ -1,16 +1,17 @@
 #include "AppTestSupport.h"
 #include "app/AboutFrm.h"
-#include "settings/AppInfo.h"
 #include "app/MainFrm.h"
-#include "settings/MemberSettings.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
+#include "db/DBCreate.h"
 #include "db/DataModule.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ModalHelpers.h"
+#include "settings/AppInfo.h"
+#include "settings/MemberSettings.h"
 #include "support/AppTestMain.h"
 #include "support/RegisterFixture.h"
 #include "support/UrlCatcher.h"
@@ -92,6 +93,8 @@ private slots:
     void firstRunCreatesAndOpensANewRegister();
     void fileThatIsNotADatabase_data();
     void fileThatIsNotADatabase();
+    void incompleteRegisterSaysWhy();
+    void readOnlySettingsAreKeptAtStartup();
     void upgradeNoticeOnlyOnce();
     void commandStates_data();
     void commandStates();
@@ -273,6 +276,69 @@ void TestMainFrm::fileThatIsNotADatabase() {
     QCOMPARE(dm.adoMembers().isOpen(), save);
     if (save)
         QCOMPARE(dm.adoMembers().connectionString(), reg.connectionString());
+}
+
+void TestMainFrm::incompleteRegisterSaysWhy() {
+    SettingsSandbox box;
+    // Ours, as a creation killed before the tables leaves it.
+    const QString path = box.filePath("half.mdb");
+    QCOMPARE(DBCreate::CreateAccessDatabase(path), QString());
+    const QString said = "The database file \"" + path +
+                         "\" is an incomplete register: it lacks the tables MembershipLevel, ";
+    apptest::WriteSettings(box, true, path);
+    const QByteArray before = qv::test::readFileBytes(path);
+
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
+    qvtest::ModalWatchdog watchdog;
+    QStringList problems;
+    WhenSettings(problems, [](TfrmSettings* settings) { click(settings, "btnCancel"); });
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    QVERIFY(problems.isEmpty());
+
+    // Its own reason instead of the general message, then the settings dialog.
+    QCOMPARE(boxes.shown().size(), 1);
+    QVERIFY2(boxes.shown().at(0).text.startsWith(said), qPrintable(boxes.shown().at(0).text));
+    QCOMPARE(boxes.shown().at(0).kind, MessageKind::Error);
+    QCOMPARE(boxes.shown().at(0).placement, MessagePlacement::NearPointer);
+    QVERIFY(frm.isTerminating());
+    QVERIFY(!dm.adoMembers().isOpen());
+    QCOMPARE(qv::test::readFileBytes(path), before);
+}
+
+void TestMainFrm::readOnlySettingsAreKeptAtStartup() {
+    SettingsSandbox box;
+    Register reg;
+    reg->close();
+    apptest::WriteSettings(box, true, box.filePath("moved away.mdb"));
+    QVERIFY(apptest::MakeReadOnly(box.settingsFile()));
+    const QByteArray before = box.settingsBytes();
+
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok); // not found
+    boxes.queue(MessageResult::Ok); // the refused save
+    qvtest::ModalWatchdog watchdog;
+    QStringList problems;
+    bool stayedOpen = false;
+    WhenSettings(problems, [&](TfrmSettings* settings) {
+        SaveFile(settings, reg.path());
+        stayedOpen = settings->isVisible();
+        click(settings, "btnCancel");
+    });
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    QVERIFY(problems.isEmpty());
+    QVERIFY(!watchdog.fired());
+
+    QCOMPARE(boxes.shown().size(), 2);
+    QCOMPARE(boxes.shown().at(0).text, NotFound);
+    QCOMPARE(boxes.shown().at(1).text, "Unable to write to " + box.settingsFile() + ".");
+    QVERIFY(stayedOpen);
+    QVERIFY(frm.isTerminating());
+    QCOMPARE(box.settingsBytes(), before);
 }
 
 void TestMainFrm::upgradeNoticeOnlyOnce() {

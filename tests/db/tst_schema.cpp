@@ -6,10 +6,13 @@
 #include "platform/data/Dataset.h"
 #include "support/RegisterFixture.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace qv;
 using qv::test::Register;
@@ -86,6 +89,8 @@ private slots:
     void upgradeAddsMembershipNoOnce();
     void upgradeOfEmptyCurrentTableChangesNothing();
     void createAccessDatabaseRefusesExistingFile();
+    void newRegisterIsWholeOrNothing();
+    void incompleteRegisterIsRefused();
     void createDatabaseStatementQuotesTheName();
     void createOnServerReportsFailure();
 };
@@ -310,6 +315,105 @@ void TestSchema::createAccessDatabaseRefusesExistingFile() {
     QVERIFY_THROWS_EXCEPTION(
         DatabaseError,
         TableCreate::CreateTables(DBConnectionStrings::AccessConnectionString(fresh)));
+}
+
+void TestSchema::newRegisterIsWholeOrNothing() {
+    qv::test::TempFolder dir;
+    // A double quote in the name, which the connection string must carry.
+    const QString path = dir.filePath("Club \"North\".mdb");
+    const mode_t mask = ::umask(022);
+    DBCreate::CreateAccessRegister(path);
+    ::umask(mask);
+    struct stat info {};
+    QVERIFY(::stat(QFile::encodeName(path).constData(), &info) == 0);
+    QCOMPARE(info.st_mode & 07777, mode_t(0644)); // a new file's mode, not a temporary's
+    Connection c;
+    c.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+    c.open();
+    DBCreate::CheckRegister(c);
+    Query q(&c);
+    q.setSQL("SELECT (SELECT COUNT(*) FROM MembershipLevel), (SELECT COUNT(*) FROM sqlite_master "
+             "WHERE type = 'table'), (SELECT COUNT(*) FROM sqlite_master WHERE type = 'index')");
+    Result r;
+    q.fetch(r);
+    QCOMPARE(r.rows.value(r.rows.cell(0, 0)).toInteger(), 1);
+    QCOMPARE(r.rows.value(r.rows.cell(0, 1)).toInteger(), 11); // with sqlite_sequence
+    QCOMPARE(r.rows.value(r.rows.cell(0, 2)).toInteger(), 9);
+    c.close();
+
+    // Never over an existing file; a folder that is not there leaves nothing.
+    const QByteArray before = qv::test::readFileBytes(path);
+    try {
+        DBCreate::CreateAccessRegister(path);
+        QFAIL("an existing register was replaced");
+    } catch (const DatabaseError& e) {
+        QCOMPARE(e.message(), "Database already exists: " + path);
+    }
+    QCOMPARE(qv::test::readFileBytes(path), before);
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             DBCreate::CreateAccessRegister(dir.filePath("none/x.mdb")));
+    // Nothing else was left in the folder: no temporary file, no journal.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"Club \"North\".mdb"});
+
+    // The tables of an existing database come in one transaction: a clash at
+    // the fifth statement leaves none of the four before it.
+    const QString clash = dir.filePath("clash.mdb");
+    QCOMPARE(DBCreate::CreateAccessDatabase(clash), QString());
+    const QString clashString = DBConnectionStrings::AccessConnectionString(clash);
+    c.setConnectionString(clashString);
+    c.open();
+    c.execute("CREATE TABLE Assets (Other int)");
+    c.close();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, TableCreate::CreateTables(clashString));
+    c.open();
+    q.setSQL("SELECT group_concat(name) FROM sqlite_master");
+    q.fetch(r);
+    QCOMPARE(r.rows.value(r.rows.cell(0, 0)).toText(), QString("Assets"));
+}
+
+void TestSchema::incompleteRegisterIsRefused() {
+    qv::test::TempFolder dir;
+    // What the one-statement-at-a-time creation left when it was killed: ours,
+    // with three tables and none of the indexes.
+    const QString path = dir.filePath("half.mdb");
+    QCOMPARE(DBCreate::CreateAccessDatabase(path), QString());
+    Connection c;
+    c.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+    c.open();
+    const QList<QStringList> statements = TableCreate::TableStatements(c.connectionString());
+    for (int i = 0; i < 4; ++i)
+        c.execute(statements[i].join('\n'));
+    const QByteArray before = qv::test::readFileBytes(path);
+    try {
+        DBCreate::CheckRegister(c);
+        QFAIL("an incomplete register was taken");
+    } catch (const DatabaseRefusal& e) {
+        QCOMPARE(e.message(),
+                 "The database file \"" + path +
+                     "\" is an incomplete register: it lacks the tables Assets, MemberAssets, "
+                     "Profiles, MemberProfiles, FeePayments, MemberNotes and FileAttachments, and "
+                     "the indexes ixDatesJoinedMemberID, ixDatesJoinedMembershipLevelID, "
+                     "ixMemberAssetsMemberID, ixMemberAssetsAssetID, ixMemberProfilesMemberID, "
+                     "ixMemberProfilesProfileID, ixFeePaymentsMemberID, ixMemberNotesMemberID and "
+                     "ixFileAttachmentsMemberID. Its creation did not finish; create a new "
+                     "database or choose another file.");
+    }
+    c.close();
+    QCOMPARE(qv::test::readFileBytes(path), before); // looked at, not changed
+
+    // One index short is as incomplete; a file that is not ours is not judged.
+    Register reg;
+    reg->execute("DROP INDEX ixFeePaymentsMemberID");
+    try {
+        DBCreate::CheckRegister(reg.connection());
+        QFAIL("a register without an index was taken");
+    } catch (const DatabaseRefusal& e) {
+        QVERIFY2(e.message().contains("lacks the index ixFeePaymentsMemberID."),
+                 qPrintable(e.message()));
+    }
+    reg->execute("PRAGMA application_id = 0");
+    DBCreate::CheckRegister(reg.connection());
 }
 
 void TestSchema::createDatabaseStatementQuotesTheName() {

@@ -2,7 +2,6 @@
 
 #include "db/DBConnectionStrings.h"
 #include "db/DBCreate.h"
-#include "db/TableCreate.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Query.h"
 
@@ -12,10 +11,7 @@ namespace qv::test {
 
 Register::Register(const QString& fileName)
     : m_path(m_folder.filePath(fileName)) {
-    const QString error = DBCreate::CreateAccessDatabase(m_path);
-    if (!error.isEmpty())
-        throw DatabaseError(error);
-    TableCreate::CreateTables(connectionString());
+    DBCreate::CreateAccessRegister(m_path);
     m_connection = std::make_unique<Connection>();
     m_connection->setConnectionString(connectionString());
     m_connection->open();

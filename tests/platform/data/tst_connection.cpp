@@ -1,8 +1,10 @@
 #include "db/DBConnectionStrings.h"
+#include "db/DBCreate.h"
 #include "platform/data/ConnectionString.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/OdbcProvider.h"
 #include "platform/data/Query.h"
+#include "platform/data/SqliteProvider.h"
 #include "platform/data/Transaction.h"
 #include "support/RegisterFixture.h"
 
@@ -38,6 +40,16 @@ QString openError(const QString& path) {
     return {};
 }
 
+// A file path of exactly `bytes` bytes under `folder`, its folders made.
+QString PathOfLength(const QString& folder, int bytes) {
+    QString path = folder;
+    while (bytes - path.size() > 210) {
+        path += u'/' + QString(200, u'd');
+        QDir().mkpath(path);
+    }
+    return path + u'/' + QString(bytes - path.size() - 5, u'f') + ".mdb";
+}
+
 } // namespace
 
 class TestConnection : public QObject {
@@ -47,6 +59,7 @@ private slots:
     void parametersRoundTripEveryType();
     void openRefusesWhatIsNotARegister();
     void readOnlyFileOpensForReading();
+    void pathTooLongIsSaid();
     void rollbackRestoresCascadedRows();
     void guardRollsBackOnException();
     void secondWriterGetsLockedError();
@@ -124,6 +137,9 @@ void TestConnection::parametersRoundTripEveryType() {
     QCOMPARE(like("Émile Zoë", "%émile%").toInteger(), 1);
     QCOMPARE(like("ÉMILE", "_mile").toInteger(), 1);
     QCOMPARE(like("Emile", "_mile_").toInteger(), 0);
+    // The ends of the alphabet fold too, in the pattern and in the text.
+    QCOMPARE(like("lazy zebra", "%LAZY ZEBRA%").toInteger(), 1);
+    QCOMPARE(like("ZANZIBAR AVENUE", "zanzibar avenue").toInteger(), 1);
     QCOMPARE(like("100%", "100!%").toInteger(), 0);
     QCOMPARE(fetchOne(reg.connection(), "SELECT '10%' LIKE '10!%' ESCAPE '!'").toInteger(), 1);
     QCOMPARE(like("abc", "a%%c").toInteger(), 1);
@@ -162,6 +178,42 @@ void TestConnection::openRefusesWhatIsNotARegister() {
 
     QVERIFY(!openError(dir.path()).isEmpty());
     QVERIFY(!openError(QString()).isEmpty());
+}
+
+void TestConnection::pathTooLongIsSaid() {
+    qv::test::TempFolder dir;
+    Register reg;
+    reg.addMember("Baker", "Bob");
+    reg->close();
+    const int limit = SqliteProvider::maxPathBytes();
+    QCOMPARE(limit, 504); // the engine's 512 less "-journal"
+
+    // At the limit a register opens and takes changes.
+    const QString longest = PathOfLength(dir.path(), limit);
+    QVERIFY(QFile::copy(reg.path(), longest));
+    Connection c;
+    c.setConnectionString(DBConnectionStrings::AccessConnectionString(longest));
+    c.open();
+    c.execute("DELETE FROM Members");
+    c.close();
+
+    // One byte more is refused, saying why, for an open and for a new register.
+    const QString tooLong = PathOfLength(dir.path(), limit + 1);
+    QVERIFY(QFile::copy(reg.path(), tooLong));
+    const QString said = QString("The database path is too long: the file database takes paths "
+                                 "of at most 504 bytes, and \"%1\" has 505 bytes. Choose a place "
+                                 "with a shorter path.");
+    c.setConnectionString(DBConnectionStrings::AccessConnectionString(tooLong));
+    QVERIFY_THROWS_EXCEPTION(DatabaseRefusal, c.open());
+    QCOMPARE(openError(tooLong), said.arg(tooLong));
+    QVERIFY(QFile::remove(tooLong));
+    try {
+        DBCreate::CreateAccessRegister(tooLong);
+        QFAIL("a register was made at a path the engine cannot take");
+    } catch (const DatabaseRefusal& e) {
+        QCOMPARE(e.message(), said.arg(tooLong));
+    }
+    QVERIFY(!QFile::exists(tooLong));
 }
 
 void TestConnection::readOnlyFileOpensForReading() {

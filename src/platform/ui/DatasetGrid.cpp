@@ -2,6 +2,7 @@
 
 #include "platform/data/Dataset.h"
 #include "platform/ui/DatasetModel.h"
+#include "platform/ui/GridAccessible.h"
 
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -30,6 +31,7 @@ protected:
 
 DatasetGrid::DatasetGrid(QWidget* parent)
     : QTableView(parent) {
+    InstallGridAccessibility();
     auto* header = new TitleHeader(this);
     setHorizontalHeader(header);
     header->setSectionsClickable(true);
@@ -74,10 +76,11 @@ void DatasetGrid::setDatasetModel(DatasetModel* model) {
     const auto& columns = model->columns();
     for (int c = 0; c < columns.size(); ++c)
         setColumnWidth(c, scaledWidth(columns[c].width));
-    Dataset* data = model->dataset();
-    // Connected after the model's own handlers, so the model has reset first.
-    connect(data, &Dataset::afterScroll, this, &DatasetGrid::followDataset);
-    connect(data, &Dataset::rowsReset, this, &DatasetGrid::followDataset);
+    // After the view's own reset, which forgets the current cell: a grid with
+    // rows always has one (a screen reader asks for it), also when the model
+    // resets for new columns rather than new rows.
+    connect(model, &QAbstractItemModel::modelReset, this, &DatasetGrid::followDataset);
+    connect(model->dataset(), &Dataset::afterScroll, this, &DatasetGrid::followDataset);
     followDataset();
 }
 

@@ -1,6 +1,7 @@
 #include "platform/ui/Application.h"
 
 #include "platform/data/DatabaseError.h"
+#include "platform/ui/AccessibleBus.h"
 #include "platform/ui/MessageBox.h"
 
 #include <QtDebug>
@@ -58,6 +59,7 @@ QuorvaneApplication::QuorvaneApplication(int& argc, char** argv)
     // Only the name: a display name would be appended by the window system to
     // every window title ("Find — Quorvane"), and the captions are our own.
     setApplicationName(QStringLiteral("Quorvane"));
+    GuardAccessibleBus();
 }
 
 // Every handler runs beneath a call of notify(): input, paint, timer and show

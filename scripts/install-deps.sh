@@ -10,6 +10,7 @@ packages=(
     unixodbc unixodbc-dev tdsodbc freetds-bin
     poppler-utils xvfb xauth
     mdbtools-dev mdbtools
+    dbus-daemon at-spi2-core python3-pyatspi
     fonts-dejavu-core fonts-liberation
 )
 

@@ -142,6 +142,7 @@ void TfrmMemberList::buildControls() {
 
     dbgMembers = new qv::DatasetGrid(this);
     dbgMembers->setObjectName(QStringLiteral("dbgMembers"));
+    dbgMembers->setAccessibleName(tr("Members"));
     dbgMembers->setDatasetModel(m_model);
     connect(dbgMembers, &qv::DatasetGrid::titleClicked, this,
             &TfrmMemberList::dbgMembersTitleClick);

@@ -70,6 +70,8 @@ DatasetNavigator::DatasetNavigator(QWidget* parent)
         auto* button = new QToolButton(this);
         button->setObjectName(QStringLiteral("btn") + QLatin1String(names[i]));
         button->setToolTip(tr(tips[i]));
+        // A button with only a picture is nameless to a screen reader.
+        button->setAccessibleName(tr(tips[i]));
         button->setIcon(glyph(Button(i), colour));
         button->setIconSize(QSize(16, 16));
         button->setFixedSize(28, 25);

@@ -217,58 +217,41 @@ bool TestScreenReader::SubjectAnswers() {
 }
 
 void TestScreenReader::everyNodeIsNamedPlacedAndIntrospectable() {
-    const QJsonObject main = Window("Quorvane");
-    QCOMPARE(main["role"].toString(), QStringLiteral("frame"));
-    for (const char* caption : {"Find", "Profiles", "Long Service", "Add Member"})
-        QVERIFY2(!Find(main, "push button", caption).isEmpty(), caption);
-
-    const QJsonObject rows = Window(RowsCaption);
-    const QJsonObject table = Find(rows, "table");
+    QVERIFY(!Find(Window("Quorvane"), "push button", "Long Service").isEmpty());
+    const QJsonObject table = Find(Window(RowsCaption), "table");
     QCOMPARE(table["name"].toString(), QStringLiteral("Members"));
-    QCOMPARE(table["rows"].toInt(), 3);
-    QCOMPARE(table["columns"].toInt(), Titles.size());
     QCOMPARE(table["titles"].toVariant().toStringList(), Titles);
     const QJsonArray cells = table["cells"].toArray();
+    QCOMPARE(cells.size(), 3);
     QCOMPARE(cells[0].toArray()[0].toString(), QStringLiteral("Anne"));
-    QCOMPARE(cells[1].toArray()[1].toString(), QStringLiteral("Jones"));
-    QCOMPARE(cells[2].toArray()[3].toString(), QStringLiteral("Leeds"));
     QCOMPARE(cells[1].toArray()[7].toString(), QStringLiteral("dora@example.org"));
     QCOMPARE(cells[2].toArray()[8].toString(), QStringLiteral("01/01/2009"));
-    // The table's own children: the corner, a title per column, then per row
-    // its indicator and its cells.
+    // Its children: the corner, the titles, then each row's indicator and cells.
     const QJsonArray parts = table["children"].toArray();
     QCOMPARE(parts.size(), (3 + 1) * (Titles.size() + 1));
     QCOMPARE(parts[1].toObject()["role"].toString(), QStringLiteral("table column header"));
-    QCOMPARE(parts[1].toObject()["name"].toString(), Titles[0]);
-    QCOMPARE(parts[Titles.size() + 2].toObject()["role"].toString(), QStringLiteral("table cell"));
     QCOMPARE(parts[Titles.size() + 2].toObject()["name"].toString(), QStringLiteral("Anne"));
-    QVERIFY(parts[Titles.size() + 2].toObject()["states"].toVariant().toStringList().contains(
-        "selected"));
-    QVERIFY(!Find(rows, "label", "1 of 3 records").isEmpty());
-    for (const char* caption : {"First record", "Last record", "Refresh data", "Close"})
-        QVERIFY2(!Find(rows, "push button", caption).isEmpty(), caption);
-
     const QJsonObject empty = Find(Window(EmptyCaption), "table");
     QCOMPARE(empty["rows"].toInt(), 0);
     QCOMPARE(empty["titles"].toVariant().toStringList(), Titles);
-    QCOMPARE(empty["children"].toArray().size(), Titles.size() + 1);
     QVERIFY(!Find(Window(EmptyCaption), "label", "No records found").isEmpty());
 
-    // Whatever can be used has a name, every node is where its parent says,
-    // and every node answers Introspect.
+    // Whatever can be used or read has a name, every node is where its parent
+    // says, and every node answers Introspect.
+    const QStringList named = {"push button",         "check box", "menu item", "table",
+                               "table column header", "label",     "dialog",    "frame"};
     int nodes = 0;
     for (const QJsonValue w : m_tree["windows"].toArray())
         Visit(w.toObject(), [&](const QJsonObject& n) {
             ++nodes;
-            const QStringList states = n["states"].toVariant().toStringList();
-            const QString role = n["role"].toString();
-            if (states.contains("focusable") && role != "table cell" && role != "filler")
-                QVERIFY2(!n["name"].toString().trimmed().isEmpty(), qPrintable(role));
-            QVERIFY2(n["placed"].toBool(), qPrintable(n["name"].toString()));
+            const QString path = n["path"].toString();
+            if (named.contains(n["role"].toString()))
+                QVERIFY2(!n["name"].toString().trimmed().isEmpty(), qPrintable(path));
+            QVERIFY2(n["placed"].toBool(), qPrintable(path));
             const QDBusMessage xml =
-                Call(n["path"].toString(), "org.freedesktop.DBus.Introspectable", "Introspect");
+                Call(path, "org.freedesktop.DBus.Introspectable", "Introspect");
             QVERIFY2(xml.arguments().value(0).toString().contains("org.a11y.atspi.Accessible"),
-                     qPrintable(n["path"].toString()));
+                     qPrintable(path));
         });
     QVERIFY(nodes > 120);
     QVERIFY(SubjectAnswers());
@@ -312,23 +295,26 @@ void TestScreenReader::unexpectedCallsAreRefused() {
         rowsTable["children"].toArray()[Titles.size() + 2].toObject()["path"].toString();
     const QString emptyTable = Find(Window(EmptyCaption), "table")["path"].toString();
     const QString label = Find(Window(RowsCaption), "label", "1 of 3 records")["path"].toString();
+    const QString component = "org.a11y.atspi.Component";
     const QString props = "org.freedesktop.DBus.Properties";
     const QString tableIf = "org.a11y.atspi.Table";
     const struct {
         QString path, interface, member;
         QVariantList args;
     } calls[] = {
-        // busctl introspect asks for every property at once.
+        // Each of these ended the program before the guard. busctl introspect
+        // asks for every property at once.
         {root, props, "GetAll", {"org.a11y.atspi.Accessible"}},
         {root, props, "Get", {"org.a11y.atspi.Accessible"}},
-        {table, props, "Get", {"org.a11y.atspi.Text", "BoundedRanges"}},
         {table, "org.a11y.atspi.Accessible", "GetChildAtIndex", {}},
+        {root, component, "GetExtents", {}},
+        {table, component, "GetAccessibleAtPoint", {5}},
+        {table, "org.a11y.atspi.Action", "DoAction", {}},
         {cell, tableIf, "GetNRows", {}},
         {table, tableIf, "IsSelected", {99, 99}},
         {table, tableIf, "GetColumnExtentAt", {-1, 0}},
         {table, tableIf, "GetRowExtentAt", {3, 0}},
         {emptyTable, tableIf, "GetRowColumnExtentsAtIndex", {0}},
-        {label, "org.a11y.atspi.Text", "GetText", {}},
         {label, "org.a11y.atspi.EditableText", "InsertText", {0, "x", 2000000000}},
     };
     for (const auto& c : calls) {

@@ -10,6 +10,10 @@ namespace qv {
 // up, a guard goes in front of it that answers such calls with an error and
 // passes every other call on unchanged. Call once the application exists;
 // calling again does nothing.
+//
+// Left to Qt: GetAll is refused, not answered (the bridge has none); the
+// checks follow Qt 6.4's handlers, so methods a later bridge adds are passed
+// on unchecked; what Qt's own widgets do with text offsets is theirs.
 void GuardAccessibleBus();
 
 } // namespace qv

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -34,6 +35,12 @@ bool renameNoReplace(const QByteArray& from, const QByteArray& to) {
 
 const QString TemporaryPrefix = QStringLiteral(".qvtmp-");
 constexpr qsizetype TemporaryRandomLength = 6;
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
 
 } // namespace
 
@@ -258,6 +265,119 @@ bool writeAll(int fd, QByteArrayView bytes) {
 
 QString documentsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+QString linkTarget(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return path;
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
+}
+
+namespace {
+
+QString writeErrorText(const QString& path, int error) {
+    return QStringLiteral("The file %1 could not be written: %2")
+        .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error)));
+}
+
+} // namespace
+
+FileWriteError::FileWriteError(const QString& path, int error)
+    : std::runtime_error(writeErrorText(path, error).toStdString())
+    , m_message(writeErrorText(path, error))
+    , m_path(path) {}
+
+ReplacingFile::ReplacingFile(const QString& target)
+    : m_target(target) {
+    const QFileInfo info(linkTarget(target));
+    m_path = native(info.absoluteFilePath());
+    // A folder where the file should be would only refuse the final rename;
+    // say so before anything is written.
+    struct stat existing {};
+    if (::stat(m_path.constData(), &existing) == 0 && S_ISDIR(existing.st_mode))
+        throw FileWriteError(target, EISDIR);
+    // A locked temporary, so one left by a program that was killed can be
+    // told from one still being written.
+    TemporaryFile temp = createTemporaryIn(info.absolutePath());
+    if (temp.fd < 0)
+        throw FileWriteError(target, errno);
+    m_fd = temp.fd;
+    m_temp = native(temp.path);
+    m_buffer.reserve(BufferSize);
+}
+
+ReplacingFile::~ReplacingFile() {
+    discard();
+}
+
+QString ReplacingFile::temporaryPath() const {
+    return QFile::decodeName(m_temp);
+}
+
+void ReplacingFile::fail(int error) {
+    discard();
+    throw FileWriteError(m_target, error);
+}
+
+void ReplacingFile::flush() {
+    if (m_fd < 0)
+        fail(EBADF);
+    if (!writeAll(m_fd, m_buffer))
+        fail(errno);
+    m_buffer.clear();
+}
+
+void ReplacingFile::write(QByteArrayView bytes) {
+    m_buffer.append(bytes);
+    if (m_buffer.size() >= BufferSize)
+        flush();
+}
+
+void ReplacingFile::commit() {
+    flush();
+    struct stat existing {};
+    if (::stat(m_path.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        // Keep the owner when root (or a group member) replaces someone
+        // else's file; a refusal is harmless, the permission bits matter more.
+        if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+            const int chowned = ::fchown(m_fd, existing.st_uid, existing.st_gid);
+            (void)chowned;
+        }
+        if (::fchmod(m_fd, existing.st_mode & 07777) != 0)
+            fail(errno);
+    } else if (::fchmod(m_fd, 0666 & ~currentUmask()) != 0) {
+        fail(errno);
+    }
+    if (::fsync(m_fd) != 0)
+        fail(errno);
+    if (::rename(m_temp.constData(), m_path.constData()) != 0)
+        fail(errno);
+    // The temporary's lock goes with its descriptor, after the rename.
+    m_temp.clear();
+    ::close(m_fd);
+    m_fd = -1;
+    // Make the rename itself durable; failing here loses nothing already done.
+    const int folder =
+        ::open(native(QFileInfo(QFile::decodeName(m_path)).absolutePath()).constData(),
+               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+}
+
+void ReplacingFile::discard() {
+    if (!m_temp.isEmpty()) {
+        ::unlink(m_temp.constData());
+        m_temp.clear();
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    m_buffer.clear();
 }
 
 } // namespace qv::FileSystem

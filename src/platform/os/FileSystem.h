@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <stdexcept>
 
 // File-system probes and copies. None of them throws: a refusal by the file
-// system is an answer (false or empty), never an error.
+// system is an answer (false or empty), never an error. ReplacingFile alone
+// throws, since the files it writes are the user's work.
 namespace qv::FileSystem {
 
 // True when a new file can be created in `folder`: creates "chk.tmp" there
@@ -79,5 +82,60 @@ bool writeAll(int fd, QByteArrayView bytes);
 // The user's documents folder, not created when missing; empty when the
 // platform knows none.
 QString documentsFolder();
+
+// The path a write to `path` should change: the file a symbolic link points
+// to (so the link stays), else `path` itself.
+QString linkTarget(const QString& path);
+
+// A file could not be written; what was there before is unchanged. The
+// message names the file and the system's reason; what() is UTF-8.
+class FileWriteError : public std::runtime_error {
+public:
+    FileWriteError(const QString& path, int error);
+
+    const QString& message() const noexcept { return m_message; }
+    const QString& path() const noexcept { return m_path; }
+
+private:
+    QString m_message;
+    QString m_path;
+};
+
+// Writes a file all or nothing: the bytes go to a new file beside the target,
+// which replaces the target only on commit(). Until then readers see the
+// earlier file, and a failure, or leaving without commit(), removes the new
+// file and leaves the earlier one as it was. A replaced file keeps its
+// permissions (and, where allowed, its owner); a new one gets 0666 less the
+// umask. Writing through a symbolic link changes the file it points to.
+class ReplacingFile {
+public:
+    // Throws FileWriteError when the new file cannot be created.
+    explicit ReplacingFile(const QString& target);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // The file being written, for a writer that opens it by name.
+    QString temporaryPath() const;
+    // Buffered; throws FileWriteError.
+    void write(QByteArrayView bytes);
+    // Flushes, syncs and puts the file in place; throws FileWriteError (the
+    // new file is then gone).
+    void commit();
+    // Removes the new file; the target stays as it was.
+    void discard();
+
+private:
+    static constexpr qsizetype BufferSize = 1 << 16;
+
+    void flush();
+    [[noreturn]] void fail(int error);
+
+    QString m_target; // as given, for messages
+    QByteArray m_path;
+    QByteArray m_temp;
+    int m_fd = -1;
+    QByteArray m_buffer;
+};
 
 } // namespace qv::FileSystem

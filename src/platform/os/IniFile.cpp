@@ -181,49 +181,17 @@ bool breaksLine(const QString& s) {
     return s.contains(u'\n') || s.contains(u'\r') || s.contains(QChar(u'\0'));
 }
 
-mode_t currentUmask() {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 // Writes `content` to a new file beside `target` and renames it over the
 // target, so a reader sees either the old file or the new one, never a half.
-bool replaceFile(const QString& target, const QByteArray& content, const struct stat* existing) {
-    const QString folder = QFileInfo(target).absolutePath();
-    FileSystem::TemporaryFile temp = FileSystem::createTemporaryIn(folder);
-    if (temp.fd < 0)
-        return false;
-
-    const int fd = temp.fd;
-    bool ok = FileSystem::writeAll(fd, content);
-    if (ok && existing) {
-        // Keep the owner when root (or a group member) edits someone else's
-        // file; a refusal is harmless, the permission bits matter more.
-        if (existing->st_uid != ::geteuid() || existing->st_gid != ::getegid()) {
-            const int chowned = ::fchown(fd, existing->st_uid, existing->st_gid);
-            (void)chowned;
-        }
-        ok = ::fchmod(fd, existing->st_mode & 07777) == 0;
-    } else if (ok) {
-        ok = ::fchmod(fd, 0666 & ~currentUmask()) == 0;
-    }
-    ok = ok && ::fsync(fd) == 0;
-    // The lock stays until the rename is done, so no cleaner takes the file.
-    ok = ok && ::rename(QFile::encodeName(temp.path).constData(),
-                        QFile::encodeName(target).constData()) == 0;
-    if (!ok) {
-        FileSystem::discardTemporary(temp);
+bool replaceFile(const QString& target, const QByteArray& content) {
+    try {
+        FileSystem::ReplacingFile file(target);
+        file.write(content);
+        file.commit();
+        return true;
+    } catch (const FileSystem::FileWriteError&) {
         return false;
     }
-    ::close(fd);
-    // Make the rename itself durable; failing here loses nothing already done.
-    int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
 }
 
 // `data` with `key` of `section` set to `value` (stored trimmed). A key already
@@ -267,16 +235,6 @@ QByteArray withValue(const QByteArray& data, const QString& section, const QStri
         out.append(keyBytes).append('=').append(valueBytes).append(eol);
     }
     return out;
-}
-
-// Writing through a symbolic link changes the file it points to and keeps the
-// link, as writing in place would.
-QString resolveTarget(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isSymLink())
-        return path;
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
 } // namespace
@@ -330,7 +288,7 @@ void writeStrings(const QString& path, const QString& section,
             throw IniWriteError(path);
     }
 
-    const QString target = resolveTarget(path);
+    const QString target = FileSystem::linkTarget(path);
     QByteArray data;
     struct stat info {};
     const ReadStatus status = readWholeFile(QFile::encodeName(target), data, info);
@@ -349,7 +307,7 @@ void writeStrings(const QString& path, const QString& section,
         out = withValue(out, sectionName, key.trimmed(), value);
     if (status == ReadStatus::Ok && out == data)
         return; // nothing changes: the file is left alone, not rewritten
-    if (!replaceFile(target, out, status == ReadStatus::Ok ? &info : nullptr))
+    if (!replaceFile(target, out))
         throw IniWriteError(path);
 }
 

@@ -1,0 +1,138 @@
+#include "platform/print/PrinterCanvas.h"
+
+#include "platform/os/FileSystem.h"
+
+#include <QFontMetrics>
+#include <QPaintEngine>
+#include <QPrinter>
+
+#include <cerrno>
+
+namespace qv {
+namespace {
+
+// Line breaks and other control characters would print as nothing, or as a
+// box; a blank keeps the columns of a fixed-pitch line where they are.
+QString printable(const QString& text) {
+    QString out = text;
+    for (QChar& c : out)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u' ';
+    return out;
+}
+
+} // namespace
+
+PrinterCanvas::PrinterCanvas(QPrinter& printer)
+    : m_printer(printer) {}
+
+PrinterCanvas::~PrinterCanvas() {
+    abortDocument();
+}
+
+QPageLayout::Orientation PrinterCanvas::orientation() const {
+    return m_printer.pageLayout().orientation();
+}
+
+int PrinterCanvas::pageHeight() const {
+    return m_printer.height();
+}
+
+void PrinterCanvas::requireActive() const {
+    if (!m_painter.isActive())
+        throw PrintError(QStringLiteral("No print job is open"));
+}
+
+void PrinterCanvas::beginDocument(const QString& title) {
+    m_printer.setDocName(title);
+    // A PDF file is written under another name and put in place at the end.
+    // Qt's print preview borrows the printer with a paint engine of its own,
+    // and a printer queue spools by itself: only a real PDF job is redirected.
+    const QPaintEngine* engine = m_printer.paintEngine();
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty() &&
+        engine && engine->type() == QPaintEngine::Pdf) {
+        m_target = m_printer.outputFileName();
+        m_file = std::make_unique<FileSystem::ReplacingFile>(m_target);
+        m_printer.setOutputFileName(m_file->temporaryPath());
+    }
+    if (!m_painter.begin(&m_printer)) {
+        const QString target = m_target;
+        discardFile();
+        if (!target.isEmpty())
+            throw FileSystem::FileWriteError(target, EIO);
+        throw PrintError(
+            QStringLiteral("The printer %1 could not be opened").arg(m_printer.printerName()));
+    }
+    m_font = QFont();
+}
+
+void PrinterCanvas::setFont(const QString& face, int pointSize) {
+    requireActive();
+    m_font.setFamily(face);
+    m_font.setPointSize(pointSize);
+    m_font.setStyleHint(QFont::TypeWriter);
+    m_painter.setFont(m_font);
+}
+
+void PrinterCanvas::setBold(bool bold) {
+    requireActive();
+    m_font.setBold(bold);
+    m_painter.setFont(m_font);
+}
+
+int PrinterCanvas::textHeight(const QString& text) {
+    requireActive();
+    return text.isEmpty() ? 0 : QFontMetrics(m_painter.font(), &m_printer).height();
+}
+
+void PrinterCanvas::textOut(int x, int y, const QString& text) {
+    requireActive();
+    const QFontMetrics metrics(m_painter.font(), &m_printer);
+    m_painter.drawText(x, y + metrics.ascent(), printable(text));
+}
+
+void PrinterCanvas::newPage() {
+    requireActive();
+    if (!m_printer.newPage())
+        throw PrintError(QStringLiteral("The printer refused a new page"));
+}
+
+void PrinterCanvas::endDocument() {
+    requireActive();
+    m_font.setBold(false);
+    m_painter.setFont(m_font);
+    const bool ended = m_painter.end();
+    if (m_file) {
+        std::unique_ptr<FileSystem::ReplacingFile> file = std::move(m_file);
+        restoreFileName();
+        if (!ended)
+            throw FileSystem::FileWriteError(m_target, EIO);
+        file->commit();
+    } else if (!ended) {
+        throw PrintError(QStringLiteral("The print job could not be finished"));
+    }
+}
+
+void PrinterCanvas::abortDocument() {
+    if (m_painter.isActive()) {
+        // Qt's own engines cannot withdraw what they have spooled; the job is
+        // closed either way, and a PDF file is thrown away below.
+        m_printer.abort();
+        m_painter.end();
+    }
+    discardFile();
+}
+
+void PrinterCanvas::discardFile() {
+    if (!m_file)
+        return;
+    m_file.reset();
+    restoreFileName();
+}
+
+void PrinterCanvas::restoreFileName() {
+    if (!m_target.isEmpty())
+        m_printer.setOutputFileName(m_target);
+}
+
+} // namespace qv

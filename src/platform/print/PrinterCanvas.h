@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/print/PrintCanvas.h"
+
+#include <QFont>
+#include <QPainter>
+#include <memory>
+
+class QPrinter;
+
+namespace qv {
+
+namespace FileSystem {
+class ReplacingFile;
+}
+
+// The canvas of a real printer, a PDF file or Qt's print preview. Device
+// units are the printer's dots in its high resolution. A PDF file is written
+// beside its name and put in place when the job ends, so an aborted job leaves
+// no half file and an earlier file of that name as it was.
+class PrinterCanvas : public PrintCanvas {
+public:
+    explicit PrinterCanvas(QPrinter& printer);
+    ~PrinterCanvas() override;
+    PrinterCanvas(const PrinterCanvas&) = delete;
+    PrinterCanvas& operator=(const PrinterCanvas&) = delete;
+
+    QPageLayout::Orientation orientation() const override;
+    int pageHeight() const override;
+    void beginDocument(const QString& title) override;
+    void setFont(const QString& face, int pointSize) override;
+    void setBold(bool bold) override;
+    int textHeight(const QString& text) override;
+    void textOut(int x, int y, const QString& text) override;
+    void newPage() override;
+    void endDocument() override;
+    void abortDocument() override;
+    bool isActive() const override { return m_painter.isActive(); }
+
+private:
+    void requireActive() const;
+    void discardFile();
+    void restoreFileName();
+
+    QPrinter& m_printer;
+    QPainter m_painter;
+    QFont m_font;
+    int m_ascent = 0;
+    QString m_target; // the PDF file asked for; empty when not writing one
+    std::unique_ptr<FileSystem::ReplacingFile> m_file; // where it is written meanwhile
+};
+
+} // namespace qv

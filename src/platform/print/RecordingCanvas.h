@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/print/PrintCanvas.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace qv {
+
+// The shape of the page a recording canvas pretends to print on.
+struct RecordingPageSetup {
+    QPageLayout::Orientation orientation = QPageLayout::Landscape;
+    int pageHeight = 2450; // bottom limit 2000 with the reports' margins
+    int lineHeight = 100;
+    // A printer fault: the text drawn after this many lines throws PrintError
+    // (-1: never).
+    int failAfterLines = -1;
+};
+
+// One text drawn on a recording canvas.
+struct RecordedText {
+    int page = 1;
+    int x = 0;
+    int y = 0;
+    bool bold = false;
+    QString text;
+};
+
+// A canvas that keeps every text with its page, position and style instead of
+// printing, so tests can check a report's layout exactly. Every character is
+// as high as the setup's line height.
+class RecordingCanvas : public PrintCanvas {
+public:
+    explicit RecordingCanvas(const RecordingPageSetup& setup = {});
+
+    QPageLayout::Orientation orientation() const override { return m_setup.orientation; }
+    int pageHeight() const override { return m_setup.pageHeight; }
+    void beginDocument(const QString& title) override;
+    void setFont(const QString& face, int pointSize) override;
+    void setBold(bool bold) override { m_bold = bold; }
+    int textHeight(const QString& text) override;
+    void textOut(int x, int y, const QString& text) override;
+    void newPage() override;
+    void endDocument() override;
+    void abortDocument() override;
+    bool isActive() const override { return m_active; }
+
+    QString title() const { return m_title; }
+    QString fontFace() const { return m_face; }
+    int pointSize() const { return m_pointSize; }
+    bool bold() const { return m_bold; }
+    bool ended() const { return m_ended; }
+    bool aborted() const { return m_aborted; }
+    int pageCount() const { return m_page; }
+    const QList<RecordedText>& texts() const { return m_texts; }
+    // The texts of one page (from 1), each as "x,y B text" ("R" for regular).
+    QStringList page(int number) const;
+
+private:
+    void requireActive() const;
+
+    RecordingPageSetup m_setup;
+    QString m_title;
+    QString m_face;
+    int m_pointSize = 0;
+    bool m_bold = false;
+    bool m_active = false;
+    bool m_ended = false;
+    bool m_aborted = false;
+    int m_page = 0;
+    QList<RecordedText> m_texts;
+};
+
+} // namespace qv

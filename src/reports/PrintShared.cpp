@@ -3,6 +3,8 @@
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Dataset.h"
 #include "platform/os/Clock.h"
+#include "platform/os/Regional.h"
+#include "platform/print/PrintCanvas.h"
 
 #include <cmath>
 
@@ -16,13 +18,6 @@ double dayCount(const QDateTime& when) {
     return double(when.date().toJulianDay()) + when.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-int columnOf(const qv::Dataset& dataset, const QString& name) {
-    const int column = dataset.fieldIndex(name);
-    if (column < 0)
-        throw qv::DatabaseError(QStringLiteral("Field '%1' not found.").arg(name));
-    return column;
-}
-
 QString yearsText(const qv::Value& joined, const qv::Value& ended, bool fiveYearRounding,
                   int referenceYear) {
     // A null DateJoined would otherwise count from the null date of 1899.
@@ -33,6 +28,17 @@ QString yearsText(const qv::Value& joined, const qv::Value& ended, bool fiveYear
 }
 
 } // namespace
+
+int ColumnOf(const qv::Dataset& dataset, const QString& name) {
+    const int column = dataset.fieldIndex(name);
+    if (column < 0)
+        throw qv::DatabaseError(QStringLiteral("Field '%1' not found.").arg(name));
+    return column;
+}
+
+QString FitToWidth(const QString& text, int width) {
+    return text.leftJustified(std::max(width, 0), u' ', true);
+}
 
 int YearsService(const QDateTime& joined, const QDateTime& ended, bool fiveYearRounding,
                  int referenceYear) {
@@ -57,9 +63,125 @@ QString YearsServiceText(qv::Dataset& dataset, bool fiveYearRounding, int refere
 
 QString YearsServiceText(const qv::Dataset& dataset, int row, bool fiveYearRounding,
                          int referenceYear) {
-    return yearsText(dataset.valueAt(row, columnOf(dataset, QStringLiteral("DateJoined"))),
-                     dataset.valueAt(row, columnOf(dataset, QStringLiteral("DateEnded"))),
+    return yearsText(dataset.valueAt(row, ColumnOf(dataset, QStringLiteral("DateJoined"))),
+                     dataset.valueAt(row, ColumnOf(dataset, QStringLiteral("DateEnded"))),
                      fiveYearRounding, referenceYear);
+}
+
+// ---- PrintRun ---------------------------------------------------------------
+
+PrintRun::PrintRun(qv::PrintCanvas& canvas, const QString& title, bool bold)
+    : m_canvas(canvas) {
+    canvas.beginDocument(title);
+    canvas.setFont(QStringLiteral("Courier New"), 11);
+    canvas.setBold(bold);
+    m_bottomLimit = canvas.pageHeight() - Margin;
+    m_lineHeight = canvas.textHeight(QStringLiteral("x"));
+}
+
+QString PrintRun::pageLine() const {
+    return QStringLiteral("Page ") + QString::number(m_page);
+}
+
+void PrintRun::setBold(bool bold) {
+    m_canvas.setBold(bold);
+}
+
+void PrintRun::print(const QString& text) {
+    m_canvas.textOut(Margin, m_position, text);
+}
+
+bool PrintRun::breakPage() {
+    if (m_position <= m_bottomLimit)
+        return false;
+    m_canvas.newPage();
+    m_position = Margin;
+    setBold(true);
+    ++m_page;
+    return true;
+}
+
+void PrintRun::close(bool memberDetails, bool contactNotice) {
+    setBold(true);
+    advance();
+    // A page begun for the closing block alone carries no page line.
+    if (m_position > m_bottomLimit) {
+        m_canvas.newPage();
+        m_position = Margin;
+    }
+    if (memberDetails)
+        advance();
+    print(QStringLiteral("Date printed: ") + qv::Regional::formatDateTime(qv::Clock::now()));
+    if (contactNotice) {
+        advance();
+        print(QStringLiteral(
+            "This contact information should not be passed on to external contacts."));
+    }
+    setBold(false);
+    m_canvas.endDocument();
+}
+
+// ---- List reports -------------------------------------------------------------
+
+QString ListTitleLine(const QString& caption) {
+    return QStringLiteral("Quorvane - ") + FitToWidth(caption, 72);
+}
+
+void PrintListReport(qv::PrintCanvas& canvas, const qv::Dataset& rows, const ListReport& report) {
+    PrintRun run(canvas, report.documentTitle, true);
+    const auto titles = [&run, &report] {
+        for (const QString& line : report.titleLines) {
+            run.print(line);
+            run.advance();
+        }
+    };
+    titles();
+    if (!report.titleLines.isEmpty())
+        run.advance();
+
+    const bool portrait = canvas.orientation() == QPageLayout::Portrait;
+    const QString gap = QStringLiteral("   ");
+    const auto widthOf = [portrait](const ListColumn& column) {
+        return portrait ? column.portraitWidth : column.landscapeWidth;
+    };
+    QString headings;
+    for (size_t i = 0; i < report.columns.size(); ++i)
+        headings += (i ? gap : QString()) +
+                    FitToWidth(report.columns[i].heading, widthOf(report.columns[i]));
+    const auto headingLine = [&] {
+        run.print(headings);
+        run.setBold(false);
+        run.advanceHalves(report.stepHalves);
+    };
+    headingLine();
+
+    QString line;
+    const int count = rows.recordCount();
+    for (int row = 0; row < count; ++row) {
+        line.clear();
+        for (size_t i = 0; i < report.columns.size(); ++i) {
+            if (i)
+                line += gap;
+            line += FitToWidth(report.columns[i].value(row, portrait), widthOf(report.columns[i]));
+        }
+        run.print(line);
+        run.advanceHalves(report.stepHalves);
+        if (run.breakPage()) {
+            titles();
+            run.print(run.pageLine());
+            run.advance(2);
+            headingLine();
+        }
+    }
+    run.close(false, report.contactNotice);
+}
+
+void PrintList(const qv::Dataset& rows, const ListReport& report, QWidget* parent) {
+    // The rows are read where they stand, so the list's current row never
+    // moves and has nothing to go back to.
+    qv::PrintDocument(
+        {report.documentTitle, QPageLayout::Landscape},
+        [&](qv::PrintCanvas& canvas) { PrintListReport(canvas, rows, report); }, parent);
 }
 
 } // namespace PrintShared

@@ -53,6 +53,21 @@ qint64 Register::addMember(const QString& surname, const QString& firstNames, co
                   {{"S", surname}, {"F", firstNames}, {"C", city}, {"A", address}, {"E", email}});
 }
 
+qint64 Register::addMember(const MemberRow& m) {
+    return insert(
+        QStringLiteral("INSERT INTO Members (Surname, FirstNames, Address, City, PostCode, "
+                       "TelNo, MobileNo, EmailAddress) VALUES (:S, :F, :A, :C, :P, :T, "
+                       ":M, :E)"),
+        {{"S", m.surname},
+         {"F", m.firstNames},
+         {"A", m.address},
+         {"C", m.city},
+         {"P", m.postCode},
+         {"T", m.telNo},
+         {"M", m.mobileNo},
+         {"E", m.email}});
+}
+
 qint64 Register::addPeriod(qint64 memberId, const QDate& joined, const QDate& ended, qint64 levelId,
                            const Value& membershipNo) {
     return insert(

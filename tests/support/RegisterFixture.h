@@ -27,6 +27,11 @@ public:
     qint64 count(const QString& table);
 
     // Small builders for test rows; each answers the generated key.
+    struct MemberRow {
+        QString surname, firstNames;
+        Value address, city, postCode, telNo, mobileNo, email;
+    };
+    qint64 addMember(const MemberRow& row);
     qint64 addMember(const QString& surname, const QString& firstNames, const Value& city = Value(),
                      const Value& address = Value(), const Value& email = Value());
     qint64 addPeriod(qint64 memberId, const QDate& joined, const QDate& ended = QDate(),

@@ -1,0 +1,63 @@
+#include "reports/PrintMemberList.h"
+
+#include "platform/data/Dataset.h"
+#include "platform/os/Regional.h"
+#include "reports/PrintShared.h"
+
+using PrintShared::ColumnOf;
+
+namespace {
+
+// Day and month in two digits, the year in two (portrait) or four, between
+// the system's date separators; nothing for a null date.
+QString listDate(const qv::Value& value, bool portrait) {
+    if (value.isNull())
+        return QString();
+    const QDate date = value.toDateTime().date();
+    const QString separator = qv::Regional::dateSeparator();
+    const auto twoDigits = [](int n) {
+        return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+    };
+    return twoDigits(date.day()) + separator + twoDigits(date.month()) + separator +
+           (portrait ? twoDigits(date.year() % 100)
+                     : QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0')));
+}
+
+} // namespace
+
+void PrintMemberList(qv::Dataset& members, const QString& caption, bool fiveYearRounding,
+                     int referenceYear, QWidget* parent) {
+    const auto column = [&members](const char* name) {
+        return ColumnOf(members, QLatin1String(name));
+    };
+    const auto text = [&members, &column](const char* name) {
+        return [&members, c = column(name)](int row, bool) { return members.textAt(row, c); };
+    };
+    const auto date = [&members, &column](const char* name) {
+        return [&members, c = column(name)](int row, bool portrait) {
+            return listDate(members.valueAt(row, c), portrait);
+        };
+    };
+    const int address = column("Address"), city = column("City"), postCode = column("PostCode");
+    const auto fullAddress = [&members, address, city, postCode](int row, bool) {
+        return members.textAt(row, address) + QStringLiteral(", ") + members.textAt(row, city) +
+               QStringLiteral(", ") + members.textAt(row, postCode);
+    };
+    const auto years = [&members, fiveYearRounding, referenceYear](int row, bool) {
+        return PrintShared::YearsServiceText(members, row, fiveYearRounding, referenceYear);
+    };
+
+    PrintShared::ListReport report;
+    report.documentTitle = QStringLiteral("Quorvane - ") + caption;
+    report.titleLines = {PrintShared::ListTitleLine(caption)};
+    report.stepHalves = 3;
+    report.columns = {
+        {QStringLiteral("First Name"), 10, 15, text("FirstNames")},
+        {QStringLiteral("Surname"), 10, 15, text("Surname")},
+        {QStringLiteral("Address"), 19, 40, fullAddress},
+        {QStringLiteral("Joined"), 8, 10, date("DateJoined")},
+        {QStringLiteral("Left"), 8, 10, date("DateEnded")},
+        {QStringLiteral("Years"), 7, 7, years},
+    };
+    PrintShared::PrintList(members, report, parent);
+}

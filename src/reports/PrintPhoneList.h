@@ -1,0 +1,13 @@
+#pragma once
+
+class QWidget;
+
+namespace qv {
+class Dataset;
+}
+
+// Names, phone numbers and e-mail address of every member the list shows, in
+// its order and under its filter, landscape unless the user turns the page.
+// Shows the print dialog first; Cancel prints nothing. The list's current row
+// does not move.
+void PrintPhoneList(qv::Dataset& members, QWidget* parent = nullptr);

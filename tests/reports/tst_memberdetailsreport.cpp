@@ -1,0 +1,248 @@
+#include "db/MemberSQL.h"
+#include "platform/data/DatabaseError.h"
+#include "platform/data/Dataset.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Regional.h"
+#include "platform/print/PrintDialogs.h"
+#include "reports/PrintMemberDetails.h"
+#include "support/RegisterFixture.h"
+
+#include <QTest>
+
+using namespace qv;
+
+namespace {
+
+QString cols(std::initializer_list<std::pair<QString, int>> pieces) {
+    QStringList out;
+    for (const auto& [text, width] : pieces)
+        out << text.leftJustified(width, u' ', true);
+    return out.join(QStringLiteral("  "));
+}
+
+QString at(int y, bool bold, const QString& text) {
+    return QStringLiteral("450,%1 %2 %3").arg(y).arg(QChar(bold ? u'B' : u'R')).arg(text);
+}
+
+QString block(const char* label, const QString& value) {
+    return (QLatin1String(label) + value).leftJustified(72, u' ', true);
+}
+
+} // namespace
+
+class TestMemberDetailsReport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void wholeRecordOverFourPages();
+    void memberWithoutSubRecords();
+    void missingColumnAbortsTheJob();
+
+private:
+    // The seven datasets of the member details window for `memberId`.
+    void openRecord(qint64 memberId, const QStringList& notesSQL = MemberSQL::MemberNotesSQL());
+    void print();
+
+    std::unique_ptr<test::SettingsSandbox> m_settings;
+    std::unique_ptr<test::Register> m_register;
+    std::vector<std::unique_ptr<Dataset>> m_sets;
+    qint64 m_smith = 0;
+};
+
+void TestMemberDetailsReport::init() {
+    test::pinRegional();
+    Clock::setNowForTesting(QDateTime(QDate(2014, 6, 15), QTime(10, 30)));
+    m_settings = std::make_unique<test::SettingsSandbox>();
+    m_register = std::make_unique<test::Register>();
+    test::Register& r = *m_register;
+    m_smith = r.addMember({"Smith",
+                           "John",
+                           QString(57, u'a'),
+                           "Leeds",
+                           "LS1 4AB",
+                           "0113 496 0000",
+                           {},
+                           QString(60, u'e') + QStringLiteral("@x.org")});
+    const qint64 gold = r.addLevel(QStringLiteral("Gold"));
+    r.insert(QStringLiteral("INSERT INTO DatesJoined (MembershipLevelID, MemberID, MembershipNo, "
+                            "DateJoined, DateEnded, ReasonEnded) VALUES (:L, :M, 'A-17', "
+                            "'2000-01-01 00:00:00', '2005-12-31 00:00:00', 'Moved away')"),
+             {{"L", gold}, {"M", m_smith}});
+    r.addPeriod(m_smith, QDate(2009, 3, 1));
+    const qint64 locker =
+        r.insert(QStringLiteral("INSERT INTO Assets (AssetName) VALUES ('Locker key')"));
+    r.insert(QStringLiteral("INSERT INTO MemberAssets (MemberID, AssetID, DateIssued, "
+                            "AssetReference) VALUES (:M, :A, '2010-05-05 00:00:00', 'K-9')"),
+             {{"M", m_smith}, {"A", locker}});
+    r.insert(QStringLiteral("INSERT INTO FeePayments (MemberID, PaymentDate, ReceiptRef, "
+                            "PaymentAmount, PaymentNotes) VALUES (:M, '2013-04-01 00:00:00', "
+                            "'R-1', 1234.5, 'Annual fee'), (:M2, '2013-04-02 18:05:00', NULL, "
+                            "123456789.5, NULL)"),
+             {{"M", m_smith}, {"M2", m_smith}});
+    r.insert(QStringLiteral("INSERT INTO FileAttachments (MemberID, FilePath, FileDescription, "
+                            "DateAdded) VALUES (:M, '/tmp/form.pdf', 'Signed form', "
+                            "'2011-07-07 00:00:00')"),
+             {{"M", m_smith}});
+    r.insert(QStringLiteral("INSERT INTO MemberNotes (MemberID, MemberNote) VALUES (:M, :N)"),
+             {{"M", m_smith},
+              {"N", QStringLiteral("Line one\r\nLine two of a note that runs on well past the "
+                                   "width of its column")}});
+}
+
+void TestMemberDetailsReport::cleanup() {
+    m_sets.clear();
+    m_register.reset();
+    m_settings.reset();
+    Clock::resetNow();
+    Regional::resetLocale();
+}
+
+void TestMemberDetailsReport::openRecord(qint64 memberId, const QStringList& notesSQL) {
+    m_sets.clear();
+    for (const QStringList& sql :
+         {MemberSQL::MemberRowSQL(), MemberSQL::MemberDatesJoinedSQL(),
+          MemberSQL::MemberAssetsSQL(), MemberSQL::MemberProfilesSQL(),
+          MemberSQL::MemberFeePaymentsSQL(), MemberSQL::MemberFilesSQL(), notesSQL}) {
+        auto set = std::make_unique<Dataset>(&m_register->connection());
+        set->setSQL(sql);
+        set->setParameter(QStringLiteral("MemberID"), memberId);
+        set->open();
+        m_sets.push_back(std::move(set));
+    }
+}
+
+void TestMemberDetailsReport::print() {
+    PrintMemberDetails(*m_sets[0], *m_sets[1], *m_sets[2], *m_sets[3], *m_sets[4], *m_sets[5],
+                       *m_sets[6]);
+}
+
+void TestMemberDetailsReport::wholeRecordOverFourPages() {
+    openRecord(m_smith);
+    m_sets[1]->setRecNo(2);
+    m_sets[4]->setRecNo(2);
+    PrintDialogTestScope printing;
+    PrintDialogTest::queueRecording();
+    print();
+    QCOMPARE(printing.requests()[0].orientation, QPageLayout::Portrait);
+    const RecordingCanvas& canvas = printing.last();
+    QCOMPARE(canvas.title(), QStringLiteral("Quorvane - Member Details"));
+    QVERIFY(canvas.ended() && !canvas.bold());
+
+    // The period rows take the page past the limit (2000) after the first.
+    QCOMPARE(canvas.page(1),
+             QStringList({
+                 at(450, false, block("Surname:       ", "Smith")),
+                 at(550, false, block("First Name:    ", "John")),
+                 at(750, false, block("Address:       ", QString(57, u'a'))),
+                 at(850, false, block("City:          ", "Leeds")),
+                 at(950, false, block("Post Code:     ", "LS1 4AB")),
+                 at(1150, false, block("Tel. No.:      ", "0113 496 0000")),
+                 at(1250, false, block("Mobile No.:    ", "")),
+                 at(1350, false, QStringLiteral("E-mail:        ") + QString(57, u'e')),
+                 at(1750, true, QStringLiteral("****** Dates Joined ******")),
+                 at(1850, true,
+                    cols({{"Membership Level", 16},
+                          {"Memb. No.", 10},
+                          {"Date Joined", 13},
+                          {"Date Ended", 13},
+                          {"Reason Ended", 16}})),
+                 at(1950, false,
+                    cols({{"Gold", 16},
+                          {"A-17", 10},
+                          {"01/01/2000", 13},
+                          {"31/12/2005", 13},
+                          {"Moved away", 16}})),
+             }));
+    QCOMPARE(canvas.page(1)[2].size() - 10, 72);
+    // Mid-section: the page line, then the rows go on without a heading.
+    QCOMPARE(
+        canvas.page(2),
+        QStringList({
+            at(550, true, QStringLiteral("Page 2")),
+            at(750, false,
+               cols({{"Member", 16}, {"", 10}, {"01/03/2009", 13}, {"", 13}, {"", 16}})),
+            at(1150, true, QStringLiteral("****** Assets ******")),
+            at(1250, true,
+               cols({{"Asset Name", 20},
+                     {"Date Issued", 11},
+                     {"Asset Ref.", 12},
+                     {"Date Returned", 15}})),
+            at(1350, false, cols({{"Locker key", 20}, {"05/05/2010", 11}, {"K-9", 12}, {"", 15}})),
+            at(1750, true, QStringLiteral("****** Profiles ******")),
+            at(1850, true, cols({{"Profile Name", 30}, {"Start Date", 15}, {"End Date", 15}})),
+        }));
+    // Before a section: the section starts below the page line. A date with
+    // a time and an amount wider than its column are cut.
+    QCOMPARE(canvas.page(3),
+             QStringList({
+                 at(550, true, QStringLiteral("Page 3")),
+                 at(750, true, QStringLiteral("****** Fee Payments ******")),
+                 at(850, true,
+                    cols({{"Payment Date", 13},
+                          {"Receipt ref.", 13},
+                          {"Payment Amount", 14},
+                          {"Payment Notes", 30}})),
+                 at(950, false,
+                    cols({{"01/04/2013", 13},
+                          {"R-1", 13},
+                          {QStringLiteral("£1,234.50"), 14},
+                          {"Annual fee", 30}})),
+                 at(1050, false,
+                    cols({{"02/04/2013 18", 13},
+                          {"", 13},
+                          {QStringLiteral("£123,456,789.5"), 14},
+                          {"", 30}})),
+                 at(1450, true, QStringLiteral("****** Associated Files ******")),
+                 at(1550, true, cols({{"File Description", 40}, {"Date Added", 15}})),
+                 at(1650, false, cols({{"Signed form", 40}, {"07/07/2011", 15}})),
+             }));
+    QCOMPARE(canvas.page(4),
+             QStringList({
+                 at(550, true, QStringLiteral("Page 4")),
+                 at(750, true, QStringLiteral("****** Notes ******")),
+                 at(950, false,
+                    QStringLiteral("Line one\r\nLine two of a note that runs on well past the "
+                                   "width of its col")),
+                 at(1550, true, QStringLiteral("Date printed: 15/06/2014 10:30:00")),
+                 at(1650, true,
+                    QStringLiteral("This contact information should not be passed on to "
+                                   "external contacts.")),
+             }));
+    QCOMPARE(canvas.pageCount(), 4);
+    // Nothing moved in the window's grids.
+    QCOMPARE(m_sets[1]->recNo(), 2);
+    QCOMPARE(m_sets[4]->recNo(), 2);
+    QCOMPARE(m_sets[0]->recNo(), 1);
+}
+
+void TestMemberDetailsReport::memberWithoutSubRecords() {
+    openRecord(m_register->addMember(QStringLiteral("Lone"), QStringLiteral("Liz")));
+    PrintDialogTestScope printing;
+    PrintDialogTest::queueRecording({QPageLayout::Portrait, 6000, 100});
+    print();
+    const QStringList page = printing.last().page(1);
+    QCOMPARE(printing.last().pageCount(), 1);
+    // Eight block lines, six titles, five heading lines, the closing block.
+    QCOMPARE(page.size(), 21);
+    QCOMPARE(page[8], at(1750, true, QStringLiteral("****** Dates Joined ******")));
+    QCOMPARE(page[10], at(2250, true, QStringLiteral("****** Assets ******")));
+    QCOMPARE(page[18], at(4250, true, QStringLiteral("****** Notes ******")));
+    QCOMPARE(page[19], at(4950, true, QStringLiteral("Date printed: 15/06/2014 10:30:00")));
+}
+
+void TestMemberDetailsReport::missingColumnAbortsTheJob() {
+    openRecord(m_smith, {QStringLiteral("SELECT MemberID FROM MemberNotes WHERE MemberID = "
+                                        ":MemberID")});
+    PrintDialogTestScope printing;
+    PrintDialogTest::queueRecording();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, print());
+    QVERIFY(printing.last().aborted());
+    QVERIFY(!printing.last().ended());
+    // The notes section was to start on page 4; its title never printed.
+    QCOMPARE(printing.last().texts().last().text, QStringLiteral("Page 4"));
+}
+
+QTEST_MAIN(TestMemberDetailsReport)
+#include "tst_memberdetailsreport.moc"

@@ -6,6 +6,12 @@
 #include "platform/ui/DatasetGrid.h"
 #include "platform/ui/DatasetModel.h"
 #include "platform/ui/DatasetNavigator.h"
+#include "platform/ui/FileDialogs.h"
+#include "reports/CSVExport.h"
+#include "reports/EmailListFrm.h"
+#include "reports/PrintLongServiceReport.h"
+#include "reports/PrintMemberList.h"
+#include "reports/PrintPhoneList.h"
 #include "reports/PrintShared.h"
 #include "settings/AppInfo.h"
 
@@ -124,9 +130,9 @@ void TfrmMemberList::buildControls() {
     btnPhoneList->setIcon(qv::Pictures::icon(u"phone-list"));
     btnExportCSV = makeButton(pnlTop, QStringLiteral("btnExportCSV"), tr("Export CS&V"));
     btnExportCSV->setIcon(qv::Pictures::icon(u"export-csv"));
-    // Printing, the phone list and the export arrive with the reports.
-    for (QPushButton* button : {btnPrint, btnPhoneList, btnExportCSV})
-        button->setEnabled(false);
+    connect(btnPrint, &QPushButton::clicked, this, &TfrmMemberList::btnPrintClick);
+    connect(btnPhoneList, &QPushButton::clicked, this, &TfrmMemberList::btnPhoneListClick);
+    connect(btnExportCSV, &QPushButton::clicked, this, &TfrmMemberList::btnExportCSVClick);
     chkIncludePastMembers = new QCheckBox(tr("Include Pas&t Members"), pnlTop);
     chkIncludePastMembers->setObjectName(QStringLiteral("chkIncludePastMembers"));
     connect(chkIncludePastMembers, &QCheckBox::clicked, this,
@@ -202,10 +208,9 @@ void TfrmMemberList::buildControls() {
     mnuPopupCopyRow = addItem(QStringLiteral("mnuPopupCopyRow"), tr("Copy &Row"), u"copy");
     mnuPopupCopyNameAddress = addItem(QStringLiteral("mnuPopupCopyNameAddress"),
                                       tr("Copy &Name && Address"), u"copy-address");
-    // The e-mail list window and the years-service report arrive with the
-    // reports.
-    mnuPopupEmailList->setEnabled(false);
-    mnuPopupPrintLongService->setEnabled(false);
+    connect(mnuPopupEmailList, &QAction::triggered, this, &TfrmMemberList::mnuPopupEmailListClick);
+    connect(mnuPopupPrintLongService, &QAction::triggered, this,
+            &TfrmMemberList::mnuPopupPrintLongServiceClick);
     connect(mnuPopupSendEmail, &QAction::triggered, this, &TfrmMemberList::mnuPopupSendEmailClick);
     connect(mnuPopupEmailAll, &QAction::triggered, this, &TfrmMemberList::mnuPopupEmailAllClick);
     connect(mnuPopupCopyRow, &QAction::triggered, this, &TfrmMemberList::mnuPopupCopyRowClick);
@@ -257,6 +262,41 @@ void TfrmMemberList::UpdateRecordCount() {
     dbgMembers->selectFirstColumn();
     const bool rows = adoMembers->isActive() && !adoMembers->isEmpty();
     dbgMembers->setContextMenuPolicy(rows ? Qt::CustomContextMenu : Qt::NoContextMenu);
+}
+
+// The reports and the export read the rows where they stand: the current row
+// stays where it is, whatever happens.
+void TfrmMemberList::btnPrintClick() {
+    PrintMemberList(*adoMembers, windowTitle(), m_fiveYearRounding, m_referenceYear, this);
+}
+
+void TfrmMemberList::btnPhoneListClick() {
+    PrintPhoneList(*adoMembers, this);
+}
+
+void TfrmMemberList::mnuPopupPrintLongServiceClick() {
+    PrintLongServiceReport(*adoMembers, windowTitle(), m_fiveYearRounding, m_referenceYear, this);
+}
+
+void TfrmMemberList::btnExportCSVClick() {
+    qv::FileDialogOptions options;
+    options.caption = tr("Export CSV");
+    options.initialFolder = AppInfo::GetDocumentsFolder();
+    // The caption is the proposed name; a "/" in it (a date, say) would make
+    // it a path into folders that do not exist.
+    options.fileName = windowTitle().replace(u'/', u'-');
+    options.filter = QStringLiteral("CSV file (*.csv)|*.csv");
+    options.defaultSuffix = QStringLiteral("csv");
+    options.confirmOverwrite = true;
+    const std::optional<QString> file = qv::GetSaveFileName(options, this);
+    if (!file)
+        return;
+    CSVExport(*adoMembers, *file, m_referenceYear, m_fiveYearRounding);
+}
+
+void TfrmMemberList::mnuPopupEmailListClick() {
+    TfrmEmailList window(this);
+    window.ShowEmailList(EmailAddressList());
 }
 
 void TfrmMemberList::chkIncludePastMembersClick() {

@@ -86,14 +86,19 @@ public:
     };
 
 public slots:
+    void btnPrintClick();
+    void btnPhoneListClick();
+    void btnExportCSVClick();
     void chkIncludePastMembersClick();
     void dbgMembersTitleClick(int column);
     void dbgMembersDblClick();
     void dbgMembersContextMenu(const QPoint& position);
     // Prepares the pop-up menu's items for the current row.
     void mnuPopupPopup();
+    void mnuPopupEmailListClick();
     void mnuPopupSendEmailClick();
     void mnuPopupEmailAllClick();
+    void mnuPopupPrintLongServiceClick();
     void mnuPopupCopyRowClick();
     void mnuPopupCopyNameAddressClick();
 

@@ -1,0 +1,240 @@
+#include "db/MemberSQL.h"
+#include "platform/data/DatabaseError.h"
+#include "platform/data/Dataset.h"
+#include "platform/os/Clock.h"
+#include "platform/os/FileSystem.h"
+#include "platform/os/Regional.h"
+#include "platform/print/PrintDialogs.h"
+#include "reports/PrintLongServiceReport.h"
+#include "reports/PrintMemberDetails.h"
+#include "reports/PrintMemberList.h"
+#include "reports/PrintPhoneList.h"
+#include "support/RegisterFixture.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace qv;
+
+namespace {
+
+// What poppler reads back from a PDF file: its text, or its page size and count.
+QString poppler(const char* tool, const QString& file, const QStringList& options = {}) {
+    QProcess process;
+    process.start(QString::fromLatin1(tool), options + QStringList{file, QStringLiteral("-")});
+    if (!process.waitForFinished(30000) || process.exitCode() != 0)
+        return QStringLiteral("%1 failed: %2")
+            .arg(QLatin1String(tool), QString::fromLocal8Bit(process.readAllStandardError()));
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QString pdfText(const QString& file) {
+    return poppler("pdftotext", file, {QStringLiteral("-layout")});
+}
+
+int pdfPages(const QString& file) {
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), {file});
+    process.waitForFinished(30000);
+    const QString info = QString::fromUtf8(process.readAllStandardOutput());
+    return QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+}
+
+bool landscape(const QString& file) {
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), {file});
+    process.waitForFinished(30000);
+    const auto size = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)"))
+                          .match(QString::fromUtf8(process.readAllStandardOutput()));
+    return size.captured(1).toDouble() > size.captured(2).toDouble();
+}
+
+// The lines of `text` with their runs of blanks made one.
+QStringList squeezed(const QString& text) {
+    QStringList lines;
+    for (const QString& line : text.split(u'\n'))
+        lines << line.simplified();
+    return lines;
+}
+
+} // namespace
+
+class TestReportPdf : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void listReportsToPdf();
+    void previewDrawsWhatPrints();
+    void memberDetailsToPdf();
+    void errorLeavesNoHalfFile();
+
+private:
+    std::unique_ptr<Dataset> openList();
+    std::vector<std::unique_ptr<Dataset>> openRecord(const QStringList& notesSQL);
+
+    std::unique_ptr<test::SettingsSandbox> m_settings;
+    std::unique_ptr<test::Register> m_register;
+    test::TempFolder m_out;
+    qint64 m_first = 0;
+};
+
+void TestReportPdf::initTestCase() {
+    test::pinRegional();
+    Clock::setNowForTesting(QDateTime(QDate(2014, 6, 15), QTime(10, 30)));
+    m_settings = std::make_unique<test::SettingsSandbox>();
+    m_register = std::make_unique<test::Register>();
+    for (int i = 1; i <= 60; ++i) {
+        const qint64 id =
+            m_register->addMember({QStringLiteral("Surname%1").arg(i, 2, 10, QChar(u'0')),
+                                   "Ann",
+                                   QStringLiteral("%1 High Street").arg(i),
+                                   "Leeds",
+                                   "LS1 4AB",
+                                   "0113 496 0000",
+                                   {},
+                                   QStringLiteral("ann%1@example.org").arg(i)});
+        m_register->addPeriod(id, QDate(2000 + i % 10, 1, 1));
+        if (i == 1)
+            m_first = id;
+    }
+    m_register->insert(
+        QStringLiteral("INSERT INTO FeePayments (MemberID, PaymentDate, ReceiptRef, PaymentAmount) "
+                       "VALUES (:M, '2013-04-01 00:00:00', 'R-1', 25)"),
+        {{"M", m_first}});
+    m_register->insert(QStringLiteral("INSERT INTO MemberNotes (MemberID, MemberNote) VALUES (:M, "
+                                      "'Keeps the keys')"),
+                       {{"M", m_first}});
+}
+
+void TestReportPdf::cleanupTestCase() {
+    m_register.reset();
+    m_settings.reset();
+    Clock::resetNow();
+    Regional::resetLocale();
+}
+
+std::unique_ptr<Dataset> TestReportPdf::openList() {
+    auto list = std::make_unique<Dataset>(&m_register->connection());
+    list->setSQL(MemberSQL::AllMembersSQL());
+    list->open();
+    return list;
+}
+
+std::vector<std::unique_ptr<Dataset>> TestReportPdf::openRecord(const QStringList& notesSQL) {
+    std::vector<std::unique_ptr<Dataset>> sets;
+    for (const QStringList& sql :
+         {MemberSQL::MemberRowSQL(), MemberSQL::MemberDatesJoinedSQL(),
+          MemberSQL::MemberAssetsSQL(), MemberSQL::MemberProfilesSQL(),
+          MemberSQL::MemberFeePaymentsSQL(), MemberSQL::MemberFilesSQL(), notesSQL}) {
+        auto set = std::make_unique<Dataset>(&m_register->connection());
+        set->setSQL(sql);
+        set->setParameter(QStringLiteral("MemberID"), m_first);
+        set->open();
+        sets.push_back(std::move(set));
+    }
+    return sets;
+}
+
+void TestReportPdf::listReportsToPdf() {
+    auto list = openList();
+    PrintDialogTestScope print;
+    const QString phone = m_out.filePath(QStringLiteral("phone.pdf"));
+    const QString members = m_out.filePath(QStringLiteral("members.pdf"));
+    const QString service = m_out.filePath(QStringLiteral("service.pdf"));
+    PrintDialogTest::queuePdf(phone);
+    PrintPhoneList(*list);
+    PrintDialogTest::queuePdf(members);
+    PrintMemberList(*list, QStringLiteral("Member List"), false, -1);
+    PrintDialogTest::queuePdf(service, QPageLayout::Portrait);
+    PrintLongServiceReport(*list, QStringLiteral("Long Service for year 2014"), true, 2014);
+
+    const QStringList phoneLines = squeezed(pdfText(phone));
+    QVERIFY2(phoneLines.contains(QStringLiteral("First Name Surname Phone Mobile E-mail")),
+             qPrintable(phoneLines.join(u'\n')));
+    QVERIFY(phoneLines.contains(QStringLiteral("Ann Surname01 0113 496 0000 ann1@example.org")));
+    QVERIFY(phoneLines.contains(QStringLiteral("Page 2")));
+    QVERIFY(phoneLines.contains(QStringLiteral("Date printed: 15/06/2014 10:30:00")));
+    QVERIFY(phoneLines.contains(
+        QStringLiteral("This contact information should not be passed on to external contacts.")));
+    QVERIFY(landscape(phone));
+
+    const QStringList memberLines = squeezed(pdfText(members));
+    QVERIFY2(memberLines.contains(QStringLiteral("Quorvane - Member List")),
+             qPrintable(memberLines.join(u'\n')));
+    QVERIFY(memberLines.contains(
+        QStringLiteral("Ann Surname01 1 High Street, Leeds, LS1 4AB 01/01/2001 13")));
+    // Every page after the first carries its number.
+    const int memberPages = pdfPages(members);
+    QVERIFY(memberPages >= 2);
+    QVERIFY(memberLines.contains(QStringLiteral("Page %1").arg(memberPages)));
+
+    const QStringList serviceLines = squeezed(pdfText(service));
+    QVERIFY2(serviceLines.contains(QStringLiteral("(Dates Joined / Years Service)")),
+             qPrintable(serviceLines.join(u'\n')));
+    // 1 January 2001 to 2014 is 4748 days, 12.999 years: 12, rounded to 10.
+    QVERIFY(serviceLines.contains(QStringLiteral("Ann Surname01 01/01/2001 10")));
+    QVERIFY(serviceLines.contains(QStringLiteral("Ann Surname10 01/01/2000 15")));
+    QVERIFY(!serviceLines.join(u' ').contains(QStringLiteral("contact information")));
+    QVERIFY(!landscape(service));
+    // Only the finished files are left.
+    QCOMPARE(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
+void TestReportPdf::previewDrawsWhatPrints() {
+    auto list = openList();
+    PrintDialogTestScope print;
+    const QString file = m_out.filePath(QStringLiteral("preview.pdf"));
+    PrintDialogTest::queuePreview(file);
+    PrintMemberList(*list, QStringLiteral("Previewed"), false, -1);
+    PrintDialogTest::queuePreview();
+    PrintPhoneList(*list);
+    QVERIFY(print.requests()[0].previewPages >= 2);
+    QCOMPARE(pdfPages(file), print.requests()[0].previewPages);
+    QVERIFY(squeezed(pdfText(file)).contains(QStringLiteral("Quorvane - Previewed")));
+    QVERIFY(print.requests()[1].previewPages >= 2);
+}
+
+void TestReportPdf::memberDetailsToPdf() {
+    auto sets = openRecord(MemberSQL::MemberNotesSQL());
+    PrintDialogTestScope print;
+    const QString file = m_out.filePath(QStringLiteral("details.pdf"));
+    PrintDialogTest::queuePdf(file);
+    PrintMemberDetails(*sets[0], *sets[1], *sets[2], *sets[3], *sets[4], *sets[5], *sets[6]);
+    const QStringList lines = squeezed(pdfText(file));
+    for (const char* expected :
+         {"Surname: Surname01", "Address: 1 High Street", "****** Dates Joined ******",
+          "Member 01/01/2001", "****** Fee Payments ******", "01/04/2013 R-1 £25.00",
+          "****** Notes ******", "Keeps the keys", "Date printed: 15/06/2014 10:30:00"})
+        QVERIFY2(lines.contains(QString::fromUtf8(expected)),
+                 qPrintable(expected + QStringLiteral(" in:\n") + lines.join(u'\n')));
+    QVERIFY(!landscape(file));
+}
+
+void TestReportPdf::errorLeavesNoHalfFile() {
+    const QString file = m_out.filePath(QStringLiteral("kept.pdf"));
+    QVERIFY(test::writeFileBytes(file, "an earlier file"));
+    const QStringList before = QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden);
+    // The notes have no MemberNote: the run stops after five sections.
+    auto sets =
+        openRecord({QStringLiteral("SELECT MemberID FROM MemberNotes WHERE MemberID = :MemberID")});
+    PrintDialogTestScope print;
+    PrintDialogTest::queuePdf(file);
+    QVERIFY_THROWS_EXCEPTION(
+        DatabaseError,
+        PrintMemberDetails(*sets[0], *sets[1], *sets[2], *sets[3], *sets[4], *sets[5], *sets[6]));
+    QCOMPARE(test::readFileBytes(file), QByteArray("an earlier file"));
+    QCOMPARE(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), before);
+
+    // A PDF in a folder that cannot be: nothing starts.
+    auto list = openList();
+    PrintDialogTest::queuePdf(file + QStringLiteral("/x.pdf"));
+    QVERIFY_THROWS_EXCEPTION(FileSystem::FileWriteError, PrintPhoneList(*list));
+    QCOMPARE(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+QTEST_MAIN(TestReportPdf)
+#include "tst_reportpdf.moc"

@@ -9,28 +9,19 @@
 #include "reports/PrintShared.h"
 #include "support/RegisterFixture.h"
 
+#include "ReportTestSupport.h"
+
 #include <QTest>
 
 using namespace qv;
+using test::at;
+using test::cols;
 
 namespace {
 
 const QString DatePrinted = QStringLiteral("Date printed: 15/06/2014 10:30:00");
 const QString Notice =
     QStringLiteral("This contact information should not be passed on to external contacts.");
-
-// The expected text of a line: each piece filled to its width, joined by `gap`.
-QString cols(std::initializer_list<std::pair<QString, int>> pieces,
-             const QString& gap = QStringLiteral("   ")) {
-    QStringList out;
-    for (const auto& [text, width] : pieces)
-        out << text.leftJustified(width, u' ', true);
-    return out.join(gap);
-}
-
-QString at(int y, bool bold, const QString& text) {
-    return QStringLiteral("450,%1 %2 %3").arg(y).arg(QChar(bold ? u'B' : u'R')).arg(text);
-}
 
 } // namespace
 

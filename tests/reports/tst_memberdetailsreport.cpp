@@ -7,21 +7,17 @@
 #include "reports/PrintMemberDetails.h"
 #include "support/RegisterFixture.h"
 
+#include "ReportTestSupport.h"
+
 #include <QTest>
 
 using namespace qv;
+using test::at;
 
 namespace {
 
-QString cols(std::initializer_list<std::pair<QString, int>> pieces) {
-    QStringList out;
-    for (const auto& [text, width] : pieces)
-        out << text.leftJustified(width, u' ', true);
-    return out.join(QStringLiteral("  "));
-}
-
-QString at(int y, bool bold, const QString& text) {
-    return QStringLiteral("450,%1 %2 %3").arg(y).arg(QChar(bold ? u'B' : u'R')).arg(text);
+QString cols2(std::initializer_list<std::pair<QString, int>> pieces) {
+    return test::cols(pieces, QStringLiteral("  "));
 }
 
 QString block(const char* label, const QString& value) {
@@ -100,22 +96,11 @@ void TestMemberDetailsReport::cleanup() {
 }
 
 void TestMemberDetailsReport::openRecord(qint64 memberId, const QStringList& notesSQL) {
-    m_sets.clear();
-    for (const QStringList& sql :
-         {MemberSQL::MemberRowSQL(), MemberSQL::MemberDatesJoinedSQL(),
-          MemberSQL::MemberAssetsSQL(), MemberSQL::MemberProfilesSQL(),
-          MemberSQL::MemberFeePaymentsSQL(), MemberSQL::MemberFilesSQL(), notesSQL}) {
-        auto set = std::make_unique<Dataset>(&m_register->connection());
-        set->setSQL(sql);
-        set->setParameter(QStringLiteral("MemberID"), memberId);
-        set->open();
-        m_sets.push_back(std::move(set));
-    }
+    m_sets = test::openMemberRecord(m_register->connection(), memberId, notesSQL);
 }
 
 void TestMemberDetailsReport::print() {
-    PrintMemberDetails(*m_sets[0], *m_sets[1], *m_sets[2], *m_sets[3], *m_sets[4], *m_sets[5],
-                       *m_sets[6]);
+    test::printMemberRecord(m_sets);
 }
 
 void TestMemberDetailsReport::wholeRecordOverFourPages() {
@@ -143,17 +128,17 @@ void TestMemberDetailsReport::wholeRecordOverFourPages() {
                  at(1350, false, QStringLiteral("E-mail:        ") + QString(57, u'e')),
                  at(1750, true, QStringLiteral("****** Dates Joined ******")),
                  at(1850, true,
-                    cols({{"Membership Level", 16},
-                          {"Memb. No.", 10},
-                          {"Date Joined", 13},
-                          {"Date Ended", 13},
-                          {"Reason Ended", 16}})),
+                    cols2({{"Membership Level", 16},
+                           {"Memb. No.", 10},
+                           {"Date Joined", 13},
+                           {"Date Ended", 13},
+                           {"Reason Ended", 16}})),
                  at(1950, false,
-                    cols({{"Gold", 16},
-                          {"A-17", 10},
-                          {"01/01/2000", 13},
-                          {"31/12/2005", 13},
-                          {"Moved away", 16}})),
+                    cols2({{"Gold", 16},
+                           {"A-17", 10},
+                           {"01/01/2000", 13},
+                           {"31/12/2005", 13},
+                           {"Moved away", 16}})),
              }));
     QCOMPARE(canvas.page(1)[2].size() - 10, 72);
     // Mid-section: the page line, then the rows go on without a heading.
@@ -162,16 +147,16 @@ void TestMemberDetailsReport::wholeRecordOverFourPages() {
         QStringList({
             at(550, true, QStringLiteral("Page 2")),
             at(750, false,
-               cols({{"Member", 16}, {"", 10}, {"01/03/2009", 13}, {"", 13}, {"", 16}})),
+               cols2({{"Member", 16}, {"", 10}, {"01/03/2009", 13}, {"", 13}, {"", 16}})),
             at(1150, true, QStringLiteral("****** Assets ******")),
             at(1250, true,
-               cols({{"Asset Name", 20},
-                     {"Date Issued", 11},
-                     {"Asset Ref.", 12},
-                     {"Date Returned", 15}})),
-            at(1350, false, cols({{"Locker key", 20}, {"05/05/2010", 11}, {"K-9", 12}, {"", 15}})),
+               cols2({{"Asset Name", 20},
+                      {"Date Issued", 11},
+                      {"Asset Ref.", 12},
+                      {"Date Returned", 15}})),
+            at(1350, false, cols2({{"Locker key", 20}, {"05/05/2010", 11}, {"K-9", 12}, {"", 15}})),
             at(1750, true, QStringLiteral("****** Profiles ******")),
-            at(1850, true, cols({{"Profile Name", 30}, {"Start Date", 15}, {"End Date", 15}})),
+            at(1850, true, cols2({{"Profile Name", 30}, {"Start Date", 15}, {"End Date", 15}})),
         }));
     // Before a section: the section starts below the page line. A date with
     // a time and an amount wider than its column are cut.
@@ -180,23 +165,23 @@ void TestMemberDetailsReport::wholeRecordOverFourPages() {
                  at(550, true, QStringLiteral("Page 3")),
                  at(750, true, QStringLiteral("****** Fee Payments ******")),
                  at(850, true,
-                    cols({{"Payment Date", 13},
-                          {"Receipt ref.", 13},
-                          {"Payment Amount", 14},
-                          {"Payment Notes", 30}})),
+                    cols2({{"Payment Date", 13},
+                           {"Receipt ref.", 13},
+                           {"Payment Amount", 14},
+                           {"Payment Notes", 30}})),
                  at(950, false,
-                    cols({{"01/04/2013", 13},
-                          {"R-1", 13},
-                          {QStringLiteral("£1,234.50"), 14},
-                          {"Annual fee", 30}})),
+                    cols2({{"01/04/2013", 13},
+                           {"R-1", 13},
+                           {QStringLiteral("£1,234.50"), 14},
+                           {"Annual fee", 30}})),
                  at(1050, false,
-                    cols({{"02/04/2013 18", 13},
-                          {"", 13},
-                          {QStringLiteral("£123,456,789.5"), 14},
-                          {"", 30}})),
+                    cols2({{"02/04/2013 18", 13},
+                           {"", 13},
+                           {QStringLiteral("£123,456,789.5"), 14},
+                           {"", 30}})),
                  at(1450, true, QStringLiteral("****** Associated Files ******")),
-                 at(1550, true, cols({{"File Description", 40}, {"Date Added", 15}})),
-                 at(1650, false, cols({{"Signed form", 40}, {"07/07/2011", 15}})),
+                 at(1550, true, cols2({{"File Description", 40}, {"Date Added", 15}})),
+                 at(1650, false, cols2({{"Signed form", 40}, {"07/07/2011", 15}})),
              }));
     QCOMPARE(canvas.page(4),
              QStringList({

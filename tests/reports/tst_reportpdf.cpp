@@ -11,6 +11,8 @@
 #include "reports/PrintPhoneList.h"
 #include "support/RegisterFixture.h"
 
+#include "ReportTestSupport.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
@@ -125,18 +127,7 @@ std::unique_ptr<Dataset> TestReportPdf::openList() {
 }
 
 std::vector<std::unique_ptr<Dataset>> TestReportPdf::openRecord(const QStringList& notesSQL) {
-    std::vector<std::unique_ptr<Dataset>> sets;
-    for (const QStringList& sql :
-         {MemberSQL::MemberRowSQL(), MemberSQL::MemberDatesJoinedSQL(),
-          MemberSQL::MemberAssetsSQL(), MemberSQL::MemberProfilesSQL(),
-          MemberSQL::MemberFeePaymentsSQL(), MemberSQL::MemberFilesSQL(), notesSQL}) {
-        auto set = std::make_unique<Dataset>(&m_register->connection());
-        set->setSQL(sql);
-        set->setParameter(QStringLiteral("MemberID"), m_first);
-        set->open();
-        sets.push_back(std::move(set));
-    }
-    return sets;
+    return test::openMemberRecord(m_register->connection(), m_first, notesSQL);
 }
 
 void TestReportPdf::listReportsToPdf() {
@@ -203,7 +194,7 @@ void TestReportPdf::memberDetailsToPdf() {
     PrintDialogTestScope print;
     const QString file = m_out.filePath(QStringLiteral("details.pdf"));
     PrintDialogTest::queuePdf(file);
-    PrintMemberDetails(*sets[0], *sets[1], *sets[2], *sets[3], *sets[4], *sets[5], *sets[6]);
+    test::printMemberRecord(sets);
     const QStringList lines = squeezed(pdfText(file));
     for (const char* expected :
          {"Surname: Surname01", "Address: 1 High Street", "****** Dates Joined ******",
@@ -223,9 +214,7 @@ void TestReportPdf::errorLeavesNoHalfFile() {
         openRecord({QStringLiteral("SELECT MemberID FROM MemberNotes WHERE MemberID = :MemberID")});
     PrintDialogTestScope print;
     PrintDialogTest::queuePdf(file);
-    QVERIFY_THROWS_EXCEPTION(
-        DatabaseError,
-        PrintMemberDetails(*sets[0], *sets[1], *sets[2], *sets[3], *sets[4], *sets[5], *sets[6]));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, test::printMemberRecord(sets));
     QCOMPARE(test::readFileBytes(file), QByteArray("an earlier file"));
     QCOMPARE(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), before);
 

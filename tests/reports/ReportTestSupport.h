@@ -13,13 +13,15 @@
 
 namespace qv::test {
 
-// A line as a report builds it: each piece filled or cut to its width, the
-// pieces joined by `gap`.
-inline QString cols(std::initializer_list<std::pair<QString, int>> pieces,
+// A line as a report builds it: the '|'-separated values each filled or cut
+// to its width, joined by `gap`.
+inline QString cols(const QString& values, std::initializer_list<int> widths,
                     const QString& gap = QStringLiteral("   ")) {
+    const QStringList parts = values.split(u'|');
     QStringList out;
-    for (const auto& [text, width] : pieces)
-        out << text.leftJustified(width, u' ', true);
+    int i = 0;
+    for (const int width : widths)
+        out << parts.value(i++).leftJustified(width, u' ', true);
     return out.join(gap);
 }
 

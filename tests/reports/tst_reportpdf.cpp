@@ -22,34 +22,28 @@ using namespace qv;
 
 namespace {
 
-// What poppler reads back from a PDF file: its text, or its page size and count.
-QString poppler(const char* tool, const QString& file, const QStringList& options = {}) {
+// The output of one of poppler's tools on a PDF file.
+QString poppler(const char* tool, const QStringList& arguments) {
     QProcess process;
-    process.start(QString::fromLatin1(tool), options + QStringList{file, QStringLiteral("-")});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return QStringLiteral("%1 failed: %2")
-            .arg(QLatin1String(tool), QString::fromLocal8Bit(process.readAllStandardError()));
+    process.start(QString::fromLatin1(tool), arguments);
+    process.waitForFinished(30000);
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 QString pdfText(const QString& file) {
-    return poppler("pdftotext", file, {QStringLiteral("-layout")});
+    return poppler("pdftotext", {QStringLiteral("-layout"), file, QStringLiteral("-")});
 }
 
 int pdfPages(const QString& file) {
-    QProcess process;
-    process.start(QStringLiteral("pdfinfo"), {file});
-    process.waitForFinished(30000);
-    const QString info = QString::fromUtf8(process.readAllStandardOutput());
-    return QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+    return QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+        .match(poppler("pdfinfo", {file}))
+        .captured(1)
+        .toInt();
 }
 
 bool landscape(const QString& file) {
-    QProcess process;
-    process.start(QStringLiteral("pdfinfo"), {file});
-    process.waitForFinished(30000);
     const auto size = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)"))
-                          .match(QString::fromUtf8(process.readAllStandardOutput()));
+                          .match(poppler("pdfinfo", {file}));
     return size.captured(1).toDouble() > size.captured(2).toDouble();
 }
 

@@ -12,9 +12,6 @@ struct RecordingPageSetup {
     QPageLayout::Orientation orientation = QPageLayout::Landscape;
     int pageHeight = 2450; // bottom limit 2000 with the reports' margins
     int lineHeight = 100;
-    // A printer fault: the text drawn after this many lines throws PrintError
-    // (-1: never).
-    int failAfterLines = -1;
 };
 
 // One text drawn on a recording canvas.

@@ -359,13 +359,7 @@ void ReplacingFile::commit() {
     ::close(m_fd);
     m_fd = -1;
     // Make the rename itself durable; failing here loses nothing already done.
-    const int folder =
-        ::open(native(QFileInfo(QFile::decodeName(m_path)).absolutePath()).constData(),
-               O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    syncFolder(QFileInfo(QFile::decodeName(m_path)).absolutePath());
 }
 
 void ReplacingFile::discard() {

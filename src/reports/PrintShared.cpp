@@ -5,6 +5,7 @@
 #include "platform/os/Clock.h"
 #include "platform/os/Regional.h"
 #include "platform/print/PrintCanvas.h"
+#include "platform/print/PrintDialogs.h"
 
 #include <cmath>
 

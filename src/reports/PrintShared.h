@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/print/PrintDialogs.h"
-
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <vector>
+
+class QWidget;
 
 namespace qv {
 class Dataset;

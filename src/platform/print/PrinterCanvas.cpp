@@ -64,6 +64,7 @@ void PrinterCanvas::beginDocument(const QString& title) {
             QStringLiteral("The printer %1 could not be opened").arg(m_printer.printerName()));
     }
     m_font = QFont();
+    applyFont();
 }
 
 void PrinterCanvas::setFont(const QString& face, int pointSize) {
@@ -71,13 +72,18 @@ void PrinterCanvas::setFont(const QString& face, int pointSize) {
     m_font.setFamily(face);
     m_font.setPointSize(pointSize);
     m_font.setStyleHint(QFont::TypeWriter);
-    m_painter.setFont(m_font);
+    applyFont();
 }
 
 void PrinterCanvas::setBold(bool bold) {
     requireActive();
     m_font.setBold(bold);
+    applyFont();
+}
+
+void PrinterCanvas::applyFont() {
     m_painter.setFont(m_font);
+    m_ascent = QFontMetrics(m_painter.font(), &m_printer).ascent();
 }
 
 int PrinterCanvas::textHeight(const QString& text) {
@@ -87,8 +93,7 @@ int PrinterCanvas::textHeight(const QString& text) {
 
 void PrinterCanvas::textOut(int x, int y, const QString& text) {
     requireActive();
-    const QFontMetrics metrics(m_painter.font(), &m_printer);
-    m_painter.drawText(x, y + metrics.ascent(), printable(text));
+    m_painter.drawText(x, y + m_ascent, printable(text));
 }
 
 void PrinterCanvas::newPage() {
@@ -100,7 +105,7 @@ void PrinterCanvas::newPage() {
 void PrinterCanvas::endDocument() {
     requireActive();
     m_font.setBold(false);
-    m_painter.setFont(m_font);
+    applyFont();
     const bool ended = m_painter.end();
     if (m_file) {
         std::unique_ptr<FileSystem::ReplacingFile> file = std::move(m_file);

@@ -39,13 +39,14 @@ public:
 
 private:
     void requireActive() const;
+    void applyFont();
     void discardFile();
     void restoreFileName();
 
     QPrinter& m_printer;
     QPainter m_painter;
     QFont m_font;
-    int m_ascent = 0;
+    int m_ascent = 0; // of the current font, on the printer
     QString m_target; // the PDF file asked for; empty when not writing one
     std::unique_ptr<FileSystem::ReplacingFile> m_file; // where it is written meanwhile
 };

@@ -6,10 +6,11 @@ class QString;
 class QVBoxLayout;
 class QWidget;
 
-// What the small find dialogs share: their frame, the pair of buttons at their
-// foot, and how they are sized.
+// What the program's small modal dialogs (the find dialogs, the record
+// dialogs) share: their frame, the pair of buttons at their foot, and how they
+// are sized.
 
-// The look the small find dialogs share.
+// The look the small dialogs share.
 void ApplyDialogFont(QWidget* dialog);
 
 // Names the dialog, gives it the shared font and a fixed-size frame whose

@@ -1,4 +1,4 @@
-#include "search/DialogButtons.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QCoreApplication>
 #include <QDialog>

@@ -29,7 +29,6 @@
 #include "settings/MemberSettings.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -42,18 +41,7 @@ namespace {
 using qv::bench::Clock;
 using qv::bench::median;
 using qv::bench::msSince;
-
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
+using qv::bench::PaintCounter;
 
 // `count` member keys spread evenly over the register.
 std::vector<qint64> sampleMembers(qv::Connection& connection, int count) {

@@ -21,22 +21,18 @@ TfrmAddDate::TfrmAddDate(QWidget* parent)
     adoMemberCategory = new qv::Dataset(nullptr, this);
     adoMemberCategory->setObjectName(QStringLiteral("adoMemberCategory"));
 
-    const auto label = [this](const QString& name, const QString& caption) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(name);
-        return l;
-    };
-    lblMemberCategory = label(QStringLiteral("lblMemberCategory"), tr("&Member Category:"));
+    lblMemberCategory =
+        CreateLabel(this, QStringLiteral("lblMemberCategory"), tr("&Member Category:"));
     dblMemberCategory = new QComboBox(this);
     dblMemberCategory->setObjectName(QStringLiteral("dblMemberCategory"));
     dblMemberCategory->setMaxVisibleItems(16);
-    lblJoinDate = label(QStringLiteral("lblJoinDate"), tr("Date &Joined:"));
+    lblJoinDate = CreateLabel(this, QStringLiteral("lblJoinDate"), tr("Date &Joined:"));
     dtpJoinDate = new qv::DatePicker(false, this);
     dtpJoinDate->setObjectName(QStringLiteral("dtpJoinDate"));
-    lblEndDate = label(QStringLiteral("lblEndDate"), tr("Date &Ended:"));
+    lblEndDate = CreateLabel(this, QStringLiteral("lblEndDate"), tr("Date &Ended:"));
     dtpEndDate = new qv::DatePicker(true, this);
     dtpEndDate->setObjectName(QStringLiteral("dtpEndDate"));
-    lblReasonEnded = label(QStringLiteral("lblReasonEnded"), tr("&Reason Ended:"));
+    lblReasonEnded = CreateLabel(this, QStringLiteral("lblReasonEnded"), tr("&Reason Ended:"));
     edtReasonEnded = new QLineEdit(this);
     edtReasonEnded->setObjectName(QStringLiteral("edtReasonEnded"));
     lblMemberCategory->setBuddy(dblMemberCategory);

@@ -17,22 +17,17 @@ TfrmFeePaymentAdd::TfrmFeePaymentAdd(QWidget* parent)
     SetUpFindDialog(this, QStringLiteral("frmFeePaymentAdd"));
     setWindowTitle(tr("Add Fee Payment"));
 
-    const auto label = [this](const QString& name, const QString& caption) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(name);
-        return l;
-    };
-    lblPaymentDate = label(QStringLiteral("lblPaymentDate"), tr("Payment &Date:"));
+    lblPaymentDate = CreateLabel(this, QStringLiteral("lblPaymentDate"), tr("Payment &Date:"));
     dtpPaymentDate = new qv::DatePicker(false, this);
     dtpPaymentDate->setObjectName(QStringLiteral("dtpPaymentDate"));
-    lblReceiptRef = label(QStringLiteral("lblReceiptRef"), tr("&Receipt Ref."));
+    lblReceiptRef = CreateLabel(this, QStringLiteral("lblReceiptRef"), tr("&Receipt Ref."));
     edtReceiptRef = new QLineEdit(this);
     edtReceiptRef->setObjectName(QStringLiteral("edtReceiptRef"));
     edtReceiptRef->setMaxLength(20);
-    lblPaymentAmount = label(QStringLiteral("lblPaymentAmount"), tr("&Payment Amount"));
+    lblPaymentAmount = CreateLabel(this, QStringLiteral("lblPaymentAmount"), tr("&Payment Amount"));
     mskPaymentAmount = new qv::AmountEdit(this);
     mskPaymentAmount->setObjectName(QStringLiteral("mskPaymentAmount"));
-    lblNotes = label(QStringLiteral("lblNotes"), tr("Payment &Notes:"));
+    lblNotes = CreateLabel(this, QStringLiteral("lblNotes"), tr("Payment &Notes:"));
     edtNotes = new QLineEdit(this);
     edtNotes->setObjectName(QStringLiteral("edtNotes"));
     edtNotes->setMaxLength(75);

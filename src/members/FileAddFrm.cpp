@@ -20,22 +20,17 @@ TfrmFileAdd::TfrmFileAdd(QWidget* parent)
     SetUpFindDialog(this, QStringLiteral("frmFileAdd"));
     setWindowTitle(tr("Add File Link"));
 
-    const auto label = [this](const QString& name, const QString& caption) {
-        auto* l = new QLabel(caption, this);
-        l->setObjectName(name);
-        return l;
-    };
-    lblDateAdded = label(QStringLiteral("lblDateAdded"), tr("&Date Added:"));
+    lblDateAdded = CreateLabel(this, QStringLiteral("lblDateAdded"), tr("&Date Added:"));
     dtpDateAdded = new qv::DatePicker(false, this);
     dtpDateAdded->setObjectName(QStringLiteral("dtpDateAdded"));
-    lblFile = label(QStringLiteral("lblFile"), tr("&File:"));
+    lblFile = CreateLabel(this, QStringLiteral("lblFile"), tr("&File:"));
     edtFile = new QLineEdit(this);
     edtFile->setObjectName(QStringLiteral("edtFile"));
     edtFile->setMaxLength(255);
     btnBrowse = new QPushButton(tr("&Browse..."), this);
     btnBrowse->setObjectName(QStringLiteral("btnBrowse"));
     btnBrowse->setAutoDefault(false);
-    lblDescription = label(QStringLiteral("lblDescription"), tr("D&escription:"));
+    lblDescription = CreateLabel(this, QStringLiteral("lblDescription"), tr("D&escription:"));
     edtDescription = new QLineEdit(this);
     edtDescription->setObjectName(QStringLiteral("edtDescription"));
     edtDescription->setMaxLength(50);

@@ -1,6 +1,7 @@
 #pragma once
 
 class QDialog;
+class QLabel;
 class QPushButton;
 class QString;
 class QVBoxLayout;
@@ -16,6 +17,10 @@ void ApplyDialogFont(QWidget* dialog);
 // Names the dialog, gives it the shared font and a fixed-size frame whose
 // title bar has a close button only.
 void SetUpFindDialog(QDialog* dialog, const QString& objectName);
+
+// A label named and captioned as given (an ampersand marks its access key;
+// give it a buddy for the key to reach a control).
+QLabel* CreateLabel(QWidget* parent, const QString& objectName, const QString& caption);
 
 struct DialogButtons {
     QPushButton* confirm;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QEvent>
+#include <QObject>
 #include <QString>
 #include <QtGlobal>
 #include <chrono>
@@ -34,6 +36,20 @@ bool resetPeak();
 // that does not prepare ends the program: its figures would mean nothing.
 double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
                int& rows, quint64& checksum);
+
+// Counts the paints of the widget it filters, so a step can be timed up to
+// the moment its result is on the screen.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 // The engine alone on a register file, read-only: none of our connection's
 // additions (the case-folding LIKE, the name collation) are installed, so the

@@ -13,7 +13,6 @@
 #include "BenchSupport.h"
 #include "RegisterGenerator.h"
 
-#include "settings/MemberSettings.h"
 #include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "platform/data/Connection.h"
@@ -21,6 +20,7 @@
 #include "platform/data/SqlText.h"
 #include "platform/ui/DatasetGrid.h"
 #include "search/MemberListFrm.h"
+#include "settings/MemberSettings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,20 +37,7 @@ namespace {
 using qv::bench::Clock;
 using qv::bench::median;
 using qv::bench::msSince;
-
-// Counts the paints of the grid's cells, so a step is timed up to the moment
-// its rows are on the screen.
-class PaintCounter : public QObject {
-public:
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++paints;
-        return QObject::eventFilter(watched, event);
-    }
-};
+using qv::bench::PaintCounter;
 
 // Lets the window system deliver the pending show, layout and paint events,
 // then paints the grid now if it has not been painted since `before`.

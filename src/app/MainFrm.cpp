@@ -8,6 +8,7 @@
 #include "db/DBManagement.h"
 #include "db/DataModule.h"
 #include "import/JetReader.h"
+#include "members/AddMemberFrm.h"
 #include "pictures/Pictures.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Transaction.h"
@@ -367,8 +368,11 @@ void TfrmMain::mnuSearchMembershipLevelClick() {
 }
 
 void TfrmMain::btnAddMemberClick() {
-    // Connected when the add-member window lands: TfrmAddMember::ShowForNewMember
-    // on adoMembers, through RunInTransaction.
+    TfrmAddMember frmAddMember(this);
+    RunInTransaction([&] {
+        frmAddMember.ShowForNewMember(m_dm.adoMembers());
+        return frmAddMember.result() == QDialog::Accepted;
+    });
 }
 
 void TfrmMain::mnuDataEditProfilesClick() {

@@ -1,6 +1,6 @@
 #include "reference/EditMembershipLevelsAddFrm.h"
 
-#include "search/DialogButtons.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

@@ -2,8 +2,8 @@
 
 #include "db/MemberSQL.h"
 #include "platform/data/Dataset.h"
+#include "platform/ui/DialogButtons.h"
 #include "platform/ui/MessageBox.h"
-#include "search/DialogButtons.h"
 #include "search/InputBoxFrm.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "search/FindLookupFrm.h"
 
-#include "search/DialogButtons.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "search/InputBoxFrm.h"
 
-#include "search/DialogButtons.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QLabel>
 #include <QLineEdit>

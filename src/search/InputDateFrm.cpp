@@ -1,10 +1,9 @@
 #include "search/InputDateFrm.h"
 
 #include "platform/os/Clock.h"
-#include "platform/os/Regional.h"
-#include "search/DialogButtons.h"
+#include "platform/ui/DatePicker.h"
+#include "platform/ui/DialogButtons.h"
 
-#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
@@ -19,13 +18,7 @@ TfrmInputDate::TfrmInputDate(QWidget* parent)
     lblDate->setObjectName(QStringLiteral("lblDate"));
     dtpDate = new QDateEdit(this);
     dtpDate->setObjectName(QStringLiteral("dtpDate"));
-    dtpDate->setCalendarPopup(true);
-    dtpDate->setDisplayFormat(qv::Regional::longDateFormat());
-    dtpDate->setLocale(qv::Regional::locale());
-    dtpDate->calendarWidget()->setLocale(qv::Regional::locale());
-    dtpDate->calendarWidget()->setGridVisible(false);
-    dtpDate->calendarWidget()->setStyleSheet(
-        QStringLiteral("#qt_calendar_navigationbar { background-color: navy; }"));
+    qv::SetUpDateEdit(dtpDate);
     lblDate->setBuddy(dtpDate);
     const DialogButtons buttons = CreateDialogButtons(this, tr("&OK"), QStringLiteral("btnOK"));
     btnOK = buttons.confirm;

@@ -1,8 +1,10 @@
 #include "search/MemberListFrm.h"
 
+#include "members/MemberFrm.h"
 #include "pictures/Pictures.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
+#include "platform/data/Transaction.h"
 #include "platform/ui/DatasetGrid.h"
 #include "platform/ui/DatasetModel.h"
 #include "platform/ui/DatasetNavigator.h"
@@ -322,9 +324,28 @@ void TfrmMemberList::dbgMembersTitleClick(int column) {
     titles->setSortIndicatorShown(true);
 }
 
+// The member's record opens inside a transaction: OK commits it and re-runs
+// the list, back on the same row number while the list is that long; anything
+// else (an error included) rolls the visit back and leaves the list as it was.
 void TfrmMemberList::dbgMembersDblClick() {
-    // Opening the member's record, inside a transaction that OK commits and
-    // that re-runs the list, arrives with the member records window.
+    if (!adoMembers->isActive() || adoMembers->recNo() < 1)
+        return;
+    qv::Connection& connection = *adoMembers->connection();
+    const int memberId = int(adoMembers->field(QStringLiteral("MemberID")).asInteger());
+    TfrmMember frmMember(this);
+    qv::TransactionGuard transaction(connection);
+    frmMember.ShowForMember(connection, memberId);
+    if (frmMember.result() != QDialog::Accepted) {
+        transaction.rollback();
+        return;
+    }
+    transaction.commit();
+    const int position = adoMembers->recNo();
+    adoMembers->close();
+    adoMembers->open();
+    UpdateRecordCount();
+    if (adoMembers->recordCount() >= position)
+        adoMembers->setRecNo(position);
 }
 
 void TfrmMemberList::dbgMembersContextMenu(const QPoint& position) {

@@ -1,7 +1,7 @@
 #include "search/SelectYearFrm.h"
 
 #include "platform/os/Clock.h"
-#include "search/DialogButtons.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QComboBox>
 #include <QGridLayout>

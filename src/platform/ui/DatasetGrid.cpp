@@ -5,7 +5,10 @@
 #include "platform/ui/GridAccessible.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 
 namespace qv {
 namespace {
@@ -24,6 +27,23 @@ protected:
         QHeaderView::mouseMoveEvent(event);
         viewport()->setCursor(testAttribute(Qt::WA_SetCursor) ? cursor().shape()
                                                               : Qt::PointingHandCursor);
+    }
+};
+
+// Cell editors take no more than the column's declared width.
+class WidthDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        const auto* model = qobject_cast<const DatasetModel*>(index.model());
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        const int field = model ? model->fieldIndexOf(index.column()) : -1;
+        if (line && field >= 0 && model->dataset()->column(field).width > 0)
+            line->setMaxLength(model->dataset()->column(field).width);
+        return editor;
     }
 };
 
@@ -76,12 +96,58 @@ void DatasetGrid::setDatasetModel(DatasetModel* model) {
     const auto& columns = model->columns();
     for (int c = 0; c < columns.size(); ++c)
         setColumnWidth(c, scaledWidth(columns[c].width));
+    Dataset* data = model->dataset();
     // After the view's own reset, which forgets the current cell: a grid with
     // rows always has one (a screen reader asks for it), also when the model
-    // resets for new columns rather than new rows.
+    // resets for new columns rather than new rows. Connected after the model's
+    // own handlers, so the model has reset first.
     connect(model, &QAbstractItemModel::modelReset, this, &DatasetGrid::followDataset);
-    connect(model->dataset(), &Dataset::afterScroll, this, &DatasetGrid::followDataset);
+    connect(data, &Dataset::afterScroll, this, &DatasetGrid::followDataset);
+    connect(data, &Dataset::rowsReset, this, &DatasetGrid::followDataset);
+    connect(data, &Dataset::stateChanged, this, &DatasetGrid::followDataset);
     followDataset();
+}
+
+void DatasetGrid::setEditable(bool editable) {
+    if (!m_model)
+        return;
+    m_model->setEditable(editable);
+    setEditTriggers(editable
+                        ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed
+                        : QAbstractItemView::NoEditTriggers);
+    if (editable && !dynamic_cast<WidthDelegate*>(itemDelegate()))
+        setItemDelegate(new WidthDelegate(this));
+    followDataset();
+}
+
+bool DatasetGrid::isEditable() const {
+    return m_model && m_model->isEditable();
+}
+
+void DatasetGrid::commitEdit() {
+    if (QWidget* editor = indexWidget(currentIndex()); editor && state() == EditingState) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+// Down on the last row appends a new one, as does Down on a new row that has
+// been typed into (which posts it first); an untouched new row stays the last.
+void DatasetGrid::keyPressEvent(QKeyEvent* event) {
+    Dataset* data = dataset();
+    if (isEditable() && data && data->isActive() && event->key() == Qt::Key_Down &&
+        event->modifiers() == Qt::NoModifier && state() != EditingState) {
+        const bool onNewRow = m_model->newRow() >= 0;
+        const bool onLastRow = !onNewRow && currentIndex().row() == data->recordCount() - 1;
+        if ((onNewRow && data->isModified()) || onLastRow || data->isEmpty()) {
+            data->append();
+            return;
+        }
+        if (onNewRow)
+            return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 // Column widths are given in pixels of the small 8-point font the layout was
@@ -94,11 +160,13 @@ int DatasetGrid::scaledWidth(int designPixels) const {
 
 void DatasetGrid::followDataset() {
     Dataset* data = dataset();
-    if (!data || !data->isActive() || data->currentIndex() < 0 ||
-        data->currentIndex() >= m_model->rowCount())
+    if (!data || !data->isActive())
+        return;
+    const int row = m_model->newRow() >= 0 ? m_model->newRow() : data->currentIndex();
+    if (row < 0 || row >= m_model->rowCount())
         return;
     const int column = currentIndex().isValid() ? currentIndex().column() : 0;
-    const QModelIndex target = m_model->index(data->currentIndex(), column);
+    const QModelIndex target = m_model->index(row, column);
     if (target == currentIndex() && selectionModel()->isRowSelected(target.row(), QModelIndex()))
         return;
     m_following = true;
@@ -124,7 +192,10 @@ void DatasetGrid::currentChanged(const QModelIndex& current, const QModelIndex& 
     Dataset* data = dataset();
     if (m_following || !data || !current.isValid() || !data->isActive())
         return;
-    if (current.row() != data->currentIndex())
+    if (current.row() == m_model->newRow())
+        return;
+    // Leaving a new or changed row posts it (or drops it when untouched).
+    if (current.row() != data->currentIndex() || data->state() == Dataset::State::Insert)
         data->setRecNo(current.row() + 1);
 }
 

@@ -7,11 +7,15 @@ namespace qv {
 class Dataset;
 class DatasetModel;
 
-// A read-only data grid over a DatasetModel: whole-row selection that stays
-// visible when the grid loses focus, a row indicator, a title row whose
-// clicks are reported, fixed row heights (so a long list costs nothing to lay
-// out) and the column widths of the model's columns. The grid's current row
-// and the dataset's cursor follow each other.
+// A data grid over a DatasetModel: whole-row selection that stays visible
+// when the grid loses focus, a row indicator, a title row whose clicks are
+// reported, fixed row heights (so a long list costs nothing to lay out) and
+// the column widths of the model's columns. The grid's current row and the
+// dataset's cursor follow each other.
+//
+// Read-only unless made editable. An editable grid is typed into like a
+// data grid of old: typing edits the cell, moving to another row posts the
+// row left, and moving down past the last row appends a new one.
 class DatasetGrid : public QTableView {
     Q_OBJECT
 public:
@@ -27,11 +31,17 @@ public:
     // Makes the first column the current one, keeping the row.
     void selectFirstColumn();
 
+    void setEditable(bool editable);
+    bool isEditable() const;
+    // Puts the text of a cell still being typed into the dataset's row.
+    void commitEdit();
+
 signals:
     void titleClicked(int column);
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void followDataset();

@@ -10,6 +10,7 @@ DatasetModel::DatasetModel(Dataset* dataset, QObject* parent)
     connect(dataset, &Dataset::rowsReset, this, &DatasetModel::onRowsReset);
     connect(dataset, &Dataset::rowChanged, this, &DatasetModel::onRowChanged);
     connect(dataset, &Dataset::afterScroll, this, &DatasetModel::onScrolled);
+    connect(dataset, &Dataset::stateChanged, this, &DatasetModel::onStateChanged);
     resolveFields();
 }
 
@@ -37,7 +38,39 @@ void DatasetModel::onRowsReset() {
     beginResetModel();
     resolveFields();
     m_markedRow = -1;
+    m_showsInsertRow = m_editable && m_dataset && m_dataset->state() == Dataset::State::Insert;
     endResetModel();
+}
+
+// A new row appears after the last one and goes when it is cancelled; a post
+// resets the rows anyway.
+void DatasetModel::onStateChanged() {
+    const bool inserting = m_editable && m_dataset && m_dataset->state() == Dataset::State::Insert;
+    if (inserting == m_showsInsertRow)
+        return;
+    const int row = m_dataset->recordCount();
+    if (inserting) {
+        beginInsertRows(QModelIndex(), row, row);
+        m_showsInsertRow = true;
+        endInsertRows();
+    } else {
+        beginRemoveRows(QModelIndex(), row, row);
+        m_showsInsertRow = false;
+        endRemoveRows();
+    }
+}
+
+void DatasetModel::setEditable(bool editable) {
+    if (editable == m_editable)
+        return;
+    beginResetModel();
+    m_editable = editable;
+    m_showsInsertRow = editable && m_dataset && m_dataset->state() == Dataset::State::Insert;
+    endResetModel();
+}
+
+int DatasetModel::newRow() const {
+    return m_showsInsertRow ? m_dataset->recordCount() : -1;
 }
 
 void DatasetModel::onRowChanged(int row) {
@@ -72,7 +105,7 @@ bool DatasetModel::validRow(int row) const {
 int DatasetModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !m_dataset || !m_dataset->isActive())
         return 0;
-    return m_dataset->recordCount();
+    return m_dataset->recordCount() + (m_showsInsertRow ? 1 : 0);
 }
 
 int DatasetModel::columnCount(const QModelIndex& parent) const {
@@ -80,10 +113,16 @@ int DatasetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant DatasetModel::data(const QModelIndex& index, int role) const {
+    if (index.isValid() && index.row() == newRow() &&
+        (role == Qt::DisplayRole || role == Qt::EditRole)) {
+        const int field = fieldIndexOf(index.column());
+        return field < 0 ? QString() : m_dataset->field(field).asString();
+    }
     if (!index.isValid() || !validRow(index.row()))
         return {};
     switch (role) {
-    case Qt::DisplayRole: {
+    case Qt::DisplayRole:
+    case Qt::EditRole: {
         const int field = fieldIndexOf(index.column());
         return field < 0 ? QString() : m_dataset->textAt(index.row(), field);
     }
@@ -104,8 +143,11 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
             return int(Qt::AlignLeft | Qt::AlignVCenter);
         return {};
     }
-    if (role == Qt::DisplayRole)
-        return section == m_markedRow ? QStringLiteral("\u25B6") : QString();
+    if (role == Qt::DisplayRole) {
+        if (section == newRow())
+            return QStringLiteral("*");
+        return section == m_markedRow && newRow() < 0 ? QStringLiteral("\u25B6") : QString();
+    }
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
     return {};
@@ -114,7 +156,30 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
 Qt::ItemFlags DatasetModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (m_editable && fieldIndexOf(index.column()) >= 0)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool DatasetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    const int field = fieldIndexOf(index.column());
+    if (!m_editable || role != Qt::EditRole || field < 0 || !index.isValid())
+        return false;
+    if (index.row() != newRow()) {
+        if (!validRow(index.row()))
+            return false;
+        if (m_dataset->currentIndex() != index.row() ||
+            m_dataset->state() == Dataset::State::Insert)
+            m_dataset->setRecNo(index.row() + 1);
+    }
+    const QString text = value.toString();
+    if (text == m_dataset->field(field).asString())
+        return true;
+    m_dataset->field(field).setValue(text.isEmpty() ? Value() : Value(text));
+    if (index.row() == newRow())
+        emit dataChanged(index, index);
+    return true;
 }
 
 } // namespace qv

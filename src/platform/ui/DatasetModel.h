@@ -10,10 +10,15 @@
 
 namespace qv {
 
-// A read-only table model over a Dataset: one model row per visible dataset
-// row (after filter and sort), columns bound to fields by name. Cells are read
-// with Dataset::textAt, so only what a view asks for (its visible cells) is
-// ever formatted, and the dataset's cursor never moves.
+// A table model over a Dataset: one model row per visible dataset row (after
+// filter and sort), columns bound to fields by name. Cells are read with
+// Dataset::textAt, so only what a view asks for (its visible cells) is ever
+// formatted, and reading never moves the dataset's cursor.
+//
+// Read-only unless made editable: then a cell's new text goes into that row
+// of the dataset (which moves there and enters edit mode), and while the
+// dataset holds a new row not yet posted, the model shows it as one more row
+// after the last.
 class DatasetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -40,6 +45,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+    void setEditable(bool editable);
+    bool isEditable() const { return m_editable; }
+    // The row of the dataset's new, unposted row, or -1 when there is none.
+    int newRow() const;
 
 protected:
     // Whether `row` is a visible row of the open dataset; views may ask for a
@@ -53,12 +64,15 @@ private:
     void onRowsReset();
     void onRowChanged(int row);
     void onScrolled();
+    void onStateChanged();
 
     QPointer<Dataset> m_dataset;
     QList<Column> m_columns;
     QList<int> m_fieldIndex;
     mutable QHash<QString, int> m_named;
     int m_markedRow = -1;
+    bool m_editable = false;
+    bool m_showsInsertRow = false;
 };
 
 } // namespace qv

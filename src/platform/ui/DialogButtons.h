@@ -1,20 +1,26 @@
 #pragma once
 
 class QDialog;
+class QLabel;
 class QPushButton;
 class QString;
 class QVBoxLayout;
 class QWidget;
 
-// What the small find dialogs share: their frame, the pair of buttons at their
-// foot, and how they are sized.
+// What the program's small modal dialogs (the find dialogs, the record
+// dialogs) share: their frame, the pair of buttons at their foot, and how they
+// are sized.
 
-// The look the small find dialogs share.
+// The look the small dialogs share.
 void ApplyDialogFont(QWidget* dialog);
 
 // Names the dialog, gives it the shared font and a fixed-size frame whose
 // title bar has a close button only.
 void SetUpFindDialog(QDialog* dialog, const QString& objectName);
+
+// A label named and captioned as given (an ampersand marks its access key;
+// give it a buddy for the key to reach a control).
+QLabel* CreateLabel(QWidget* parent, const QString& objectName, const QString& caption);
 
 struct DialogButtons {
     QPushButton* confirm;

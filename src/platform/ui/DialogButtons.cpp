@@ -1,8 +1,9 @@
-#include "search/DialogButtons.h"
+#include "platform/ui/DialogButtons.h"
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -18,6 +19,12 @@ void SetUpFindDialog(QDialog* dialog, const QString& objectName) {
     ApplyDialogFont(dialog);
     dialog->setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+}
+
+QLabel* CreateLabel(QWidget* parent, const QString& objectName, const QString& caption) {
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(objectName);
+    return label;
 }
 
 DialogButtons CreateDialogButtons(QDialog* dialog, const QString& confirmCaption,

@@ -1,0 +1,279 @@
+// A member's record on generated registers.
+//
+// Opening: the member details window for one member, from its creation to
+// its first paint, against the bare SQLite engine running the window's seven
+// statements for the same member; also the seven datasets alone (the window
+// already built) and the window's own building and painting.
+//
+// Deleting: Delete Member as the window does it (the member row deleted
+// through its dataset; the cascading keys remove the sub-records), inside a
+// transaction rolled back afterwards, on a small and a large register; and
+// the bare engine deleting the same row with foreign keys on. The time should
+// stay flat as the register grows: the cascades find the sub-records by
+// index.
+//
+//   bench_memberrecord [--members 100000] [--small 1000] [--samples 40] [--seed 1]
+//
+// Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
+
+#include "BenchSupport.h"
+#include "RegisterGenerator.h"
+
+#include "db/DBConnectionStrings.h"
+#include "db/MemberSQL.h"
+#include "members/MemberFrm.h"
+#include "platform/data/Connection.h"
+#include "platform/data/Dataset.h"
+#include "platform/data/Query.h"
+#include "platform/data/SqlText.h"
+#include "settings/MemberSettings.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <sqlite3.h>
+#include <vector>
+
+namespace {
+
+using qv::bench::Clock;
+using qv::bench::median;
+using qv::bench::msSince;
+using qv::bench::PaintCounter;
+
+// `count` member keys spread evenly over the register.
+std::vector<qint64> sampleMembers(qv::Connection& connection, int count) {
+    qv::Query q(&connection);
+    q.setSQL("SELECT MemberID FROM Members ORDER BY MemberID");
+    qv::Result all;
+    q.fetch(all);
+    std::vector<qint64> keys;
+    const int rows = all.rows.rowCount();
+    for (int i = 0; i < count && rows > 0; ++i)
+        keys.push_back(all.rows.value(all.rows.cell(int(qint64(i) * rows / count), 0)).toInteger());
+    return keys;
+}
+
+QByteArray bareText(const QStringList& lines) {
+    return qv::prepareParameters(qv::adaptJetToSqlite(lines.join(u'\n'))).text.toUtf8();
+}
+
+qv::Connection* openConnection(const QString& path) {
+    auto* c = new qv::Connection;
+    c->setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+    c->open();
+    return c;
+}
+
+struct Opening {
+    std::vector<double> window, build, datasets, paint, bare, plain;
+};
+
+// The seven statements through our datasets alone, tied by the member link
+// as in the window but with no window listening.
+double openPlainDatasets(qv::Connection& connection, int id) {
+    const Clock::time_point start = Clock::now();
+    qv::Dataset member(&connection);
+    member.setSQL(MemberSQL::MemberRowSQL());
+    member.setParameter("MemberID", id);
+    std::vector<std::unique_ptr<qv::Dataset>> details;
+    for (const QStringList& sql :
+         {MemberSQL::MemberDatesJoinedSQL(), MemberSQL::MemberAssetsSQL(),
+          MemberSQL::MemberProfilesSQL(), MemberSQL::MemberFeePaymentsSQL(),
+          MemberSQL::MemberFilesSQL(), MemberSQL::MemberNotesSQL()}) {
+        details.push_back(std::make_unique<qv::Dataset>(&connection));
+        details.back()->setSQL(sql);
+        details.back()->setMaster(&member);
+    }
+    member.open();
+    for (auto& d : details)
+        d->open();
+    return msSince(start);
+}
+
+Opening measureOpening(const QString& path, int samples) {
+    std::unique_ptr<qv::Connection> connection(openConnection(path));
+    const qv::bench::BareEngine bareEngine(path);
+    const std::vector<QByteArray> statements = {
+        bareText(MemberSQL::MemberRowSQL()),         bareText(MemberSQL::MemberDatesJoinedSQL()),
+        bareText(MemberSQL::MemberAssetsSQL()),      bareText(MemberSQL::MemberProfilesSQL()),
+        bareText(MemberSQL::MemberFeePaymentsSQL()), bareText(MemberSQL::MemberFilesSQL()),
+        bareText(MemberSQL::MemberNotesSQL())};
+    Opening o;
+    quint64 checksum = 0;
+    const std::vector<qint64> members = sampleMembers(*connection, samples + 1);
+    for (size_t i = 0; i < members.size(); ++i) {
+        const bool warmUp = i == 0;
+        const int id = int(members[i]);
+
+        // The whole opening: built, opened, shown and painted.
+        Clock::time_point start = Clock::now();
+        auto frm = std::make_unique<TfrmMember>();
+        PaintCounter counter;
+        frm->installEventFilter(&counter);
+        frm->OpenForMember(*connection, id);
+        frm->show();
+        QApplication::processEvents();
+        if (counter.paints == 0)
+            frm->repaint();
+        const double window = msSince(start);
+        frm.reset();
+
+        // The parts: building the window, the seven datasets, showing and
+        // painting.
+        start = Clock::now();
+        frm = std::make_unique<TfrmMember>();
+        const double build = msSince(start);
+        start = Clock::now();
+        frm->OpenForMember(*connection, id);
+        const double datasets = msSince(start);
+        PaintCounter parts;
+        frm->installEventFilter(&parts);
+        start = Clock::now();
+        frm->show();
+        QApplication::processEvents();
+        if (parts.paints == 0)
+            frm->repaint();
+        const double paint = msSince(start);
+        frm.reset();
+
+        const double plain = openPlainDatasets(*connection, id);
+        const QByteArray key = QByteArray::number(id);
+        double bare = 0;
+        int rows = 0;
+        for (const QByteArray& text : statements)
+            bare += qv::bench::runBare(bareEngine.handle(), text, 1, key, rows, checksum);
+        if (warmUp)
+            continue;
+        o.window.push_back(window);
+        o.build.push_back(build);
+        o.datasets.push_back(datasets);
+        o.paint.push_back(paint);
+        o.bare.push_back(bare);
+        o.plain.push_back(plain);
+    }
+    std::printf("(checksum %llu)\n", checksum);
+    return o;
+}
+
+struct Deleting {
+    std::vector<double> window, bare;
+    double subRecords = 0; // per member, on average
+};
+
+Deleting measureDelete(const QString& path, int samples) {
+    Deleting d;
+    std::unique_ptr<qv::Connection> connection(openConnection(path));
+    const std::vector<qint64> members = sampleMembers(*connection, samples + 1);
+    qint64 rowsGone = 0;
+    for (size_t i = 0; i < members.size(); ++i) {
+        const bool warmUp = i == 0;
+        connection->beginTrans();
+        qv::Dataset member(connection.get());
+        member.setSQL(MemberSQL::MemberRowSQL());
+        member.setBaseTable("Members", "MemberID");
+        member.setParameter("MemberID", qint64(members[i]));
+        member.open();
+        const qint64 before = sqlite3_total_changes(connection->sqliteHandle());
+        const Clock::time_point start = Clock::now();
+        member.deleteRecord();
+        const double ms = msSince(start);
+        rowsGone += sqlite3_total_changes(connection->sqliteHandle()) - before;
+        connection->rollbackTrans();
+        if (!warmUp)
+            d.window.push_back(ms);
+    }
+    connection->close();
+    d.subRecords = double(rowsGone) / double(members.size()) - 1;
+
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+        SQLITE_OK) {
+        std::fprintf(stderr, "cannot open %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+    for (size_t i = 0; i < members.size(); ++i) {
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, "DELETE FROM Members WHERE MemberID = ?", -1, &stmt, nullptr);
+        sqlite3_bind_int64(stmt, 1, members[i]);
+        const Clock::time_point start = Clock::now();
+        sqlite3_step(stmt);
+        const double ms = msSince(start);
+        sqlite3_finalize(stmt);
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (i > 0)
+            d.bare.push_back(ms);
+    }
+    sqlite3_close(db);
+    return d;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int members = 100000, small = 1000, samples = 40;
+    quint64 seed = 1;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == "--members" && i + 1 < args.size())
+            members = args[++i].toInt();
+        else if (args[i] == "--small" && i + 1 < args.size())
+            small = args[++i].toInt();
+        else if (args[i] == "--samples" && i + 1 < args.size())
+            samples = std::max(1, args[++i].toInt());
+        else if (args[i] == "--seed" && i + 1 < args.size())
+            seed = args[++i].toULongLong();
+        else {
+            std::fprintf(stderr,
+                         "usage: %s [--members 100000] [--small 1000] [--samples 40] "
+                         "[--seed 1]\n",
+                         argv[0]);
+            return 1;
+        }
+    }
+
+    // Settings of our own that name the register: the window's write test
+    // runs as it does for the user, and no stray settings switch the dialect.
+    QTemporaryDir settings;
+    MemberSettings::SetSettingsFolder(settings.path());
+    qint64 generatedMs = 0;
+    const QString large = qv::bench::CachedRegister(members, seed, &generatedMs);
+    if (generatedMs > 0)
+        std::printf("Generated %d members in %lld ms\n", members, generatedMs);
+    const QString smallPath = qv::bench::CachedRegister(small, seed, &generatedMs);
+    MemberSettings::SetAccessDatabase(large);
+
+    const Opening o = measureOpening(large, samples);
+    std::printf("Opening a member on %d members, median of %d members (ms):\n", members, samples);
+    std::printf("  %-44s %9.2f\n", "window: built, seven datasets, first paint", median(o.window));
+    std::printf("  %-44s %9.2f\n", "  of which building the window", median(o.build));
+    std::printf("  %-44s %9.2f\n", "  of which the seven datasets", median(o.datasets));
+    std::printf("  %-44s %9.2f\n", "  of which showing and the first paint", median(o.paint));
+    std::printf("  %-44s %9.2f\n", "seven datasets alone, no window", median(o.plain));
+    std::printf("  %-44s %9.2f\n", "bare engine: the seven statements", median(o.bare));
+    std::printf("  ratio window / bare %.2f; window's datasets / bare %.2f; datasets alone / "
+                "bare %.2f\n\n",
+                median(o.window) / median(o.bare), median(o.datasets) / median(o.bare),
+                median(o.plain) / median(o.bare));
+
+    MemberSettings::SetAccessDatabase(smallPath);
+    const Deleting ds = measureDelete(smallPath, samples);
+    MemberSettings::SetAccessDatabase(large);
+    const Deleting dl = measureDelete(large, samples);
+    std::printf("Delete Member, median of %d members, rolled back (ms):\n", samples);
+    std::printf("  %-12s %14s %14s %12s %16s\n", "members", "through window", "bare engine",
+                "ratio", "sub-records each");
+    for (const auto& [size, d] : {std::pair{small, &ds}, std::pair{members, &dl}})
+        std::printf("  %-12d %14.3f %14.3f %12.2f %16.1f\n", size, median(d->window),
+                    median(d->bare), median(d->window) / median(d->bare), d->subRecords);
+    std::printf("  growth %d -> %d members: window %.2fx, bare %.2fx\n", small, members,
+                median(dl.window) / median(ds.window), median(dl.bare) / median(ds.bare));
+    return 0;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "members/AddDateFrm.h"
+
+// Records a profile a member holds: the profile, the date started and, when
+// ticked, the date it ended.
+class TfrmAddMemberProfile : public TfrmAddDate {
+    Q_OBJECT
+public:
+    explicit TfrmAddMemberProfile(QWidget* parent = nullptr);
+};

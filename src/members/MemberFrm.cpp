@@ -20,6 +20,7 @@
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/DialogButtons.h"
 #include "platform/ui/MessageBox.h"
+#include "reports/PrintMemberDetails.h"
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
 
@@ -434,8 +435,7 @@ void TfrmMember::buildControls() {
 
     btnPrint = button(this, "btnPrint", tr("&Print"));
     btnPrint->setIcon(qv::Pictures::icon(u"print"));
-    // The member details report arrives with the printed reports.
-    btnPrint->setEnabled(false);
+    connect(btnPrint, &QPushButton::clicked, this, &TfrmMember::btnPrintClick);
     btnClose = button(this, "btnClose", tr("&Close"));
     btnUpdate = button(this, "btnUpdate", tr("&Update"));
     for (QPushButton* b : {btnPrint, btnClose, btnUpdate})
@@ -641,6 +641,15 @@ bool TfrmMember::CheckUpdate() {
         return false;
     }
     return true;
+}
+
+// The report shows the record as it stands on screen, typing not yet stored
+// included; it prints from the window's own datasets and leaves their rows
+// where they are.
+void TfrmMember::btnPrintClick() {
+    UpdateMemberRow();
+    PrintMemberDetails(*adoMember, *adoDatesJoined, *adoAssets, *adoProfiles, *adoFeePayments,
+                       *adoFiles, *adoNotes, this);
 }
 
 void TfrmMember::btnUpdateClick() {

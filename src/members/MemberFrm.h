@@ -117,6 +117,7 @@ public slots:
     void adoFilesAfterOpen();
     void adoNotesAfterOpen();
 
+    void btnPrintClick();
     virtual void btnUpdateClick();
     void btnAddDateClick();
     void dbgDatesJoinedDblClick();

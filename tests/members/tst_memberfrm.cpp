@@ -14,6 +14,7 @@
 #include "platform/data/Dataset.h"
 #include "platform/data/Transaction.h"
 #include "platform/os/Regional.h"
+#include "platform/print/PrintDialogs.h"
 #include "platform/ui/AmountEdit.h"
 #include "platform/ui/DBEdit.h"
 #include "platform/ui/DatasetGrid.h"
@@ -133,6 +134,17 @@ void TestMemberFrm::visitIsUndoneByCloseAndStoredByUpdate() {
             frm->mnuNotesDelete->trigger();
             QCOMPARE(frm->adoDatesJoined->recordCount(), 3);
             QCOMPARE(frm->adoNotes->recordCount(), 0);
+            if (!update) {
+                // The report shows the record as it stands on screen, the
+                // surname being typed included, and moves no grid's row.
+                frm->dbedtSurname->setText("Smythe");
+                frm->adoDatesJoined->setRecNo(2);
+                PrintDialogTestScope printing;
+                PrintDialogTest::queueRecording();
+                frm->btnPrint->click();
+                QVERIFY(printing.last().page(1).join('\n').contains("Surname:       Smythe"));
+                QCOMPARE(frm->adoDatesJoined->recNo(), 2);
+            }
             (update ? frm->btnUpdate : frm->btnClose)->click();
         });
         list.dbgMembersDblClick();
@@ -301,6 +313,12 @@ void TestMemberFrm::readOnlyRegisterCanOnlyBeLookedAt() {
     QCOMPARE(frm.findChildren<DBEdit*>().size(), 8);
     QVERIFY(!frm.dbgNotes->isEditable());
     QVERIFY(frm.btnSendEmail->isEnabled());
+    {
+        PrintDialogTestScope printing;
+        PrintDialogTest::queueRecording();
+        QTest::mouseClick(frm.btnPrint, Qt::LeftButton);
+        QVERIFY(printing.last().page(1).join('\n').contains("Surname:       Smith"));
+    }
 
     // The grids' double-clicks open nothing, not even the file.
     test::UrlCatcher desktop({"file"});

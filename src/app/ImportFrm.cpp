@@ -136,6 +136,12 @@ QString JetImportQuestion(const QString& jetPath, const QString& newPath) {
 bool ImportAndUseJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath) {
     if (!ImportJetRegister(parent, jetPath, newPath))
         return false;
+    // A register named on the command line is used for this run only; so is
+    // the one made from it.
+    if (!MemberSettings::RegisterForRun().isEmpty()) {
+        MemberSettings::SetRegisterForRun(newPath);
+        return true;
+    }
     try {
         MemberSettings::SetAccessDatabase(newPath);
     } catch (...) {

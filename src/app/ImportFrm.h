@@ -56,5 +56,6 @@ bool ImportJetRegister(QWidget* parent, const QString& jetPath, const QString& n
 QString JetImportQuestion(const QString& jetPath, const QString& newPath);
 
 // After Yes to that question: imports into `newPath` and points the settings at
-// the new register. True when both were done.
+// the new register (or, for a register named on the command line, this run).
+// True when both were done.
 bool ImportAndUseJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath);

@@ -244,7 +244,12 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 
 bool TfrmMain::ShowSettings() {
     TfrmSettings frmSettings(this);
-    return frmSettings.exec() == QDialog::Accepted;
+    if (frmSettings.exec() != QDialog::Accepted)
+        return false;
+    // What the user saved names the register from now on, also after a run
+    // started with a register on the command line.
+    MemberSettings::SetRegisterForRun(QString());
+    return true;
 }
 
 void TfrmMain::SetCommandStates(bool useAccess) {

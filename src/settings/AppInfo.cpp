@@ -6,13 +6,16 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 namespace AppInfo {
 
 QString ProductHelpFileName() {
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(MemberSettings::ProgramBaseName() + QStringLiteral(".html"));
+    const QString name = MemberSettings::ProgramBaseName() + QStringLiteral(".html");
+    // An installed copy keeps it with the rest of its data.
+    const QString data = MemberSettings::InstalledDataFolder();
+    return QDir(data.isEmpty() ? QCoreApplication::applicationDirPath() : data).filePath(name);
 }
 
 void OpenProductHelp() {

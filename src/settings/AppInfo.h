@@ -7,8 +7,9 @@
 // shows its own message if anything.
 namespace AppInfo {
 
-// The help file beside the executable, named after it. The original help
-// format does not exist on Linux, so the help is an HTML file ("Quorvane.html").
+// The help file beside the executable, named after it, or in the data folder of
+// an installed copy. The original help format does not exist on Linux, so the
+// help is an HTML file ("Quorvane.html").
 QString ProductHelpFileName();
 void OpenProductHelp();
 

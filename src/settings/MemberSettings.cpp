@@ -32,6 +32,11 @@ QString fileName() {
     return ProgramBaseName() + QStringLiteral(".ini");
 }
 
+QString& runRegister() {
+    static QString path;
+    return path;
+}
+
 QString executableFolder() {
     const QString dir = QCoreApplication::applicationDirPath();
     return dir.isEmpty() ? QDir::currentPath() : dir;
@@ -47,9 +52,8 @@ Location location() {
     if (!folderOverride().isEmpty())
         return {folderOverride(), false};
     const QString exeFolder = executableFolder();
-    if (QFileInfo::exists(QDir(exeFolder).filePath(fileName())) || CanCreateFileIn(exeFolder))
-        return {exeFolder, false};
-    return {QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation), true};
+    const QString folder = SettingsFolderFor(exeFolder);
+    return {folder, folder != exeFolder};
 }
 
 QString read(const QString& key, const QString& defaultValue) {
@@ -130,6 +134,35 @@ QString SetSettingsFolder(const QString& folder) {
     return before;
 }
 
+QString SettingsFolderFor(const QString& executableFolder) {
+    if (InstalledDataFolder(executableFolder).isEmpty() &&
+        (QFileInfo::exists(QDir(executableFolder).filePath(fileName())) ||
+         CanCreateFileIn(executableFolder)))
+        return executableFolder;
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+}
+
+QString InstalledDataFolder(const QString& executableFolder) {
+    // The layout the install step makes (any prefix: /usr, /usr/local, /opt/x).
+    const QDir bin(executableFolder);
+    if (bin.dirName() != QLatin1String("bin"))
+        return QString();
+    const QString data = QDir::cleanPath(bin.absoluteFilePath(QStringLiteral("../share/quorvane")));
+    return QFileInfo(data).isDir() ? data : QString();
+}
+
+QString InstalledDataFolder() {
+    return InstalledDataFolder(executableFolder());
+}
+
+void SetRegisterForRun(const QString& path) {
+    runRegister() = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+}
+
+QString RegisterForRun() {
+    return runRegister();
+}
+
 QString SettingsFileName() {
     return QDir(location().folder).filePath(fileName());
 }
@@ -156,6 +189,8 @@ bool ParseFlag(const QString& text, bool defaultValue) {
 }
 
 bool GetUseAccessDatabase() {
+    if (!runRegister().isEmpty())
+        return true;
     return ParseFlag(read(KeyUseAccess, QString()), true);
 }
 
@@ -164,6 +199,8 @@ void SetUseAccessDatabase(bool value) {
 }
 
 QString GetAccessDatabase() {
+    if (!runRegister().isEmpty())
+        return runRegister();
     return read(KeyAccessDatabase,
                 QDir(location().folder).filePath(ProgramBaseName() + QStringLiteral(".mdb")));
 }

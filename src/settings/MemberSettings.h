@@ -8,10 +8,10 @@
 //
 // The file is named after the executable ("Quorvane.ini" for "Quorvane", so a
 // renamed copy keeps settings of its own) and lies in the executable's folder.
-// When that folder cannot be written and holds no settings file (an installed
-// program), it is the user's configuration folder instead, created by the first
-// write. The default database ("Quorvane.mdb", an SQLite file) lies in the same
-// folder.
+// When that folder cannot be written and holds no settings file, or when the
+// program is an installed copy (see InstalledDataFolder), it is the user's
+// configuration folder instead, created by the first write. The default
+// database ("Quorvane.mdb", an SQLite file) lies in the same folder.
 //
 // Writes throw qv::IniWriteError ("Unable to write to <settings file>").
 namespace MemberSettings {
@@ -54,6 +54,26 @@ QString ProgramBaseName();
 // Names the program `name` instead (tests); empty returns to the executable's
 // name. Returns the name set before.
 QString SetProgramBaseName(const QString& name);
+
+// The folder of the settings of a program whose executable lies in
+// `executableFolder` (SetSettingsFolder aside): that folder, or the user's
+// configuration folder.
+QString SettingsFolderFor(const QString& executableFolder);
+
+// The data folder of an installed copy: <prefix>/share/quorvane when the
+// executable lies in <prefix>/bin and that folder exists; empty for a copy run
+// from its build folder or from a folder of its own. An installed copy keeps
+// its settings in the user's configuration folder, never beside an executable
+// that every user shares, even when it could write there (as root).
+QString InstalledDataFolder(const QString& executableFolder);
+QString InstalledDataFolder();
+
+// A register named on the command line: for this run the database kind reads
+// as the file kind and the database path as `path`, while the settings file
+// is neither read for them nor changed. Writes still go to the settings file
+// (the settings dialog's Save, which ends the override). Empty ends it.
+void SetRegisterForRun(const QString& path);
+QString RegisterForRun();
 
 // A stored flag as the settings have always read it: an integer, decimal or
 // hexadecimal ("0x1F", "0X1F" or "$1F", optionally signed); 0 is false, any

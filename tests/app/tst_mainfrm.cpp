@@ -101,6 +101,7 @@ private slots:
     void missingFileSavedAsServerTriesTheFileFirst();
     void exitQuestion();
     void settingsCommandReconnects();
+    void registerForThisRun();
     void helpAndAbout();
     void windowThrowingInsideTransactionIsRolledBack();
 };
@@ -529,6 +530,46 @@ void TestMainFrm::settingsCommandReconnects() {
     QVERIFY(!watchdog.fired());
     QCOMPARE(dm.adoMembers().connectionString(), second.connectionString());
     QVERIFY(dm.adoMembers().isOpen());
+    QCOMPARE(boxes.shown().size(), 0);
+}
+
+void TestMainFrm::registerForThisRun() {
+    SettingsSandbox box;
+    Register named;
+    Register saved;
+    named->close();
+    saved->close();
+    // Saved settings of the other kind: the run's register replaces kind and path.
+    apptest::WriteSettings(box, false, saved.path(), apptest::ClosedServer(), "Members");
+    const QByteArray settings = box.settingsBytes();
+    MemberSettings::SetRegisterForRun(named.path());
+    const struct Reset {
+        ~Reset() { MemberSettings::SetRegisterForRun(QString()); }
+    } reset;
+
+    Tdm dm;
+    TfrmMain frm(dm);
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog;
+    frm.OpenDatabase();
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(dm.adoMembers().connectionString(), named.connectionString());
+    QVERIFY(child<QAction>(&frm, "mnuDataBackup")->isEnabled());
+    QCOMPARE(box.settingsBytes(), settings);
+
+    // The dialog shows the register in use; saving there ends the run's
+    // register, and what was saved is opened.
+    QStringList problems;
+    QString pathShown;
+    WhenSettings(problems, [&](TfrmSettings* settings) {
+        pathShown = child<QLineEdit>(settings, "edtDBFile")->text();
+        SaveFile(settings, saved.path());
+    });
+    child<QAction>(&frm, "mnuSettingsSettings")->trigger();
+    QVERIFY(problems.isEmpty());
+    QCOMPARE(pathShown, named.path());
+    QVERIFY(MemberSettings::RegisterForRun().isEmpty());
+    QCOMPARE(dm.adoMembers().connectionString(), saved.connectionString());
     QCOMPARE(boxes.shown().size(), 0);
 }
 

@@ -35,6 +35,7 @@ class TestImportUi : public QObject {
 private slots:
     void startUpOfferImportsAndOpensTheNewRegister();
     void startUpOfferDeclinedLeadsToTheSettings();
+    void registerOnTheCommandLineImportedForThisRun();
     void progressWindowCancels();
     void settingsImportButton();
     void commandLine();
@@ -90,6 +91,30 @@ void TestImportUi::startUpOfferDeclinedLeadsToTheSettings() {
     QCOMPARE(shownPath, jet);
     QCOMPARE(boxes.shown().size(), 1);
     QVERIFY(!QFileInfo::exists(box.filePath("Club (imported).mdb")));
+}
+
+void TestImportUi::registerOnTheCommandLineImportedForThisRun() {
+    SettingsSandbox box;
+    const QString jet = CopyFixture("register-small.mdb", box.folder(), "Club.mdb");
+    apptest::WriteSettings(box, false, box.filePath("Saved.mdb"), "server", "Members");
+    const QByteArray settings = box.settingsBytes();
+    MemberSettings::SetRegisterForRun(jet);
+    const struct Reset {
+        ~Reset() { MemberSettings::SetRegisterForRun(QString()); }
+    } reset;
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Yes);
+    boxes.queue(MessageResult::Ok);
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+
+    // The new register is this run's; the saved settings stay as they were.
+    const QString fresh = box.filePath("Club (imported).mdb");
+    QVERIFY(dm.adoMembers().isOpen());
+    QCOMPARE(MemberSettings::RegisterForRun(), fresh);
+    QCOMPARE(apptest::Scalar(dm.adoMembers(), "SELECT COUNT(*) FROM Members"), 54);
+    QCOMPARE(box.settingsBytes(), settings);
 }
 
 void TestImportUi::progressWindowCancels() {

@@ -5,12 +5,48 @@
 #include "import/JetImport.h"
 #include "pictures/Pictures.h"
 #include "platform/ui/Application.h"
+#include "settings/MemberSettings.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEvent>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QWidget>
 #include <csignal>
 #include <cstdio>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcWindows, "quorvane.windows", QtWarningMsg)
+
+// Writes every window as it is shown (its class, title and, for a message, its
+// text) to the category quorvane.windows, which is off unless QT_LOGGING_RULES
+// turns it on ("quorvane.windows.info=true"): what the user was shown, for a
+// fault report, and how a script sees that the program has started.
+class WindowLog : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && watched->isWidgetType()) {
+            const auto* window = static_cast<QWidget*>(watched);
+            if (window->isWindow()) {
+                QString text;
+                {
+                    QDebug line(&text);
+                    line.noquote() << "shown" << window->metaObject()->className();
+                    line.quote() << window->windowTitle();
+                    if (const auto* box = qobject_cast<const QMessageBox*>(window))
+                        line << box->text();
+                }
+                qCInfo(lcWindows).noquote() << text.trimmed();
+            }
+        }
+        return false;
+    }
+};
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -62,6 +98,33 @@ int RunQuorvane(int argc, char** argv) {
     // Named "Quorvane"; its notify() is the default error report.
     qv::QuorvaneApplication app(argc, argv);
     QApplication::setWindowIcon(qv::Pictures::icon(u"application"));
+    // The desktop entry the installed program is started from: the window
+    // system matches the window to it, for its icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
+
+    // Quorvane [REGISTER]: the register a file manager or the menu entry hands
+    // over is opened for this run; the saved settings stay as they are.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A membership register for clubs.\n"
+        "Quorvane --import OLD.mdb NEW.mdb imports an Access register without a window."));
+    parser.addHelpOption();
+    parser.addPositionalArgument(
+        QStringLiteral("register"),
+        QStringLiteral("A register file to open for this run; the settings are not changed."),
+        QStringLiteral("[register]"));
+    parser.process(app);
+    const QStringList registers = parser.positionalArguments();
+    if (registers.size() > 1) {
+        std::fprintf(stderr, "%s\n", qPrintable(parser.helpText()));
+        return 2;
+    }
+    if (!registers.isEmpty())
+        MemberSettings::SetRegisterForRun(registers.first());
+
+    WindowLog windowLog;
+    if (lcWindows().isInfoEnabled())
+        app.installEventFilter(&windowLog);
 
     // The data module comes first so the window can hold it; neither touches
     // the database before the window is first shown.

@@ -9,6 +9,7 @@ packages=(
     libqt6sql6-sqlite libqt6sql6-odbc libsqlite3-dev sqlite3
     unixodbc unixodbc-dev tdsodbc freetds-bin
     poppler-utils xvfb xauth
+    desktop-file-utils appstream
     mdbtools-dev mdbtools
     dbus-daemon at-spi2-core python3-pyatspi
     fonts-dejavu-core fonts-liberation

@@ -90,7 +90,7 @@ void TestInstall::installedFiles() {
     QStringList expected = {"bin/quorvane", "share/applications/" + AppId + ".desktop",
                             "share/icons/hicolor/scalable/apps/" + AppId + ".svg",
                             "share/metainfo/" + AppId + ".metainfo.xml",
-                            "share/quorvane/Quorvane.html"};
+                            "share/quorvane/quorvane.html"};
     for (int size : PngSizes)
         expected << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId);
     expected.sort();
@@ -137,10 +137,16 @@ void TestInstall::desktopEntryAndMetainfo() {
 }
 
 void TestInstall::helpAndSettingsOfAnInstalledCopy() {
+    // The names an installed copy goes by.
+    const QString name = MemberSettings::SetProgramBaseName("quorvane");
+    const struct Reset {
+        QString name;
+        ~Reset() { MemberSettings::SetProgramBaseName(name); }
+    } reset{name};
     const QString bin = QDir(m_prefix.path()).filePath("bin");
     const QString data = MemberSettings::InstalledDataFolder(bin);
     QCOMPARE(data, QDir(m_prefix.path()).filePath("share/quorvane"));
-    // Help looks there for the file it would look for beside the executable.
+    // Help looks there for the file named after the program.
     QVERIFY(QFileInfo::exists(
         QDir(data).filePath(QFileInfo(AppInfo::ProductHelpFileName()).fileName())));
     // Its settings go to the user's configuration folder, even where the

@@ -5,7 +5,6 @@
 #include "db/TableCreate.h"
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
-#include "platform/data/Transaction.h"
 #include "platform/data/Value.h"
 
 #include <QCryptographicHash>
@@ -206,18 +205,9 @@ QDate GeneratedHistoryEnd() {
 }
 
 RegisterCounts GenerateRegister(const QString& path, int members, quint64 seed) {
-    const QString error = DBCreate::CreateAccessDatabase(path);
-    if (!error.isEmpty())
-        throw DatabaseError(error);
-    const QString cs = DBConnectionStrings::AccessConnectionString(path);
     RegisterCounts counts;
-    try {
-        TableCreate::CreateTables(cs);
-        Connection connection;
-        connection.setConnectionString(cs);
-        connection.open();
+    DBCreate::CreateAccessRegister(path, [&](Connection& connection) {
         sqlite3* db = connection.sqliteHandle();
-        TransactionGuard transaction(connection);
 
         Insert level(db, "INSERT INTO MembershipLevel (MemberCategory, HighlightColour, "
                          "FontColour, IncludeLongService) VALUES (?, ?, ?, ?)");
@@ -413,12 +403,7 @@ RegisterCounts GenerateRegister(const QString& path, int members, quint64 seed) 
                 ++counts.files;
             }
         }
-        transaction.commit();
-    } catch (...) {
-        QFile::remove(path);
-        QFile::remove(path + QStringLiteral("-journal"));
-        throw;
-    }
+    });
     return counts;
 }
 
@@ -453,16 +438,11 @@ QString CachedRegister(int members, quint64 seed, qint64* generatedMs) {
         *generatedMs = 0;
     if (QFile::exists(path))
         return path;
-    // Built under another name and renamed when complete, so an interrupted
-    // run never leaves a half register that a later run would measure.
-    const QString partial = path + QStringLiteral(".part");
-    QFile::remove(partial);
-    QFile::remove(partial + QStringLiteral("-journal"));
+    // Generated as New makes a register, so an interrupted run never leaves a
+    // half register that a later run would measure.
     QElapsedTimer timer;
     timer.start();
-    GenerateRegister(partial, members, seed);
-    if (!QFile::rename(partial, path))
-        throw DatabaseError(QStringLiteral("Cannot rename %1 to %2").arg(partial, path));
+    GenerateRegister(path, members, seed);
     if (generatedMs)
         *generatedMs = timer.elapsed();
     return path;

@@ -32,8 +32,10 @@ QDate GeneratedHistoryEnd();
 // each, some ended and some rejoined, a few members without any period and a
 // few with two periods starting on the same day; payments, asset issues (some
 // returned), profile holdings (some ended), notes and file references.
-// Everything is written in one transaction through prepared statements.
-// Throws qv::DatabaseError on failure and leaves no file behind.
+// Built as New builds a register (DBCreate::CreateAccessRegister): the rows
+// go in through prepared statements in the transaction that made the tables,
+// and the file appears only when complete. Throws qv::DatabaseError on
+// failure and leaves no file behind.
 RegisterCounts GenerateRegister(const QString& path, int members, quint64 seed = 1);
 
 // The folder generated registers are kept in: $QV_BENCH_CACHE, else the

@@ -15,7 +15,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace DBCreate {
@@ -73,12 +72,6 @@ QString CreateAccessDatabase(const QString& path) {
 
 namespace {
 
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 QString CouldNotCreate(const QString& path, const QString& why) {
     return QStringLiteral("Could not create %1: %2").arg(path, why);
 }
@@ -97,7 +90,7 @@ QString ListOf(const QStringList& names) {
 
 } // namespace
 
-void CreateAccessRegister(const QString& path) {
+void CreateAccessRegister(const QString& path, const RegisterFiller& fill) {
     if (path.trimmed().isEmpty())
         throw qv::DatabaseError(QStringLiteral("No file name was given for the new database."));
     const QFileInfo info(path);
@@ -108,7 +101,6 @@ void CreateAccessRegister(const QString& path) {
     if (!QFileInfo(folder).isDir())
         throw qv::DatabaseError(CouldNotCreate(path, SystemError(ENOENT)));
 
-    qv::FileSystem::removeStaleTemporaries(folder);
     qv::FileSystem::TemporaryFile temp = qv::FileSystem::createTemporaryIn(folder);
     if (temp.fd < 0)
         throw qv::DatabaseError(CouldNotCreate(path, SystemError(errno)));
@@ -129,12 +121,14 @@ void CreateAccessRegister(const QString& path) {
             connection.execute(QStringLiteral("PRAGMA journal_mode = MEMORY"));
             qv::TransactionGuard transaction(connection);
             TableCreate::CreateTables(connection);
+            if (fill)
+                fill(connection);
             transaction.commit();
         }
         // The temporary file is private; the register gets the mode of any new file.
-        if (::fchmod(temp.fd, 0666 & ~CurrentUmask()) != 0 || ::fsync(temp.fd) != 0)
-            throw qv::DatabaseError(CouldNotCreate(path, SystemError(errno)));
-        if (!qv::FileSystem::moveFile(temp.path, info.absoluteFilePath())) {
+        if (!qv::FileSystem::placeTemporary(temp, info.absoluteFilePath(),
+                                            qv::FileSystem::newFileMode(),
+                                            qv::FileSystem::Placing::NoReplace)) {
             const int error = errno;
             throw qv::DatabaseError(error == EEXIST
                                         ? QStringLiteral("Database already exists: %1").arg(path)
@@ -144,9 +138,6 @@ void CreateAccessRegister(const QString& path) {
         qv::FileSystem::discardTemporary(temp);
         throw;
     }
-    ::close(temp.fd);
-    // Make the new name durable; failing here loses nothing already done.
-    qv::FileSystem::syncFolder(folder);
 }
 
 void CheckRegister(qv::Connection& connection) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 namespace qv {
 class Connection;
@@ -18,14 +19,21 @@ inline constexpr int ApplicationId = 1364627022;
 // message; success gives empty text. No file is left behind on failure.
 QString CreateAccessDatabase(const QString& path);
 
+// Fills a new register before it is put in place: called with a connection
+// to the new file, inside the transaction that made its tables. Whatever it
+// throws stops the creation, leaves no file, and reaches the caller.
+using RegisterFiller = std::function<void(qv::Connection& connection)>;
+
 // Creates a complete new register file at the path: the empty database, its
-// tables, indexes and default level are built in a temporary file in the same
-// folder, in one transaction, and the file is renamed into place only when
-// whole, never over an existing file. So whatever stops it, a kill included,
-// leaves either no file at the path or a complete register. Throws
-// DatabaseError ("Could not create ...", "Database already exists: ...") or,
-// for a path the engine cannot take, DatabaseRefusal.
-void CreateAccessRegister(const QString& path);
+// tables, indexes and default level, then what `fill` adds, are built in a
+// temporary file in the same folder (FileSystem::createTemporaryIn), in one
+// transaction, and the file is renamed into place only when whole, never over
+// an existing file. So whatever stops it, a kill included, leaves either no
+// file at the path or a complete register; what a killed one left is removed
+// by the next temporary file made in that folder. Throws DatabaseError
+// ("Could not create ...", "Database already exists: ...") or, for a path the
+// engine cannot take, DatabaseRefusal.
+void CreateAccessRegister(const QString& path, const RegisterFiller& fill = {});
 
 // Refuses a file database that carries our mark but lacks any of the
 // register's tables or indexes (a creation that did not finish): throws

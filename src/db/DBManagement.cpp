@@ -11,10 +11,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace DBManagement {
 
@@ -195,35 +193,28 @@ BackupResult BackupDatabase(qv::Connection& connection, const FolderBrowser& bro
 bool CopyDatabase(const QString& source, const QString& target) {
     if (FileSystem::pathExists(target))
         return false;
-    // Written under a hidden name beside the target and renamed into place.
-    const QFileInfo to(target);
-    QByteArray pattern =
-        QFile::encodeName(to.absolutePath() + QStringLiteral("/.") + to.fileName()) + ".XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
+    FileSystem::TemporaryFile temp =
+        FileSystem::createTemporaryIn(QFileInfo(target).absolutePath());
+    if (temp.fd < 0)
         return false;
-    struct stat info {};
-    if (::stat(QFile::encodeName(source).constData(), &info) == 0)
-        ::fchmod(fd, info.st_mode & 0666);
-    ::close(fd);
-    const QString temp = QFile::decodeName(pattern);
-
     bool ok = false;
     {
         EngineFile from, into;
-        if (from.open(source, SQLITE_OPEN_READONLY) && into.open(temp, SQLITE_OPEN_READWRITE)) {
+        if (from.open(source, SQLITE_OPEN_READONLY) &&
+            into.open(temp.path, SQLITE_OPEN_READWRITE)) {
             // A copy that fails is thrown away whole: it needs no journal.
             sqlite3_exec(into.handle(), "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
             ok = BackupPages(from.handle(), into.handle());
         }
     }
-    ok = ok && FileSystem::syncFile(temp) && FileSystem::moveFile(temp, target);
-    if (!ok) {
-        FileSystem::removeFile(temp);
-        return false;
-    }
-    FileSystem::syncFolder(to.absolutePath());
-    return true;
+    // The copy gets the register's permission bits (read and write only).
+    struct stat info {};
+    const unsigned mode =
+        ::stat(QFile::encodeName(source).constData(), &info) == 0 ? info.st_mode & 0666 : 0600;
+    ok = ok && FileSystem::placeTemporary(temp, target, mode, FileSystem::Placing::NoReplace);
+    if (!ok)
+        FileSystem::discardTemporary(temp);
+    return ok;
 }
 
 CompactionSteps CompactionSteps::Real() {

@@ -36,7 +36,9 @@ BackupResult BackupDatabase(qv::Connection& connection, const FolderBrowser& bro
 // backup, read through a connection of its own: the copy holds the committed
 // rows as they stood at one moment, whatever is being written meanwhile (a
 // byte copy of a file being written can be torn). `target` must not exist; it
-// appears complete or not at all. False when the copy could not be made.
+// appears complete or not at all, built in a temporary file beside it
+// (FileSystem::createTemporaryIn) that a killed copy leaves for the next one
+// to remove. False when the copy could not be made.
 bool CopyDatabase(const QString& source, const QString& target);
 
 // What a compaction does to files, one function a step, so that a test can

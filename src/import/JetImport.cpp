@@ -1,19 +1,13 @@
 #include "import/JetImport.h"
 
-#include "db/DBConnectionStrings.h"
 #include "db/DBCreate.h"
-#include "db/TableCreate.h"
 #include "import/JetReader.h"
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Query.h"
-#include "platform/data/Transaction.h"
-#include "platform/os/PendingFile.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <cerrno>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <sqlite3.h>
@@ -429,27 +423,12 @@ Result ImportRegister(const QString& jetPath, const QString& newPath,
         if (progress && !progress(Progress{}))
             throw Cancelled{};
 
-        qv::FileSystem::PendingFile pending(summary.target);
-        const QString created = DBCreate::CreateAccessDatabase(pending.path());
-        if (!created.isEmpty())
-            throw Failure{created};
-        const QString connectionString =
-            DBConnectionStrings::AccessConnectionString(pending.path());
-        TableCreate::CreateTables(connectionString);
-        {
-            qv::Connection connection;
-            connection.setConnectionString(connectionString);
-            connection.open();
+        // Built as New builds a register, the rows copied in the same
+        // transaction as the schema, before the file is put in place.
+        DBCreate::CreateAccessRegister(summary.target, [&](qv::Connection& connection) {
             importer.plan(readSchema(connection));
-            qv::TransactionGuard transaction(connection);
             importer.copyAll(connection);
-            transaction.commit();
-            connection.close();
-        }
-        if (!pending.place())
-            throw Failure{
-                QStringLiteral("The new register could not be put in place at %1: %2.")
-                    .arg(quoted(summary.target), QString::fromLocal8Bit(std::strerror(errno)))};
+        });
         result.outcome = Outcome::Imported;
     } catch (const Cancelled&) {
         result.outcome = Outcome::Cancelled;

@@ -9,8 +9,10 @@
 // ours: the schema comes from our own schema creation, then every row of the
 // ten tables is copied with its key, so every link holds and each generated
 // key goes on after the largest one copied. It all happens in one transaction
-// on a file with a temporary name, renamed into place once complete: the new
-// register appears whole or not at all. The Jet file is only read.
+// on a file with a temporary name, renamed into place once complete, as New
+// makes a register (DBCreate::CreateAccessRegister): the new register appears
+// whole or not at all, and what a killed import left is removed by the next
+// file of ours made in that folder. The Jet file is only read.
 namespace JetImport {
 
 struct TableCount {

@@ -110,6 +110,17 @@ int CompactForever(const QString& path, qint64 firstSecond) {
     }
 }
 
+// The child of the backup kill test: copies the register into the folder
+// over and over, each time under a new name.
+int BackupForever(const QString& source, const QString& folder) {
+    ::write(1, "ready\n", 6);
+    for (int n = 0;; ++n) {
+        if (!DBManagement::CopyDatabase(source, folder + QStringLiteral("/copy%1.mdb").arg(n)))
+            return 1;
+        ::write(1, "done\n", 5);
+    }
+}
+
 } // namespace
 
 class TestDBManagement : public QObject {
@@ -123,6 +134,7 @@ private slots:
     void compactionFaultAtEachStep();
     void compactionRefusedChangingNothing();
     void killedCompactionLeavesRegisterWhole();
+    void killedBackupLeavesWholeCopiesOnly();
 };
 
 void TestDBManagement::backup() {
@@ -289,10 +301,50 @@ void TestDBManagement::killedCompactionLeavesRegisterWhole() {
     QVERIFY(finished > 0 && workLeft > 0);
 }
 
+void TestDBManagement::killedBackupLeavesWholeCopiesOnly() {
+    Club club(1500);
+    club.connection.close();
+    TempFolder target;
+    int finished = 0, leftovers = 0;
+    for (int trial = 0; trial < 20; ++trial) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {"--backup-forever", club.path, target.path()});
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("ready"), 10000);
+        QThread::msleep(QRandomGenerator::global()->bounded(1, 60));
+        child.kill(); // SIGKILL
+        QVERIFY(child.waitForFinished());
+        finished += int((said + child.readAllStandardOutput()).count("done"));
+
+        // Every copy that stands under its name is whole; at most the
+        // temporary file of the copy under way is left besides.
+        bool left = false;
+        for (const QString& entry : Entries(target.path())) {
+            if (entry.startsWith(".qvtmp-")) {
+                left = true;
+                continue;
+            }
+            QVERIFY2(entry.startsWith("copy") && entry.endsWith(".mdb"), qPrintable(entry));
+            QCOMPARE(SnapshotOf(target.filePath(entry)), club.before);
+            QVERIFY(QFile::remove(target.filePath(entry)));
+        }
+        leftovers += left;
+    }
+    qInfo("20 trials: %d copies finished, %d kills left a temporary file", finished, leftovers);
+    QVERIFY(finished > 0 && leftovers > 0);
+
+    // The next backup into that folder clears what the killed ones left.
+    QVERIFY(DBManagement::CopyDatabase(club.path, target.filePath("after.mdb")));
+    QCOMPARE(Entries(target.path()), QStringList("after.mdb"));
+}
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc == 4 && qstrcmp(argv[1], "--compact-forever") == 0)
         return CompactForever(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toLongLong());
+    if (argc == 4 && qstrcmp(argv[1], "--backup-forever") == 0)
+        return BackupForever(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     TestDBManagement test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QtTest>
 
@@ -90,6 +91,7 @@ private slots:
     void upgradeOfEmptyCurrentTableChangesNothing();
     void createAccessDatabaseRefusesExistingFile();
     void newRegisterIsWholeOrNothing();
+    void fillingIsPartOfTheCreation();
     void incompleteRegisterIsRefused();
     void createDatabaseStatementQuotesTheName();
     void createOnServerReportsFailure();
@@ -370,6 +372,55 @@ void TestSchema::newRegisterIsWholeOrNothing() {
     q.setSQL("SELECT group_concat(name) FROM sqlite_master");
     q.fetch(r);
     QCOMPARE(r.rows.value(r.rows.cell(0, 0)).toText(), QString("Assets"));
+}
+
+void TestSchema::fillingIsPartOfTheCreation() {
+    qv::test::TempFolder dir;
+    const auto entries = [&] {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    const QString path = dir.filePath("filled.mdb");
+    // The filler meets the whole schema inside the transaction that made it;
+    // what it changes is in the register that appears.
+    DBCreate::CreateAccessRegister(path, [&](Connection& c) {
+        QVERIFY(c.inTransaction());
+        QVERIFY(!QFileInfo::exists(path));
+        c.execute("DELETE FROM MembershipLevel");
+        c.execute("INSERT INTO MembershipLevel (MembershipLevelID, MemberCategory) VALUES (7, "
+                  "'Life')");
+    });
+    Connection c;
+    c.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+    c.open();
+    DBCreate::CheckRegister(c);
+    Query q(&c);
+    q.setSQL("SELECT group_concat(MembershipLevelID || MemberCategory) FROM MembershipLevel");
+    Result r;
+    q.fetch(r);
+    QCOMPARE(r.rows.value(r.rows.cell(0, 0)).toText(), QString("7Life"));
+    c.close();
+
+    // Whatever the filler throws stops the creation, reaches the caller as it
+    // was thrown, and leaves no file: neither the register nor its temporary.
+    struct Stop {};
+    const QString stopped = dir.filePath("stopped.mdb");
+    bool filled = false;
+    try {
+        DBCreate::CreateAccessRegister(stopped, [&](Connection& c) {
+            c.execute("INSERT INTO Members (Surname, FirstNames) VALUES ('A', 'B')");
+            filled = true;
+            throw Stop{};
+        });
+        QFAIL("the creation went on after its filler stopped");
+    } catch (const Stop&) {
+    }
+    QVERIFY(filled);
+    QCOMPARE(entries(), QStringList{"filled.mdb"});
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             DBCreate::CreateAccessRegister(stopped, [](Connection& c) {
+                                 c.execute("INSERT INTO NoSuchTable VALUES (1)");
+                             }));
+    QCOMPARE(entries(), QStringList{"filled.mdb"});
 }
 
 void TestSchema::incompleteRegisterIsRefused() {

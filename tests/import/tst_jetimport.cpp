@@ -7,8 +7,11 @@
 #include "platform/data/Query.h"
 #include "support/TestSupport.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+#include <csignal>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -97,6 +100,7 @@ private slots:
     void refusals_data();
     void refusals();
     void cancelLeavesNoFile();
+    void killedImportIsClearedByTheNext();
     void textAndDateDecoding();
 };
 
@@ -279,6 +283,26 @@ void TestJetImport::cancelLeavesNoFile() {
     }
 }
 
+void TestJetImport::killedImportIsClearedByTheNext() {
+    TempFolder folder;
+    const QString jet = CopyFixture("register-small.mdb", folder.path());
+    const QString target = folder.filePath("Club.mdb");
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {"--import-then-die", jet, target});
+    QVERIFY(child.waitForFinished(20000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    // No register: only what it was being built in.
+    QStringList left = Entries(folder.path());
+    QVERIFY(left.removeOne("register-small.mdb"));
+    QVERIFY(!left.isEmpty());
+    for (const QString& name : left)
+        QVERIFY2(name.startsWith(".qvtmp-"), qPrintable(name));
+
+    // The next import in that folder removes it, as the next New would.
+    QCOMPARE(JetImport::ImportRegister(jet, target).outcome, JetImport::Outcome::Imported);
+    QCOMPARE(Entries(folder.path()), QStringList({"Club.mdb", "register-small.mdb"}));
+}
+
 void TestJetImport::textAndDateDecoding() {
     // The text and the count of characters that could not be carried.
     const auto text = [](const QByteArray& bytes) {
@@ -311,5 +335,22 @@ void TestJetImport::textAndDateDecoding() {
     QVERIFY(!JetReader::DateFromDays(3e6).valid);
 }
 
-QTEST_GUILESS_MAIN(TestJetImport)
+// The child of the kill test: killed as the system kills a program, in the
+// middle of copying the rows, inside the import's transaction.
+int ImportThenDie(const QString& jet, const QString& target) {
+    JetImport::ImportRegister(jet, target, [](const JetImport::Progress& p) {
+        if (p.table == QLatin1String("MemberNotes") && p.done >= 256)
+            ::raise(SIGKILL);
+        return true;
+    });
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--import-then-die") == 0)
+        return ImportThenDie(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    TestJetImport test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_jetimport.moc"

@@ -45,6 +45,7 @@ mode_t currentUmask() {
 } // namespace
 
 TemporaryFile createTemporaryIn(const QString& folder) {
+    removeStaleTemporaries(folder);
     QString prefix = folder;
     if (!prefix.endsWith(u'/'))
         prefix += u'/';
@@ -99,6 +100,31 @@ void removeStaleTemporaries(const QString& folder) {
     }
 }
 
+bool placeTemporary(TemporaryFile& temp, const QString& target, unsigned mode, Placing how) {
+    if (temp.fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    const QByteArray from = native(temp.path);
+    const QByteArray to = native(target);
+    if (::fchmod(temp.fd, mode_t(mode & 07777)) != 0 || ::fsync(temp.fd) != 0)
+        return false;
+    const bool renamed = how == Placing::Replace ? ::rename(from.constData(), to.constData()) == 0
+                                                 : renameNoReplace(from, to);
+    if (!renamed)
+        return false;
+    // The lock goes with the descriptor, after the rename.
+    ::close(temp.fd);
+    temp.fd = -1;
+    // Make the new name durable; failing here loses nothing already done.
+    syncFolder(QFileInfo(target).absolutePath());
+    return true;
+}
+
+unsigned newFileMode() {
+    return 0666 & ~unsigned(currentUmask());
+}
+
 bool canCreateFileIn(const QString& folder) {
     if (folder.isEmpty())
         return false;
@@ -129,9 +155,8 @@ bool isReadOnlyFile(const QString& path) {
 
 bool copyFileNoOverwrite(const QString& from, const QString& to) {
     const QByteArray src = native(from);
-    const QByteArray dst = native(to);
     struct stat target {};
-    if (::lstat(dst.constData(), &target) == 0)
+    if (::lstat(native(to).constData(), &target) == 0)
         return false; // refuse early; the final rename would refuse anyway
 
     int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
@@ -143,11 +168,8 @@ bool copyFileNoOverwrite(const QString& from, const QString& to) {
         return false;
     }
 
-    const QFileInfo toInfo(to);
-    QByteArray tmp =
-        native(toInfo.absolutePath() + QStringLiteral("/.") + toInfo.fileName()) + ".XXXXXX";
-    int out = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (out < 0) {
+    TemporaryFile out = createTemporaryIn(QFileInfo(to).absolutePath());
+    if (out.fd < 0) {
         ::close(in);
         return false;
     }
@@ -164,18 +186,15 @@ bool copyFileNoOverwrite(const QString& from, const QString& to) {
             ok = false;
             break;
         }
-        if (!writeAll(out, QByteArrayView(buffer, n))) {
+        if (!writeAll(out.fd, QByteArrayView(buffer, n))) {
             ok = false;
             break;
         }
     }
     ::close(in);
-    ok = ok && ::fchmod(out, info.st_mode & 07777) == 0;
-    ok = ok && ::fsync(out) == 0;
-    ok = (::close(out) == 0) && ok;
-    ok = ok && renameNoReplace(tmp, dst);
+    ok = ok && placeTemporary(out, to, info.st_mode & 07777, Placing::NoReplace);
     if (!ok)
-        ::unlink(tmp.constData());
+        discardTemporary(out);
     return ok;
 }
 
@@ -292,19 +311,15 @@ FileWriteError::FileWriteError(const QString& path, int error)
 ReplacingFile::ReplacingFile(const QString& target)
     : m_target(target) {
     const QFileInfo info(linkTarget(target));
-    m_path = native(info.absoluteFilePath());
+    m_path = info.absoluteFilePath();
     // A folder where the file should be would only refuse the final rename;
     // say so before anything is written.
     struct stat existing {};
-    if (::stat(m_path.constData(), &existing) == 0 && S_ISDIR(existing.st_mode))
+    if (::stat(native(m_path).constData(), &existing) == 0 && S_ISDIR(existing.st_mode))
         throw FileWriteError(target, EISDIR);
-    // A locked temporary, so one left by a program that was killed can be
-    // told from one still being written.
-    TemporaryFile temp = createTemporaryIn(info.absolutePath());
-    if (temp.fd < 0)
+    m_temp = createTemporaryIn(info.absolutePath());
+    if (m_temp.fd < 0)
         throw FileWriteError(target, errno);
-    m_fd = temp.fd;
-    m_temp = native(temp.path);
     m_buffer.reserve(BufferSize);
 }
 
@@ -313,7 +328,7 @@ ReplacingFile::~ReplacingFile() {
 }
 
 QString ReplacingFile::temporaryPath() const {
-    return QFile::decodeName(m_temp);
+    return m_temp.path;
 }
 
 void ReplacingFile::fail(int error) {
@@ -322,9 +337,9 @@ void ReplacingFile::fail(int error) {
 }
 
 void ReplacingFile::flush() {
-    if (m_fd < 0)
+    if (m_temp.fd < 0)
         fail(EBADF);
-    if (!writeAll(m_fd, m_buffer))
+    if (!writeAll(m_temp.fd, m_buffer))
         fail(errno);
     m_buffer.clear();
 }
@@ -337,40 +352,23 @@ void ReplacingFile::write(QByteArrayView bytes) {
 
 void ReplacingFile::commit() {
     flush();
+    unsigned mode = newFileMode();
     struct stat existing {};
-    if (::stat(m_path.constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    if (::stat(native(m_path).constData(), &existing) == 0 && S_ISREG(existing.st_mode)) {
         // Keep the owner when root (or a group member) replaces someone
         // else's file; a refusal is harmless, the permission bits matter more.
         if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
-            const int chowned = ::fchown(m_fd, existing.st_uid, existing.st_gid);
+            const int chowned = ::fchown(m_temp.fd, existing.st_uid, existing.st_gid);
             (void)chowned;
         }
-        if (::fchmod(m_fd, existing.st_mode & 07777) != 0)
-            fail(errno);
-    } else if (::fchmod(m_fd, 0666 & ~currentUmask()) != 0) {
-        fail(errno);
+        mode = existing.st_mode & 07777;
     }
-    if (::fsync(m_fd) != 0)
+    if (!placeTemporary(m_temp, m_path, mode, Placing::Replace))
         fail(errno);
-    if (::rename(m_temp.constData(), m_path.constData()) != 0)
-        fail(errno);
-    // The temporary's lock goes with its descriptor, after the rename.
-    m_temp.clear();
-    ::close(m_fd);
-    m_fd = -1;
-    // Make the rename itself durable; failing here loses nothing already done.
-    syncFolder(QFileInfo(QFile::decodeName(m_path)).absolutePath());
 }
 
 void ReplacingFile::discard() {
-    if (!m_temp.isEmpty()) {
-        ::unlink(m_temp.constData());
-        m_temp.clear();
-    }
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    discardTemporary(m_temp);
     m_buffer.clear();
 }
 

@@ -59,11 +59,16 @@ bool pathExists(const QString& path);
 bool syncFile(const QString& path);
 bool syncFolder(const QString& path);
 
+// How every file of ours is built under a temporary name and put in place
+// when complete (settings, registers, backups, copies, exports, printed PDFs).
+//
 // A temporary file in `folder` (".qvtmp-" and six random characters), open for
 // writing with mode 0600 and locked for as long as `fd` stays open. The lock
 // tells a file that a running program is still writing from one left behind by
-// a program that was killed, which removeStaleTemporaries then deletes. Whoever
-// creates one closes `fd` only after renaming or removing the file.
+// a program that was killed; making one first removes those in the folder
+// (removeStaleTemporaries). Whoever creates one closes `fd` only through
+// placeTemporary or discardTemporary, and not while a database connection of
+// this process has the file open (see syncFile).
 struct TemporaryFile {
     int fd = -1; // -1 when it could not be created (errno says why)
     QString path;
@@ -74,6 +79,19 @@ void discardTemporary(TemporaryFile& temp);
 // Removes the temporary files in `folder` that no running program holds, with
 // the "-journal" and "-lock" files a database engine kept beside them.
 void removeStaleTemporaries(const QString& folder);
+
+enum class Placing {
+    NoReplace, // an existing target stays, and the call fails with EEXIST
+    Replace    // an existing target is replaced in one step
+};
+// Puts a finished temporary file at `target` in the same folder: gives it the
+// permission bits `mode`, flushes it to the disk, renames it and closes it,
+// then makes the new name durable. False (errno says why) leaves `temp` open
+// as it was, for discardTemporary.
+bool placeTemporary(TemporaryFile& temp, const QString& target, unsigned mode, Placing how);
+
+// The permission bits a new file gets: 0666 less the umask.
+unsigned newFileMode();
 
 // Writes all of `bytes` to the open descriptor `fd`, going on after short and
 // interrupted writes; false on the first failure, which errno then names.
@@ -132,9 +150,8 @@ private:
     [[noreturn]] void fail(int error);
 
     QString m_target; // as given, for messages
-    QByteArray m_path;
-    QByteArray m_temp;
-    int m_fd = -1;
+    QString m_path;   // the file that is replaced: the target, or where its link points
+    TemporaryFile m_temp;
     QByteArray m_buffer;
 };
 

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTest>
 
+#include <cerrno>
 #include <sys/stat.h>
 
 using qv::test::readFileBytes;
@@ -40,6 +41,8 @@ private slots:
     void readOnlyLooksAtPermissionBits();
     void copyNeverOverwritesNorLeavesHalfFiles();
     void moveNeverOverwrites();
+    void temporaryAppearsOnlyWhenPlaced();
+    void staleTemporariesGoWhenTheNextIsMade();
     void documentsFolderIsNotCreated();
 };
 
@@ -135,6 +138,82 @@ void TestFileSystem::moveNeverOverwrites() {
     QCOMPARE(readFileBytes(a), QByteArray("second"));
     QCOMPARE(readFileBytes(b), QByteArray("A"));
     QVERIFY(!FileSystem::moveFile(dir.filePath("missing"), dir.filePath("c.mdb")));
+}
+
+void TestFileSystem::temporaryAppearsOnlyWhenPlaced() {
+    TempFolder dir;
+    const QString target = dir.filePath("club.mdb");
+    const auto write = [&](const QByteArray& bytes) {
+        FileSystem::TemporaryFile temp = FileSystem::createTemporaryIn(dir.path());
+        if (temp.fd < 0 || !FileSystem::writeAll(temp.fd, bytes))
+            qFatal("no temporary file");
+        return temp;
+    };
+    {
+        // Abandoned: nothing is left, and nothing ever stood at the target.
+        FileSystem::TemporaryFile temp = write("half");
+        QCOMPARE(QFileInfo(temp.path).absolutePath(), dir.path());
+        QVERIFY(QFileInfo(temp.path).fileName().startsWith(".qvtmp-"));
+        QCOMPARE(modeOf(temp.path), mode_t(0600));
+        QVERIFY(!QFileInfo::exists(target));
+        FileSystem::discardTemporary(temp);
+        QCOMPARE(temp.fd, -1);
+        QCOMPARE(entries(dir.path()), QStringList());
+    }
+    FileSystem::TemporaryFile whole = write("whole");
+    QVERIFY(FileSystem::placeTemporary(whole, target, 0640, FileSystem::Placing::NoReplace));
+    QCOMPARE(whole.fd, -1);
+    QCOMPARE(entries(dir.path()), QStringList("club.mdb"));
+    QCOMPARE(readFileBytes(target), QByteArray("whole"));
+    QCOMPARE(modeOf(target), mode_t(0640));
+
+    // A name taken in the meantime is never replaced; the temporary stays
+    // for its owner to discard.
+    FileSystem::TemporaryFile other = write("other");
+    errno = 0;
+    QVERIFY(!FileSystem::placeTemporary(other, target, 0644, FileSystem::Placing::NoReplace));
+    QCOMPARE(errno, EEXIST);
+    QVERIFY(other.fd >= 0 && QFileInfo::exists(other.path));
+    FileSystem::discardTemporary(other);
+    QCOMPARE(entries(dir.path()), QStringList("club.mdb"));
+    QCOMPARE(readFileBytes(target), QByteArray("whole"));
+
+    // Replacing, the target changes in one step.
+    FileSystem::TemporaryFile next = write("next");
+    QVERIFY(FileSystem::placeTemporary(next, target, 0600, FileSystem::Placing::Replace));
+    QCOMPARE(entries(dir.path()), QStringList("club.mdb"));
+    QCOMPARE(readFileBytes(target), QByteArray("next"));
+    QCOMPARE(modeOf(target), mode_t(0600));
+}
+
+void TestFileSystem::staleTemporariesGoWhenTheNextIsMade() {
+    // What a killed program left (nobody holds it), with the side files of a
+    // database engine, goes when the next temporary file is made there; a
+    // file being written now (locked), and names not of our making, stay.
+    TempFolder dir;
+    const QString stale = dir.filePath(".qvtmp-a1B2c3");
+    for (const char* side : {"", "-journal", "-lock"})
+        QVERIFY(writeFileBytes(stale + side, "left"));
+    FileSystem::TemporaryFile live = FileSystem::createTemporaryIn(dir.path());
+    QVERIFY(live.fd >= 0);
+    QVERIFY(writeFileBytes(dir.filePath(".qvtmp-notes.txt"), "x"));
+    QVERIFY(writeFileBytes(dir.filePath(".qvtmp-a1B2c"), "x"));
+    QVERIFY(QDir(dir.path()).mkdir(".qvtmp-Folder"));
+    QVERIFY(!QFileInfo::exists(stale)); // the live one's making swept already
+    QVERIFY(writeFileBytes(stale, "left again"));
+
+    FileSystem::TemporaryFile next = FileSystem::createTemporaryIn(dir.path());
+    QVERIFY(next.fd >= 0);
+    QStringList expected{".qvtmp-notes.txt", ".qvtmp-a1B2c", ".qvtmp-Folder",
+                         QFileInfo(live.path).fileName(), QFileInfo(next.path).fileName()};
+    expected.sort();
+    QStringList found =
+        QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    found.sort();
+    QCOMPARE(found, expected);
+    FileSystem::discardTemporary(live);
+    FileSystem::discardTemporary(next);
 }
 
 void TestFileSystem::documentsFolderIsNotCreated() {

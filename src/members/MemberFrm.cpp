@@ -86,11 +86,11 @@ public:
         switch (m_kind) {
         case Periods:
             if (role == Qt::BackgroundRole)
-                return levelColour(row, QStringLiteral("HighlightColour"));
+                return storedColourAt(row, QStringLiteral("HighlightColour"));
             if (role == Qt::ForegroundRole)
-                return levelColour(row, QStringLiteral("FontColour"));
+                return storedColourAt(row, QStringLiteral("FontColour"));
             if (role == KeepColoursRole)
-                return levelColour(row, QStringLiteral("HighlightColour")).isValid();
+                return storedColourAt(row, QStringLiteral("HighlightColour")).isValid();
             break;
         case Assets:
         case Profiles:
@@ -123,18 +123,6 @@ public:
     }
 
 private:
-    // A level's colour as stored (red in the low byte); none when negative.
-    QVariant levelColour(int row, const QString& name) const {
-        const int column = namedColumn(name);
-        if (column < 0 || dataset()->isNullAt(row, column))
-            return {};
-        const qint64 value = dataset()->valueAt(row, column).toInteger();
-        if (value < 0)
-            return {};
-        return QBrush(
-            QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF)));
-    }
-
     TabKind m_kind;
 };
 

@@ -1,6 +1,7 @@
 #include "reference/EditMembershipLevelsAddFrm.h"
 
 #include "platform/ui/DialogButtons.h"
+#include "platform/ui/StoredColour.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -61,7 +62,7 @@ ColourChooser::ColourChooser(QWidget* parent)
     setMaxVisibleItems(20);
     for (const NamedColour& c : Colours) {
         const qint32 value = c.red | (c.green << 8) | (c.blue << 16);
-        addItem(Swatch(toColor(value)), tr(c.name), value);
+        addItem(Swatch(qv::storedColour(value)), tr(c.name), value);
     }
     setCurrentIndex(-1);
 }
@@ -72,10 +73,6 @@ qint32 ColourChooser::value() const {
 
 void ColourChooser::setValue(qint32 colour) {
     setCurrentIndex(findData(colour));
-}
-
-QColor ColourChooser::toColor(qint32 value) {
-    return QColor(value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
 }
 
 TfrmEditMembershipLevelsAdd::TfrmEditMembershipLevelsAdd(QWidget* parent)

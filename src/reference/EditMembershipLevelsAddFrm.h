@@ -4,7 +4,6 @@
 #include <QDialog>
 
 class QCheckBox;
-class QColor;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,9 +25,6 @@ public:
     // Selects the entry of this colour; a value that is none of the twenty
     // (the -1 of the default level, say) selects nothing.
     void setValue(qint32 colour);
-
-    // The colour of a stored value (the alpha byte ignored).
-    static QColor toColor(qint32 value);
 };
 
 // Asks for a new membership level: its category, the two colours of its rows

@@ -2,6 +2,7 @@
 
 #include "db/MemberSQL.h"
 #include "platform/data/Dataset.h"
+#include "platform/ui/StoredColour.h"
 #include "reference/EditMembershipLevelsAddFrm.h"
 #include "reference/EditMembershipLevelsEditFrm.h"
 
@@ -52,9 +53,8 @@ void TfrmEditMembershipLevels::ColourItem(QTreeWidgetItem* item, qint32 highligh
         item->setForeground(colName, QBrush());
         return;
     }
-    item->setBackground(colName, ColourChooser::toColor(highlightColour));
-    item->setForeground(colName,
-                        fontColour < 0 ? QBrush() : QBrush(ColourChooser::toColor(fontColour)));
+    item->setBackground(colName, qv::storedColour(highlightColour));
+    item->setForeground(colName, fontColour < 0 ? QBrush() : QBrush(qv::storedColour(fontColour)));
 }
 
 void TfrmEditMembershipLevels::ItemAdded(QTreeWidgetItem* item, int) {

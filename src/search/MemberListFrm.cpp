@@ -17,7 +17,6 @@
 #include "reports/PrintShared.h"
 #include "settings/AppInfo.h"
 
-#include <QBrush>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QEvent>
@@ -61,18 +60,11 @@ public:
 
 private:
     // The selected row keeps the selection colours; a negative or missing
-    // colour keeps the grid's own. Colours are stored with red in the low byte.
+    // colour keeps the grid's own.
     QVariant levelColour(int row, const QString& name) const {
         if (row == dataset()->currentIndex())
             return {};
-        const int column = namedColumn(name);
-        if (column < 0 || dataset()->isNullAt(row, column))
-            return {};
-        const qint64 value = dataset()->valueAt(row, column).toInteger();
-        if (value < 0)
-            return {};
-        return QBrush(
-            QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF)));
+        return storedColourAt(row, name);
     }
 };
 

@@ -1,6 +1,9 @@
 #include "platform/ui/DatasetModel.h"
 
 #include "platform/data/Dataset.h"
+#include "platform/ui/StoredColour.h"
+
+#include <QBrush>
 
 namespace qv {
 
@@ -96,6 +99,16 @@ int DatasetModel::namedColumn(const QString& name) const {
     const int column = m_dataset && m_dataset->isActive() ? m_dataset->fieldIndex(name) : -1;
     m_named.insert(name, column);
     return column;
+}
+
+QVariant DatasetModel::storedColourAt(int row, const QString& name) const {
+    const int column = namedColumn(name);
+    if (column < 0 || m_dataset->isNullAt(row, column))
+        return {};
+    const qint64 value = m_dataset->valueAt(row, column).toInteger();
+    if (value < 0)
+        return {};
+    return QBrush(storedColour(value));
 }
 
 bool DatasetModel::validRow(int row) const {

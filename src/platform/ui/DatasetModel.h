@@ -58,6 +58,9 @@ protected:
     bool validRow(int row) const;
     // The dataset column of that name, or -1; looked up once per open.
     int namedColumn(const QString& name) const;
+    // A brush of the colour stored in the named column of `row` (see
+    // storedColour); none when the column is missing, null or negative.
+    QVariant storedColourAt(int row, const QString& name) const;
 
 private:
     void resolveFields();

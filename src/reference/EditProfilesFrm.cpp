@@ -3,8 +3,8 @@
 #include "db/MemberSQL.h"
 #include "platform/data/Dataset.h"
 #include "platform/ui/DialogButtons.h"
+#include "platform/ui/InputBoxFrm.h"
 #include "platform/ui/MessageBox.h"
-#include "search/InputBoxFrm.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

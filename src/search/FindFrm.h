@@ -1,6 +1,6 @@
 #pragma once
 
-#include "search/InputBoxFrm.h"
+#include "platform/ui/InputBoxFrm.h"
 
 class QCheckBox;
 

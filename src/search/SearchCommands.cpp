@@ -2,9 +2,9 @@
 
 #include "db/MemberSQL.h"
 #include "platform/os/Regional.h"
+#include "platform/ui/InputBoxFrm.h"
 #include "search/FindFrm.h"
 #include "search/FindLookupFrm.h"
-#include "search/InputBoxFrm.h"
 #include "search/InputDateFrm.h"
 #include "search/MemberListFrm.h"
 #include "search/SelectYearFrm.h"

@@ -8,9 +8,9 @@
 #include "platform/data/Transaction.h"
 #include "platform/os/Clock.h"
 #include "platform/ui/FileDialogs.h"
+#include "platform/ui/InputBoxFrm.h"
 #include "reference/EditMembershipLevelsEditFrm.h"
 #include "reference/EditMembershipLevelsFrm.h"
-#include "search/InputBoxFrm.h"
 #include "support/AppTestMain.h"
 #include "support/RegisterFixture.h"
 

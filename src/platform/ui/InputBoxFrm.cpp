@@ -1,4 +1,4 @@
-#include "search/InputBoxFrm.h"
+#include "platform/ui/InputBoxFrm.h"
 
 #include "platform/ui/DialogButtons.h"
 

@@ -1,12 +1,113 @@
 #include "BenchSupport.h"
 
+#include "RegisterGenerator.h"
+
+#include "db/DBConnectionStrings.h"
+#include "platform/data/Connection.h"
+#include "platform/data/SqlText.h"
+#include "settings/MemberSettings.h"
+
+#include <QApplication>
 #include <QFile>
+#include <QWidget>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sqlite3.h>
 
 namespace qv::bench {
+
+Options& Options::number(const char* name, int& value, int atLeast) {
+    m_options.push_back({QString::fromLatin1(name), 1, [&value, atLeast](const QStringList& v) {
+                             value = std::max(atLeast, v[0].toInt());
+                         }});
+    return *this;
+}
+
+Options& Options::number(const char* name, quint64& value) {
+    m_options.push_back({QString::fromLatin1(name), 1,
+                         [&value](const QStringList& v) { value = v[0].toULongLong(); }});
+    return *this;
+}
+
+Options& Options::numbers(const char* name, std::vector<int>& values) {
+    m_options.push_back({QString::fromLatin1(name), 1, [&values](const QStringList& v) {
+                             values.clear();
+                             for (const QString& n : v[0].split(u','))
+                                 values.push_back(n.toInt());
+                         }});
+    return *this;
+}
+
+Options& Options::texts(const char* name, int count, QStringList& values) {
+    m_options.push_back(
+        {QString::fromLatin1(name), count, [&values](const QStringList& v) { values = v; }});
+    return *this;
+}
+
+Options& Options::flag(const char* name, bool& value) {
+    m_options.push_back(
+        {QString::fromLatin1(name), 0, [&value](const QStringList&) { value = true; }});
+    return *this;
+}
+
+Options& Options::argument(QString& value) {
+    m_argument = &value;
+    return *this;
+}
+
+void Options::parse(const QStringList& arguments) const {
+    const auto usage = [&] {
+        std::fprintf(stderr, "usage: %s %s\n", qPrintable(arguments.value(0)), m_usage);
+        std::exit(1);
+    };
+    bool argumentGiven = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const auto option = std::find_if(m_options.begin(), m_options.end(),
+                                         [&](const Option& o) { return o.name == arguments[i]; });
+        if (option != m_options.end() && i + option->count < arguments.size()) {
+            option->set(arguments.mid(i + 1, option->count));
+            i += option->count;
+        } else if (option == m_options.end() && m_argument && !argumentGiven &&
+                   !arguments[i].startsWith(u'-')) {
+            *m_argument = arguments[i];
+            argumentGiven = true;
+        } else {
+            usage();
+        }
+    }
+    if (m_argument && !argumentGiven)
+        usage();
+}
+
+OwnSettings::OwnSettings() {
+    MemberSettings::SetSettingsFolder(m_folder.path());
+}
+
+QString Register(int members, quint64 seed) {
+    qint64 generatedMs = 0;
+    const QString path = CachedRegister(members, seed, &generatedMs);
+    if (generatedMs > 0)
+        std::printf("(generated %d members in %lld ms)\n", members, generatedMs);
+    return path;
+}
+
+std::unique_ptr<qv::Connection> OpenRegister(const QString& path) {
+    auto connection = std::make_unique<qv::Connection>();
+    connection->setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+    connection->open();
+    return connection;
+}
+
+QByteArray BareSql(const QString& sql) {
+    return qv::prepareParameters(qv::adaptJetToSqlite(sql)).text.toUtf8();
+}
+
+void PaintNow(QWidget* widget, const PaintCounter& counter, int before) {
+    QApplication::processEvents();
+    if (counter.paints == before)
+        widget->repaint();
+}
 
 double msSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();

@@ -23,11 +23,7 @@
 
 namespace {
 
-using qv::bench::Clock;
-using qv::bench::median;
-using qv::bench::msSince;
-using qv::bench::procStatusKb;
-using qv::bench::resetPeak;
+using namespace qv::bench;
 
 // mdb-export of every table, each read whole and written to /dev/null, with
 // four-digit years and times, as a dump of the register would need.
@@ -63,18 +59,12 @@ double runImport(const QString& jet, const QString& target, const JetImport::Pro
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    QString jet;
     int runs = 5;
-    const int runsAt = int(args.indexOf("--runs"));
-    if (runsAt >= 0 && runsAt + 1 < args.size()) {
-        runs = std::max(1, args.at(runsAt + 1).toInt());
-        args.remove(runsAt, 2);
-    }
-    if (args.size() != 1) {
-        std::fprintf(stderr, "Usage: bench_jetimport PATH/bench-20000.mdb [--runs N]\n");
-        return 2;
-    }
-    const QString jet = args.first();
+    Options("PATH/bench-20000.mdb [--runs N]")
+        .argument(jet)
+        .number("--runs", runs, 1)
+        .parse(app.arguments());
     const QString mdbExport = QStandardPaths::findExecutable("mdb-export");
     if (mdbExport.isEmpty()) {
         std::fprintf(stderr, "mdb-export is not installed (Debian package mdbtools)\n");

@@ -8,9 +8,7 @@
 //   bench_maintenance [--members 100000] [--runs 5] [--seed 1]
 
 #include "BenchSupport.h"
-#include "RegisterGenerator.h"
 
-#include "db/DBConnectionStrings.h"
 #include "db/DBManagement.h"
 #include "platform/data/Connection.h"
 #include "platform/os/Clock.h"
@@ -26,9 +24,7 @@
 
 namespace {
 
-using qv::bench::Clock;
-using qv::bench::median;
-using qv::bench::msSince;
+using namespace qv::bench;
 
 double Shell(const QString& database, const QString& command) {
     const Clock::time_point start = Clock::now();
@@ -54,22 +50,13 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int members = 100000, runs = 5;
     quint64 seed = 1;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--members" && i + 1 < args.size())
-            members = args[++i].toInt();
-        else if (args[i] == "--runs" && i + 1 < args.size())
-            runs = std::max(1, args[++i].toInt());
-        else if (args[i] == "--seed" && i + 1 < args.size())
-            seed = args[++i].toULongLong();
-        else {
-            std::fprintf(stderr, "usage: %s [--members 100000] [--runs 5] [--seed 1]\n", argv[0]);
-            return 1;
-        }
-    }
+    Options("[--members 100000] [--runs 5] [--seed 1]")
+        .number("--members", members)
+        .number("--runs", runs, 1)
+        .number("--seed", seed)
+        .parse(app.arguments());
 
-    qint64 generatedMs = 0;
-    const QString cached = qv::bench::CachedRegister(members, seed, &generatedMs);
+    const QString cached = Register(members, seed);
     // A copy of our own: the compaction replaces the file and keeps the former.
     QTemporaryDir work;
     const QString path = work.filePath(QStringLiteral("Club.mdb"));
@@ -77,14 +64,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot copy %s\n", qPrintable(cached));
         return 2;
     }
-    std::printf(
-        "%d members (%lld MB)%s; median of %d runs, ms\n\n", members, QFileInfo(path).size() >> 20,
-        generatedMs ? qPrintable(QStringLiteral(", generated in %1 ms").arg(generatedMs)) : "",
-        runs);
+    std::printf("%d members (%lld MB); median of %d runs, ms\n\n", members,
+                QFileInfo(path).size() >> 20, runs);
 
-    qv::Connection connection;
-    connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
-    connection.open();
+    const std::unique_ptr<qv::Connection> open = OpenRegister(path);
+    qv::Connection& connection = *open;
     const QString backups = work.filePath(QStringLiteral("QuorvaneBackups"));
     const QString target = work.filePath(QStringLiteral("shell.mdb"));
     const QDateTime base(QDate(2010, 3, 5), QTime(14, 0, 0));

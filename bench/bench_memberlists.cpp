@@ -9,16 +9,12 @@
 #include "BenchSupport.h"
 #include "RegisterGenerator.h"
 
-#include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/SqlText.h"
-#include "settings/MemberSettings.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -27,12 +23,7 @@
 
 namespace {
 
-using qv::bench::Clock;
-using qv::bench::median;
-using qv::bench::msSince;
-using qv::bench::procStatusKb;
-using qv::bench::resetPeak;
-using qv::bench::runBare;
+using namespace qv::bench;
 
 struct Case {
     const char* name;
@@ -42,7 +33,7 @@ struct Case {
 
 std::vector<Case> cases() {
     const QDateTime feesFrom(QDate(2024, 4, 1), QTime(0, 0));
-    const int serviceYear = qv::bench::GeneratedHistoryEnd().year() + 1;
+    const int serviceYear = GeneratedHistoryEnd().year() + 1;
     return {
         {"AllMembers", [](qv::Connection&) { return MemberSQL::AllMembersSQL(); }, {}},
         {"PastMembers", [](qv::Connection&) { return MemberSQL::PastMembersSQL(); }, {}},
@@ -83,8 +74,7 @@ double runOurs(qv::Connection& connection, const QString& sql, const QString& va
 }
 
 void printPlan(sqlite3* db, const char* name, const QString& sql) {
-    const QByteArray text =
-        ("EXPLAIN QUERY PLAN " + qv::prepareParameters(qv::adaptJetToSqlite(sql)).text).toUtf8();
+    const QByteArray text = "EXPLAIN QUERY PLAN " + BareSql(sql);
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, text.constData(), -1, &stmt, nullptr) != SQLITE_OK) {
         std::printf("  %s: %s\n", name, sqlite3_errmsg(db));
@@ -114,45 +104,30 @@ int main(int argc, char** argv) {
     int runs = 0; // by size: short queries need more runs for a steady median
     quint64 seed = 1;
     bool plan = false;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--sizes" && i + 1 < args.size()) {
-            sizes.clear();
-            for (const QString& s : args[++i].split(u','))
-                sizes.push_back(s.toInt());
-        } else if (args[i] == "--runs" && i + 1 < args.size()) {
-            runs = std::max(1, args[++i].toInt());
-        } else if (args[i] == "--seed" && i + 1 < args.size()) {
-            seed = args[++i].toULongLong();
-        } else if (args[i] == "--plan") {
-            plan = true;
-        } else if (args[i] == "--generate" && i + 2 < args.size()) {
-            // A register to look at or to measure elsewhere (the member list
-            // window, for one).
-            const QString path = args[i + 1];
-            const int members = args[i + 2].toInt();
-            const Clock::time_point start = Clock::now();
-            const qv::bench::RegisterCounts n = qv::bench::GenerateRegister(path, members, seed);
-            std::printf("%s: %lld members, %lld periods, %lld payments, %lld asset issues, %lld "
-                        "profile holdings, %lld notes, %lld files in %.0f ms\n",
-                        qPrintable(path), n.members, n.periods, n.payments, n.assetIssues,
-                        n.profileHoldings, n.notes, n.files, msSince(start));
-            return 0;
-        } else {
-            std::fprintf(stderr,
-                         "usage: %s [--sizes 1000,10000,100000] [--runs N] [--seed 1] [--plan]\n"
-                         "       %s [--seed 1] --generate PATH MEMBERS\n",
-                         argv[0], argv[0]);
-            return 1;
-        }
+    QStringList generate;
+    Options("[--sizes 1000,10000,100000] [--runs N] [--seed 1] [--plan]\n"
+            "       bench_memberlists [--seed 1] --generate PATH MEMBERS")
+        .numbers("--sizes", sizes)
+        .number("--runs", runs, 1)
+        .number("--seed", seed)
+        .flag("--plan", plan)
+        .texts("--generate", 2, generate)
+        .parse(app.arguments());
+    if (!generate.isEmpty()) {
+        // A register to look at or to measure elsewhere (the member list
+        // window, for one).
+        const QString path = generate[0];
+        const Clock::time_point start = Clock::now();
+        const RegisterCounts n = GenerateRegister(path, generate[1].toInt(), seed);
+        std::printf("%s: %lld members, %lld periods, %lld payments, %lld asset issues, %lld "
+                    "profile holdings, %lld notes, %lld files in %.0f ms\n",
+                    qPrintable(path), n.members, n.periods, n.payments, n.assetIssues,
+                    n.profileHoldings, n.notes, n.files, msSince(start));
+        return 0;
     }
+    const OwnSettings settings;
 
-    // A settings folder of our own: no stray settings file may switch the
-    // dialect of the date literals under the measurement.
-    QTemporaryDir settings;
-    MemberSettings::SetSettingsFolder(settings.path());
-
-    std::printf("Registers in %s\n", qPrintable(qv::bench::RegisterCacheFolder()));
+    std::printf("Registers in %s\n", qPrintable(RegisterCacheFolder()));
     std::printf("Median of several runs; ours = Dataset::open, bare = sqlite3_prepare_v2/step."
                 "\n\n");
     std::printf("%8s  %-22s %8s %11s %11s %7s\n", "members", "query", "rows", "ours ms", "bare ms",
@@ -160,14 +135,10 @@ int main(int argc, char** argv) {
 
     quint64 checksum = 0;
     for (const int size : sizes) {
-        qint64 generatedMs = 0;
-        const QString path = qv::bench::CachedRegister(size, seed, &generatedMs);
-        if (generatedMs > 0)
-            std::printf("%8d  (generated in %lld ms)\n", size, generatedMs);
-        qv::Connection connection;
-        connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
-        connection.open();
-        const qv::bench::BareEngine bareEngine(path);
+        const QString path = Register(size, seed);
+        const std::unique_ptr<qv::Connection> open = OpenRegister(path);
+        qv::Connection& connection = *open;
+        const BareEngine bareEngine(path);
         sqlite3* db = bareEngine.handle();
 
         for (const Case& c : cases()) {

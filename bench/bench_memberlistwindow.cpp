@@ -11,21 +11,15 @@
 // painting is real either way (into the window's backing store).
 
 #include "BenchSupport.h"
-#include "RegisterGenerator.h"
 
-#include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
-#include "platform/data/SqlText.h"
 #include "platform/ui/DatasetGrid.h"
 #include "search/MemberListFrm.h"
-#include "settings/MemberSettings.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QEvent>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -34,23 +28,11 @@
 
 namespace {
 
-using qv::bench::Clock;
-using qv::bench::median;
-using qv::bench::msSince;
-using qv::bench::PaintCounter;
-
-// Lets the window system deliver the pending show, layout and paint events,
-// then paints the grid now if it has not been painted since `before`.
-void paintNow(qv::DatasetGrid* grid, PaintCounter& counter, int before) {
-    QApplication::processEvents();
-    if (counter.paints == before)
-        grid->viewport()->repaint();
-}
+using namespace qv::bench;
 
 // The bare engine on the list's SQL, adapted to SQLite before the clock starts.
 double runBare(sqlite3* db, const QString& sql, int& rows, quint64& checksum) {
-    const QByteArray text = qv::prepareParameters(qv::adaptJetToSqlite(sql)).text.toUtf8();
-    return qv::bench::runBare(db, text, 0, QByteArray(), rows, checksum);
+    return qv::bench::runBare(db, BareSql(sql), 0, QByteArray(), rows, checksum);
 }
 
 struct Step {
@@ -70,33 +52,15 @@ int main(int argc, char** argv) {
     int members = 100000;
     int runs = 5;
     quint64 seed = 1;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--members" && i + 1 < args.size()) {
-            members = args[++i].toInt();
-        } else if (args[i] == "--runs" && i + 1 < args.size()) {
-            runs = std::max(1, args[++i].toInt());
-        } else if (args[i] == "--seed" && i + 1 < args.size()) {
-            seed = args[++i].toULongLong();
-        } else {
-            std::fprintf(stderr, "usage: %s [--members 100000] [--runs 5] [--seed 1]\n", argv[0]);
-            return 1;
-        }
-    }
-
-    // A settings folder of our own: no stray settings file may switch the
-    // dialect of the SQL under the measurement.
-    QTemporaryDir settings;
-    MemberSettings::SetSettingsFolder(settings.path());
-
-    qint64 generatedMs = 0;
-    const QString path = qv::bench::CachedRegister(members, seed, &generatedMs);
-    if (generatedMs > 0)
-        std::printf("Generated %d members in %lld ms\n", members, generatedMs);
-    qv::Connection connection;
-    connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
-    connection.open();
-    const qv::bench::BareEngine bareEngine(path);
+    Options("[--members 100000] [--runs 5] [--seed 1]")
+        .number("--members", members)
+        .number("--runs", runs, 1)
+        .number("--seed", seed)
+        .parse(app.arguments());
+    const OwnSettings settings;
+    const QString path = Register(members, seed);
+    const std::unique_ptr<qv::Connection> connection = OpenRegister(path);
+    const BareEngine bareEngine(path);
     sqlite3* db = bareEngine.handle();
 
     const QString sql = MemberSQL::AllMembersSQL();
@@ -126,7 +90,7 @@ int main(int argc, char** argv) {
             const int before = counter.paints;
             const Clock::time_point start = Clock::now();
             action();
-            paintNow(list.dbgMembers, counter, before);
+            PaintNow(list.dbgMembers->viewport(), counter, before);
             const double windowMs = msSince(start);
             const double bareMs = runBare(db, bareSql, bareRows, checksum);
             if (!warmUp) {
@@ -140,7 +104,7 @@ int main(int argc, char** argv) {
         // Opening: what ShowMemberList does before its modal loop, then the
         // window shown with its first rows painted.
         measure(open, sql, [&] {
-            list.OpenMemberList(connection, sql, QString(), -1, false, false,
+            list.OpenMemberList(*connection, sql, QString(), -1, false, false,
                                 QStringLiteral("Member List"));
             list.show();
         });

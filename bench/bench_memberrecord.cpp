@@ -17,19 +17,15 @@
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include "BenchSupport.h"
-#include "RegisterGenerator.h"
 
-#include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "members/MemberFrm.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Query.h"
-#include "platform/data/SqlText.h"
 #include "settings/MemberSettings.h"
 
 #include <QApplication>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -38,10 +34,7 @@
 
 namespace {
 
-using qv::bench::Clock;
-using qv::bench::median;
-using qv::bench::msSince;
-using qv::bench::PaintCounter;
+using namespace qv::bench;
 
 // `count` member keys spread evenly over the register.
 std::vector<qint64> sampleMembers(qv::Connection& connection, int count) {
@@ -57,14 +50,7 @@ std::vector<qint64> sampleMembers(qv::Connection& connection, int count) {
 }
 
 QByteArray bareText(const QStringList& lines) {
-    return qv::prepareParameters(qv::adaptJetToSqlite(lines.join(u'\n'))).text.toUtf8();
-}
-
-qv::Connection* openConnection(const QString& path) {
-    auto* c = new qv::Connection;
-    c->setConnectionString(DBConnectionStrings::AccessConnectionString(path));
-    c->open();
-    return c;
+    return BareSql(lines.join(u'\n'));
 }
 
 struct Opening {
@@ -94,8 +80,8 @@ double openPlainDatasets(qv::Connection& connection, int id) {
 }
 
 Opening measureOpening(const QString& path, int samples) {
-    std::unique_ptr<qv::Connection> connection(openConnection(path));
-    const qv::bench::BareEngine bareEngine(path);
+    const std::unique_ptr<qv::Connection> connection = OpenRegister(path);
+    const BareEngine bareEngine(path);
     const std::vector<QByteArray> statements = {
         bareText(MemberSQL::MemberRowSQL()),         bareText(MemberSQL::MemberDatesJoinedSQL()),
         bareText(MemberSQL::MemberAssetsSQL()),      bareText(MemberSQL::MemberProfilesSQL()),
@@ -115,9 +101,7 @@ Opening measureOpening(const QString& path, int samples) {
         frm->installEventFilter(&counter);
         frm->OpenForMember(*connection, id);
         frm->show();
-        QApplication::processEvents();
-        if (counter.paints == 0)
-            frm->repaint();
+        PaintNow(frm.get(), counter);
         const double window = msSince(start);
         frm.reset();
 
@@ -133,9 +117,7 @@ Opening measureOpening(const QString& path, int samples) {
         frm->installEventFilter(&parts);
         start = Clock::now();
         frm->show();
-        QApplication::processEvents();
-        if (parts.paints == 0)
-            frm->repaint();
+        PaintNow(frm.get(), parts);
         const double paint = msSince(start);
         frm.reset();
 
@@ -144,7 +126,7 @@ Opening measureOpening(const QString& path, int samples) {
         double bare = 0;
         int rows = 0;
         for (const QByteArray& text : statements)
-            bare += qv::bench::runBare(bareEngine.handle(), text, 1, key, rows, checksum);
+            bare += runBare(bareEngine.handle(), text, 1, key, rows, checksum);
         if (warmUp)
             continue;
         o.window.push_back(window);
@@ -165,7 +147,7 @@ struct Deleting {
 
 Deleting measureDelete(const QString& path, int samples) {
     Deleting d;
-    std::unique_ptr<qv::Connection> connection(openConnection(path));
+    const std::unique_ptr<qv::Connection> connection = OpenRegister(path);
     const std::vector<qint64> members = sampleMembers(*connection, samples + 1);
     qint64 rowsGone = 0;
     for (size_t i = 0; i < members.size(); ++i) {
@@ -220,34 +202,18 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     int members = 100000, small = 1000, samples = 40;
     quint64 seed = 1;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--members" && i + 1 < args.size())
-            members = args[++i].toInt();
-        else if (args[i] == "--small" && i + 1 < args.size())
-            small = args[++i].toInt();
-        else if (args[i] == "--samples" && i + 1 < args.size())
-            samples = std::max(1, args[++i].toInt());
-        else if (args[i] == "--seed" && i + 1 < args.size())
-            seed = args[++i].toULongLong();
-        else {
-            std::fprintf(stderr,
-                         "usage: %s [--members 100000] [--small 1000] [--samples 40] "
-                         "[--seed 1]\n",
-                         argv[0]);
-            return 1;
-        }
-    }
+    Options("[--members 100000] [--small 1000] [--samples 40] [--seed 1]")
+        .number("--members", members)
+        .number("--small", small)
+        .number("--samples", samples, 1)
+        .number("--seed", seed)
+        .parse(app.arguments());
 
     // Settings of our own that name the register: the window's write test
     // runs as it does for the user, and no stray settings switch the dialect.
-    QTemporaryDir settings;
-    MemberSettings::SetSettingsFolder(settings.path());
-    qint64 generatedMs = 0;
-    const QString large = qv::bench::CachedRegister(members, seed, &generatedMs);
-    if (generatedMs > 0)
-        std::printf("Generated %d members in %lld ms\n", members, generatedMs);
-    const QString smallPath = qv::bench::CachedRegister(small, seed, &generatedMs);
+    const OwnSettings settings;
+    const QString large = Register(members, seed);
+    const QString smallPath = Register(small, seed);
     MemberSettings::SetAccessDatabase(large);
 
     const Opening o = measureOpening(large, samples);

@@ -15,17 +15,13 @@
 //   bench_reports [--sizes 10000,100000] [--runs 5] [--seed 1] [--no-pdf]
 
 #include "BenchSupport.h"
-#include "RegisterGenerator.h"
 
-#include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
-#include "platform/data/SqlText.h"
 #include "platform/print/PrintDialogs.h"
 #include "reports/CSVExport.h"
 #include "reports/PrintMemberList.h"
-#include "settings/MemberSettings.h"
 
 #include <QApplication>
 #include <QFile>
@@ -39,9 +35,7 @@
 
 namespace {
 
-using qv::bench::Clock;
-using qv::bench::median;
-using qv::bench::msSince;
+using namespace qv::bench;
 
 std::unique_ptr<qv::Dataset> openList(qv::Connection& connection) {
     auto list = std::make_unique<qv::Dataset>(&connection);
@@ -53,8 +47,7 @@ std::unique_ptr<qv::Dataset> openList(qv::Connection& connection) {
 // The shell's statement: the list's SQL in SQLite's dialect, with the columns
 // the export keeps and the years of service worked out by the engine.
 QString shellSql() {
-    const QString list =
-        qv::prepareParameters(qv::adaptJetToSqlite(MemberSQL::AllMembersSQL())).text;
+    const QString list = QString::fromUtf8(BareSql(MemberSQL::AllMembersSQL()));
     return QStringLiteral("SELECT Surname, FirstNames, Address, City, PostCode, TelNo, MobileNo, "
                           "EmailAddress, DateJoined, DateEnded, CAST(ABS(julianday(COALESCE("
                           "DateEnded, date('now'))) - julianday(DateJoined)) / 365.25 AS INTEGER) "
@@ -116,37 +109,24 @@ int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
     QApplication app(argc, argv);
-    QList<int> sizes{10000, 100000};
+    std::vector<int> sizes{10000, 100000};
     int runs = 5;
     quint64 seed = 1;
-    bool pdf = true;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--sizes" && i + 1 < args.size()) {
-            sizes.clear();
-            for (const QString& s : args[++i].split(u','))
-                sizes << s.toInt();
-        } else if (args[i] == "--runs" && i + 1 < args.size()) {
-            runs = std::max(1, args[++i].toInt());
-        } else if (args[i] == "--seed" && i + 1 < args.size()) {
-            seed = args[++i].toULongLong();
-        } else if (args[i] == "--no-pdf") {
-            pdf = false;
-        } else {
-            std::fprintf(stderr,
-                         "usage: %s [--sizes 10000,100000] [--runs 5] [--seed 1] [--no-pdf]\n",
-                         argv[0]);
-            return 1;
-        }
-    }
+    bool noPdf = false;
+    Options("[--sizes 10000,100000] [--runs 5] [--seed 1] [--no-pdf]")
+        .numbers("--sizes", sizes)
+        .number("--runs", runs, 1)
+        .number("--seed", seed)
+        .flag("--no-pdf", noPdf)
+        .parse(app.arguments());
+    const bool pdf = !noPdf;
     const QString shell = QStandardPaths::findExecutable(QStringLiteral("sqlite3"));
     if (shell.isEmpty()) {
         std::fprintf(stderr, "the sqlite3 shell is missing (apt-get install sqlite3)\n");
         return 1;
     }
 
-    QTemporaryDir settings;
-    MemberSettings::SetSettingsFolder(settings.path());
+    const OwnSettings settings;
     QTemporaryDir out;
     const QString ours = out.filePath(QStringLiteral("export.csv"));
     const QString theirs = out.filePath(QStringLiteral("shell.csv"));
@@ -167,13 +147,9 @@ int main(int argc, char** argv) {
     };
     std::vector<PdfRun> pdfRuns;
     for (const int members : sizes) {
-        qint64 generatedMs = 0;
-        const QString path = qv::bench::CachedRegister(members, seed, &generatedMs);
-        if (generatedMs > 0)
-            std::printf("(generated %d members in %lld ms)\n", members, generatedMs);
-        qv::Connection connection;
-        connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
-        connection.open();
+        const QString path = Register(members, seed);
+        const std::unique_ptr<qv::Connection> open = OpenRegister(path);
+        qv::Connection& connection = *open;
 
         std::vector<double> exportMs, openExportMs, shellMs;
         int rows = 0;
@@ -207,14 +183,14 @@ int main(int argc, char** argv) {
                 PrintMemberList(*list, QStringLiteral("Member List"), false, -1);
             }
             qv::PrintDialogTest::queuePdf(file);
-            const bool peakReset = qv::bench::resetPeak();
-            const qint64 before = qv::bench::procStatusKb("VmRSS:");
+            const bool peakReset = resetPeak();
+            const qint64 before = procStatusKb("VmRSS:");
             const Clock::time_point start = Clock::now();
             const double cpuStart = cpuSeconds();
             PrintMemberList(*list, QStringLiteral("Member List"), false, -1);
             const double seconds = msSince(start) / 1000.0;
             const double cpu = cpuSeconds() - cpuStart;
-            const qint64 peak = qv::bench::procStatusKb("VmHWM:");
+            const qint64 peak = procStatusKb("VmHWM:");
             qv::PrintDialogTest::disable();
             pdfRuns.push_back({members, pdfPages(file), seconds, cpu,
                                peakReset ? (peak - before) / 1024.0 : -1.0,

@@ -110,6 +110,24 @@ int CompactForever(const QString& path, qint64 firstSecond) {
     }
 }
 
+// Runs this program again as the child `arguments` name, waits for its
+// "ready", lets it go on for `fromMs` to `toMs` milliseconds (at random) and
+// kills it with SIGKILL. Answers all it printed; empty when it never got ready.
+QByteArray KilledChild(const QStringList& arguments, int fromMs, int toMs) {
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    QByteArray said;
+    while (!said.contains("ready")) {
+        if (!child.waitForReadyRead(10000))
+            return {};
+        said += child.readAllStandardOutput();
+    }
+    QThread::msleep(QRandomGenerator::global()->bounded(fromMs, toMs));
+    child.kill();
+    child.waitForFinished();
+    return said + child.readAllStandardOutput();
+}
+
 // The child of the backup kill test: copies the register into the folder
 // over and over, each time under a new name.
 int BackupForever(const QString& source, const QString& folder) {
@@ -273,15 +291,10 @@ void TestDBManagement::killedCompactionLeavesRegisterWhole() {
     club.connection.close();
     int finished = 0, workLeft = 0;
     for (int trial = 0; trial < 30; ++trial) {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--compact-forever", club.path, QString::number(trial * 1000)});
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("ready"), 10000);
-        QThread::msleep(QRandomGenerator::global()->bounded(10, 150));
-        child.kill(); // SIGKILL
-        QVERIFY(child.waitForFinished());
-        finished += int((said + child.readAllStandardOutput()).count("done"));
+        const QByteArray said =
+            KilledChild({"--compact-forever", club.path, QString::number(trial * 1000)}, 10, 150);
+        QVERIFY(said.startsWith("ready"));
+        finished += int(said.count("done"));
 
         QCOMPARE(SnapshotOf(club.path), club.before); // opening a missing file throws
         // At worst a work file is left (with its journal) besides the kept copies;
@@ -307,15 +320,9 @@ void TestDBManagement::killedBackupLeavesWholeCopiesOnly() {
     TempFolder target;
     int finished = 0, leftovers = 0;
     for (int trial = 0; trial < 20; ++trial) {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"--backup-forever", club.path, target.path()});
-        QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += child.readAllStandardOutput()).contains("ready"), 10000);
-        QThread::msleep(QRandomGenerator::global()->bounded(1, 60));
-        child.kill(); // SIGKILL
-        QVERIFY(child.waitForFinished());
-        finished += int((said + child.readAllStandardOutput()).count("done"));
+        const QByteArray said = KilledChild({"--backup-forever", club.path, target.path()}, 1, 60);
+        QVERIFY(said.startsWith("ready"));
+        finished += int(said.count("done"));
 
         // Every copy that stands under its name is whole; at most the
         // temporary file of the copy under way is left besides.

@@ -18,6 +18,9 @@ const QString KeyUseAccess = QStringLiteral("UseAccessDatabase");
 const QString KeyAccessDatabase = QStringLiteral("AccessDatabase");
 const QString KeyServerName = QStringLiteral("SQLServerName");
 const QString KeyDatabaseName = QStringLiteral("SQLDatabaseName");
+const QString KeyServerType = QStringLiteral("ServerType");
+const QString PostgreSQLName = QStringLiteral("PostgreSQL");
+
 QString& folderOverride() {
     static QString folder;
     return folder;
@@ -207,6 +210,25 @@ QString GetAccessDatabase() {
 
 void SetAccessDatabase(const QString& path) {
     write(KeyAccessDatabase, path);
+}
+
+ServerType GetServerType() {
+    return read(KeyServerType, QString()).trimmed().compare(PostgreSQLName, Qt::CaseInsensitive) ==
+                   0
+               ? ServerType::PostgreSQL
+               : ServerType::SQLServer;
+}
+
+void SetServerType(ServerType type) {
+    write(KeyServerType,
+          type == ServerType::PostgreSQL ? PostgreSQLName : QStringLiteral("SQLServer"));
+}
+
+DatabaseKind GetDatabaseKind() {
+    if (GetUseAccessDatabase())
+        return DatabaseKind::Access;
+    return GetServerType() == ServerType::PostgreSQL ? DatabaseKind::PostgreSQL
+                                                     : DatabaseKind::SQLServer;
 }
 
 QString GetSQLServerName() {

@@ -24,6 +24,20 @@ void SetUseAccessDatabase(bool value);
 QString GetAccessDatabase();
 void SetAccessDatabase(const QString& path);
 
+// Which server a server register lives on, from the key ServerType: the text
+// "PostgreSQL" (in any case) chooses PostgreSQL; anything else, and a settings
+// file without the key, SQL Server, so older settings files read as before.
+// The server and database names are the same two keys for both servers.
+enum class ServerType { SQLServer, PostgreSQL };
+ServerType GetServerType();
+// Writes "SQLServer" or "PostgreSQL".
+void SetServerType(ServerType type);
+
+// The kind of register the settings choose: the file, or a database on one
+// of the two servers.
+enum class DatabaseKind { Access, SQLServer, PostgreSQL };
+DatabaseKind GetDatabaseKind();
+
 QString GetSQLServerName();
 QString GetSQLDatabaseName();
 // Writes the server name and the database name.
@@ -37,7 +51,7 @@ void SetDatabaseSettings(bool useAccess, const QString& accessDatabase, const QS
 // True when a new file can be created in `folder` (a "chk.tmp" probe).
 bool CanCreateFileIn(const QString& folder);
 bool IsSettingsFileWritable();
-// True for the SQL Server kind; for the file kind, when the database file
+// True for the server kinds; for the file kind, when the database file
 // exists, is not read-only and its folder takes new files.
 bool IsDatabaseWritable();
 

@@ -2,6 +2,7 @@
 
 #include "platform/data/DatabaseError.h"
 #include "platform/data/OdbcProvider.h"
+#include "platform/data/PgProvider.h"
 #include "platform/data/SqlText.h"
 #include "platform/data/SqliteProvider.h"
 
@@ -27,6 +28,11 @@ void Connection::open() {
         auto file = std::make_unique<SqliteProvider>();
         file->setBusyTimeout(m_busyTimeout);
         provider = std::move(file);
+    } else if (cs.kind() == ConnectionString::Kind::PostgreSQL) {
+        auto server = std::make_unique<PgProvider>();
+        server->setLoginTimeout(m_loginTimeout);
+        server->setLockTimeout(m_busyTimeout);
+        provider = std::move(server);
     } else {
         auto server = std::make_unique<OdbcProvider>();
         server->setLoginTimeout(m_loginTimeout);
@@ -57,9 +63,12 @@ bool Connection::isOpen() const {
 }
 
 ConnectionString::Kind Connection::kind() const {
+    if (dynamic_cast<SqliteProvider*>(m_provider.get()))
+        return ConnectionString::Kind::File;
+    if (dynamic_cast<PgProvider*>(m_provider.get()))
+        return ConnectionString::Kind::PostgreSQL;
     if (m_provider)
-        return dynamic_cast<SqliteProvider*>(m_provider.get()) ? ConnectionString::Kind::File
-                                                               : ConnectionString::Kind::Server;
+        return ConnectionString::Kind::Server;
     return ConnectionString::parse(m_text).kind();
 }
 
@@ -106,6 +115,8 @@ void Connection::setBusyTimeout(int milliseconds) {
     m_busyTimeout = milliseconds;
     if (auto* file = dynamic_cast<SqliteProvider*>(m_provider.get()))
         file->setBusyTimeout(milliseconds);
+    if (auto* server = dynamic_cast<PgProvider*>(m_provider.get()))
+        server->setLockTimeout(milliseconds);
 }
 
 void Connection::setLoginTimeout(int seconds) {

@@ -44,9 +44,10 @@ public:
     qint64 execute(const QString& sql);
 
     // How long the file provider waits for another program's lock to clear
-    // before it reports the database as locked.
+    // before it reports the database as locked; on PostgreSQL, how long a
+    // statement waits for a row another user's transaction holds.
     void setBusyTimeout(int milliseconds);
-    // How long the server provider waits for a login.
+    // How long the server providers wait for a login.
     void setLoginTimeout(int seconds);
 
     // The engine behind the open connection. Throws when closed.

@@ -106,6 +106,8 @@ ConnectionString::Kind ConnectionString::kind() const {
         p.startsWith(QLatin1String("SQLNCLI"), Qt::CaseInsensitive) ||
         p.startsWith(QLatin1String("MSOLEDBSQL"), Qt::CaseInsensitive))
         return Kind::Server;
+    if (p.startsWith(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
+        return Kind::PostgreSQL;
     throw DatabaseError(QStringLiteral("Provider cannot be found. It may not be properly "
                                        "installed: \"%1\".")
                             .arg(p));

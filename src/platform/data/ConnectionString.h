@@ -13,7 +13,8 @@ namespace qv {
 // repeated the last occurrence counts, as OLE DB providers read it.
 class ConnectionString {
 public:
-    enum class Kind { File, Server };
+    // File: the file provider; Server: SQL Server; PostgreSQL: a PostgreSQL server.
+    enum class Kind { File, Server, PostgreSQL };
 
     // Throws DatabaseError for text that cannot be read as pairs
     // (an unterminated quote, a pair without "=", an empty key).

@@ -517,11 +517,11 @@ void Dataset::post() {
         if (!columns.isEmpty()) {
             QStringList sets;
             for (const QString& c : columns)
-                sets << quoteIdentifier(c) + QStringLiteral(" = ?");
+                sets << provider.quoteName(c) + QStringLiteral(" = ?");
             values.emplace_back(key);
-            const QString sql = QStringLiteral("UPDATE ") + quoteIdentifier(m_baseTable) +
+            const QString sql = QStringLiteral("UPDATE ") + provider.quoteName(m_baseTable) +
                                 QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
-                                QStringLiteral(" WHERE ") + quoteIdentifier(m_keyColumn) +
+                                QStringLiteral(" WHERE ") + provider.quoteName(m_keyColumn) +
                                 QStringLiteral(" = ?");
             if (provider.execute(sql, values) == 0)
                 throw DatabaseError(QStringLiteral("The row to update could not be found; it "
@@ -548,8 +548,8 @@ void Dataset::post() {
 void Dataset::refreshRow(int storeRow, qint64 key) {
     Provider& provider = connection()->provider();
     Result fresh;
-    provider.fetch(QStringLiteral("SELECT * FROM ") + quoteIdentifier(m_baseTable) +
-                       QStringLiteral(" WHERE ") + quoteIdentifier(m_keyColumn) +
+    provider.fetch(QStringLiteral("SELECT * FROM ") + provider.quoteName(m_baseTable) +
+                       QStringLiteral(" WHERE ") + provider.quoteName(m_keyColumn) +
                        QStringLiteral(" = ?"),
                    {Value(key)}, fresh);
     if (fresh.rows.rowCount() < 1)
@@ -591,10 +591,11 @@ void Dataset::deleteRecord() {
             QStringLiteral("The key column '%1' is not in the dataset.").arg(m_keyColumn));
     const int row = m_visible[size_t(m_current)];
     const qint64 key = m_result.rows.value(m_result.rows.cell(row, keyIndex)).toInteger();
-    connection()->provider().execute(QStringLiteral("DELETE FROM ") + quoteIdentifier(m_baseTable) +
-                                         QStringLiteral(" WHERE ") + quoteIdentifier(m_keyColumn) +
-                                         QStringLiteral(" = ?"),
-                                     {Value(key)});
+    Provider& provider = connection()->provider();
+    provider.execute(QStringLiteral("DELETE FROM ") + provider.quoteName(m_baseTable) +
+                         QStringLiteral(" WHERE ") + provider.quoteName(m_keyColumn) +
+                         QStringLiteral(" = ?"),
+                     {Value(key)});
     m_order.erase(std::find(m_order.begin(), m_order.end(), row));
     m_visible.erase(m_visible.begin() + m_current);
     if (m_current >= recordCount())

@@ -99,6 +99,9 @@ struct Result {
     RowStore rows;
 };
 
+// Quotes a table or column name in double quotes.
+QString quoteIdentifier(const QString& name);
+
 // One database engine behind a Connection. The program's SQL arrives already
 // adapted by adapt() and with "?" placeholders; values come in occurrence order.
 class Provider {
@@ -127,9 +130,13 @@ public:
                              const QStringList& columns, const std::vector<Value>& values) = 0;
     // The column names of a table, in table order.
     virtual QStringList tableColumns(const QString& table) = 0;
+    // A table or column name quoted for this engine.
+    virtual QString quoteName(const QString& name) const { return quoteIdentifier(name); }
 };
 
-// Quotes a table or column name for both engines.
-QString quoteIdentifier(const QString& name);
+// A name the result holds twice is told apart by its table, as Jet does
+// ("DatesJoined.MembershipLevelID"), where the engine says which table each
+// copy comes from.
+void nameRepeatedColumns(std::vector<ColumnInfo>& columns);
 
 } // namespace qv

@@ -413,20 +413,7 @@ void SqliteProvider::fetch(const QString& sql, const std::vector<Value>& params,
         info.baseColumn = QString::fromUtf8(sqlite3_column_origin_name(s, c));
         info.type = typeFromDeclared(sqlite3_column_decltype(s, c), info.width);
     }
-    // A name the result holds twice is told apart by its table, as Jet does
-    // ("DatesJoined.MembershipLevelID").
-    for (int c = 0; c < columns; ++c) {
-        for (int d = c + 1; d < columns; ++d) {
-            if (out.columns[size_t(c)].name.compare(out.columns[size_t(d)].name,
-                                                    Qt::CaseInsensitive) != 0)
-                continue;
-            for (int k : {c, d}) {
-                ColumnInfo& info = out.columns[size_t(k)];
-                if (!info.baseTable.isEmpty() && !info.name.contains(u'.'))
-                    info.name = info.baseTable + u'.' + info.baseColumn;
-            }
-        }
-    }
+    nameRepeatedColumns(out.columns);
 
     out.rows.reset(columns);
     int rc;

@@ -18,4 +18,22 @@ QString SQLServerConnectionString(const QString& serverName, const QString& data
            serverName + QStringLiteral(";Initial Catalog=") + databaseName;
 }
 
+namespace {
+
+QString quotedWhenNeeded(const QString& value) {
+    if (!value.contains(u';') && !value.contains(u'"') && !value.startsWith(u'\'') &&
+        value == value.trimmed())
+        return value;
+    QString doubled = value;
+    doubled.replace(u'"', QLatin1String("\"\""));
+    return u'"' + doubled + u'"';
+}
+
+} // namespace
+
+QString PostgreSQLConnectionString(const QString& serverName, const QString& databaseName) {
+    return QStringLiteral("Provider=PostgreSQL;Data Source=") + quotedWhenNeeded(serverName) +
+           QStringLiteral(";Initial Catalog=") + quotedWhenNeeded(databaseName);
+}
+
 } // namespace DBConnectionStrings

@@ -200,4 +200,55 @@ void CreateSQLServerDatabase(const QString& serverName, const QString& databaseN
     connection.execute(CreateDatabaseStatement(databaseName));
 }
 
+namespace {
+
+QString quotedName(const QString& name) {
+    QString doubled = name;
+    doubled.replace(u'"', QLatin1String("\"\""));
+    return u'"' + doubled + u'"';
+}
+
+// Runs one statement on the server's maintenance database.
+void onMaintenanceDatabase(const QString& serverName, const QString& statement) {
+    QString firstFailure;
+    for (const char* maintenance : {"postgres", "template1"}) {
+        qv::Connection connection;
+        connection.setConnectionString(DBConnectionStrings::PostgreSQLConnectionString(
+            serverName, QString::fromLatin1(maintenance)));
+        try {
+            connection.open();
+        } catch (const qv::DatabaseError& e) {
+            // A server without the usual maintenance database still has template1.
+            if (!e.message().contains(QLatin1String("does not exist")))
+                throw;
+            if (firstFailure.isEmpty())
+                firstFailure = e.message();
+            continue;
+        }
+        connection.execute(statement);
+        return;
+    }
+    throw qv::DatabaseError(firstFailure);
+}
+
+} // namespace
+
+QString CreatePostgreSQLDatabaseStatement(const QString& databaseName) {
+    return QStringLiteral("CREATE DATABASE ") + quotedName(databaseName) +
+           QStringLiteral(" TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
+}
+
+void CreatePostgreSQLDatabase(const QString& serverName, const QString& databaseName) {
+    onMaintenanceDatabase(serverName, CreatePostgreSQLDatabaseStatement(databaseName));
+}
+
+void DropPostgreSQLDatabase(const QString& serverName, const QString& databaseName) {
+    try {
+        onMaintenanceDatabase(serverName, QStringLiteral("DROP DATABASE IF EXISTS ") +
+                                              quotedName(databaseName));
+    } catch (const qv::DatabaseError&) {
+        // Left for the user to remove; the error that led here is the one to report.
+    }
+}
+
 } // namespace DBCreate

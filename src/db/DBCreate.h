@@ -49,4 +49,20 @@ QString CreateDatabaseStatement(const QString& databaseName);
 // login's default database is current). Errors reach the caller.
 void CreateSQLServerDatabase(const QString& serverName, const QString& databaseName);
 
+// The statement that creates a PostgreSQL database. The name is written as a
+// quoted identifier (kept exactly as typed, case included); the database is
+// made from the empty template in UTF-8, so names in every alphabet are
+// stored, with the plain "C" locale, since the register's own functions
+// decide how text compares and sorts.
+QString CreatePostgreSQLDatabaseStatement(const QString& databaseName);
+
+// Creates the database over a connection of its own to the server's
+// maintenance database ("postgres", else "template1"). Errors reach the
+// caller with the server's message.
+void CreatePostgreSQLDatabase(const QString& serverName, const QString& databaseName);
+
+// Drops a database that was just created but whose tables could not be made,
+// so that no empty register is left behind under the name. Never throws.
+void DropPostgreSQLDatabase(const QString& serverName, const QString& databaseName);
+
 } // namespace DBCreate

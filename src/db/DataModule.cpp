@@ -1,7 +1,46 @@
 #include "db/DataModule.h"
 
+#include "platform/data/PgText.h"
 #include "platform/data/Query.h"
 #include "platform/data/Transaction.h"
+
+namespace {
+
+bool hasColumn(qv::Connection& connection, const QString& probe, const QString& column) {
+    qv::Query query(&connection);
+    query.setSQL(probe);
+    qv::Result result;
+    query.fetch(result);
+    for (const qv::ColumnInfo& c : result.columns)
+        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// The register's text functions that the database lacks, as statements.
+QStringList missingTextFunctions(qv::Connection& connection) {
+    const QStringList signatures = qv::pgTextFunctionSignatures();
+    const QStringList statements = qv::pgTextFunctionStatements();
+    QStringList missing;
+    for (qsizetype i = 0; i < signatures.size(); ++i) {
+        qv::Query query(&connection);
+        query.setSQL(QStringLiteral("SELECT to_regprocedure(:Signature) IS NULL"));
+        query.setParameter(QStringLiteral("Signature"), signatures[i]);
+        qv::Result result;
+        query.fetch(result);
+        if (result.rows.value(result.rows.cell(0, 0)).toBoolean())
+            missing << statements[i];
+    }
+    return missing;
+}
+
+const QString FileProbe = QStringLiteral("SELECT TOP 1 * FROM DatesJoined");
+const QString PgProbe = QStringLiteral("SELECT * FROM DatesJoined LIMIT 1");
+const QString MembershipNo = QStringLiteral("MembershipNo");
+const QString AddMembershipNo =
+    QStringLiteral("ALTER TABLE DatesJoined ADD MembershipNo varchar(10)");
+
+} // namespace
 
 Tdm::Tdm(QObject* parent)
     : QObject(parent) {
@@ -11,33 +50,27 @@ Tdm::Tdm(QObject* parent)
 
 Tdm::~Tdm() = default;
 
-namespace {
-
-bool HasMembershipNo(qv::Connection& connection) {
-    qv::Query query(&connection);
-    query.setSQL(QStringLiteral("SELECT TOP 1 * FROM DatesJoined"));
-    qv::Result result;
-    query.fetch(result);
-    for (const qv::ColumnInfo& column : result.columns)
-        if (column.name.compare(QLatin1String("MembershipNo"), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
-} // namespace
-
 bool Tdm::UpgradeDatabase() {
+    const bool postgres = m_adoMembers.kind() == qv::ConnectionString::Kind::PostgreSQL;
+    const QString probe = postgres ? PgProbe : FileProbe;
     // A current register is only read, so a read-only file opens as before.
-    if (HasMembershipNo(m_adoMembers))
+    if (hasColumn(m_adoMembers, probe, MembershipNo) &&
+        (!postgres || missingTextFunctions(m_adoMembers).isEmpty()))
         return false;
     // Check again and change under one exclusive transaction: a second copy
-    // starting at the same moment waits here, then finds the column there.
+    // starting at the same moment waits here, then finds the work done.
     qv::TransactionGuard transaction(m_adoMembers, qv::TransactionKind::Exclusive);
-    if (HasMembershipNo(m_adoMembers)) {
-        transaction.commit();
-        return false;
+    bool changed = false;
+    if (!hasColumn(m_adoMembers, probe, MembershipNo)) {
+        m_adoMembers.execute(AddMembershipNo);
+        changed = true;
     }
-    m_adoMembers.execute(QStringLiteral("ALTER TABLE DatesJoined ADD MembershipNo varchar(10)"));
+    if (postgres) {
+        for (const QString& statement : missingTextFunctions(m_adoMembers)) {
+            m_adoMembers.execute(statement);
+            changed = true;
+        }
+    }
     transaction.commit();
-    return true;
+    return changed;
 }

@@ -17,8 +17,9 @@ public:
     // Brings a register made by the previous version up to date: adds
     // DatesJoined.MembershipNo when it is missing. Answers whether it changed
     // the database. Runs in an exclusive transaction of its own, so two copies
-    // upgrading at once add the column once. Errors reach the caller; the
-    // connection stays open.
+    // upgrading at once add the column once; on PostgreSQL it also adds the
+    // register's text functions when they are missing.
+    // Errors reach the caller; the connection stays open.
     bool UpgradeDatabase();
 
 private:

@@ -23,8 +23,8 @@ struct ColumnTypeWords {
 };
 
 // The words for the database a connection string names: the file kind's for
-// the file provider, the server's for the server provider; a string that names
-// neither is judged by whether it mentions ".mdb".
+// the file provider, SQL Server's or PostgreSQL's for those servers; a string
+// that names no provider is judged by whether it mentions ".mdb".
 ColumnTypeWords ColumnTypes(const QString& connectionString);
 
 // The eleven statements that build a register, as lines, in execution order.
@@ -40,7 +40,8 @@ QStringList IndexNames();
 
 // Runs the eleven statements, then the index statements, over a connection of
 // its own opened from the string, in one transaction: a failing statement
-// leaves the database as it was, and its error reaches the caller.
+// leaves the database as it was, and its error reaches the caller. On
+// PostgreSQL the register's text functions (PgText) are made too.
 void CreateTables(const QString& connectionString);
 // The same on an open connection, in the caller's transaction.
 void CreateTables(qv::Connection& connection);

@@ -359,6 +359,17 @@ void PgProvider::begin() {
     PQclear(run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"), {}));
 }
 
+void PgProvider::beginExclusive() {
+    PQclear(run(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"), {}));
+    try {
+        // The key is the program's mark, "QVRN".
+        PQclear(run(QStringLiteral("SELECT pg_advisory_xact_lock(1364627022)"), {}));
+    } catch (const DatabaseError&) {
+        rollback();
+        throw;
+    }
+}
+
 void PgProvider::commit() {
     const QString ended = QStringLiteral("The transaction was ended by an earlier error and its "
                                          "changes were rolled back.");

@@ -30,6 +30,10 @@ public:
     // transaction's change with a clear message, instead of the change
     // silently overwriting the other user's.
     void begin() override;
+    // READ COMMITTED, after a transaction-level advisory lock that every
+    // other copy's exclusive transaction waits for, so what it reads after
+    // the lock is what the last one committed.
+    void beginExclusive() override;
     void commit() override;
     void rollback() override;
 

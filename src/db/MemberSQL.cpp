@@ -7,15 +7,65 @@
 namespace MemberSQL {
 namespace {
 
+// The SQL of the configured kind: the file kind's (Jet) and SQL Server's
+// differ only in date literals and two words of the long-service query; the
+// PostgreSQL texts also fold case for LIKE and =, order names by the
+// register's sort key and write their own literals.
+enum class Dialect { Jet, SqlServer, PostgreSQL };
+
+Dialect currentDialect() {
+    switch (MemberSettings::GetDatabaseKind()) {
+    case MemberSettings::DatabaseKind::Access:
+        return Dialect::Jet;
+    case MemberSettings::DatabaseKind::SQLServer:
+        return Dialect::SqlServer;
+    case MemberSettings::DatabaseKind::PostgreSQL:
+        break;
+    }
+    return Dialect::PostgreSQL;
+}
+
 // Takes plain ints so a QDate year outside 0..65535 is not wrapped on the way.
-QString dateLiteral(bool fileKind, int year, int month, int day) {
-    if (fileKind)
+QString dateLiteral(Dialect dialect, int year, int month, int day) {
+    const QString colons = QString::asprintf("%.*d-%.*d-%.*d %.*d:%.*d:%.*d", 4, year, 2, month, 2,
+                                             day, 2, 0, 2, 0, 2, 0);
+    switch (dialect) {
+    case Dialect::Jet:
         return QString::asprintf("#%.*d-%.*d-%.*d %.*d.%.*d.%.*d#", 4, year, 2, month, 2, day, 2, 0,
                                  2, 0, 2, 0);
-    return QStringLiteral("CONVERT(DATETIME, '") +
-           QString::asprintf("%.*d-%.*d-%.*d %.*d:%.*d:%.*d", 4, year, 2, month, 2, day, 2, 0, 2, 0,
-                             2, 0) +
-           QStringLiteral("', 102)");
+    case Dialect::SqlServer:
+        return QStringLiteral("CONVERT(DATETIME, '") + colons + QStringLiteral("', 102)");
+    case Dialect::PostgreSQL:
+        break;
+    }
+    return QStringLiteral("TIMESTAMP '") + colons + u'\'';
+}
+
+// The literal of a date-time's calendar day; an invalid one gives the null
+// date-time's day, 30 December 1899.
+QString dateLiteral(Dialect dialect, const QDateTime& value) {
+    const QDate date = value.isValid() ? value.date() : QDate(1899, 12, 30);
+    return dateLiteral(dialect, date.year(), date.month(), date.day());
+}
+
+// "ORDER BY" a list of name columns, ordered as the file register orders names.
+QString orderByNames(Dialect dialect, const QStringList& columns) {
+    if (dialect != Dialect::PostgreSQL)
+        return QStringLiteral("ORDER BY ") + columns.join(QStringLiteral(", "));
+    QStringList keys;
+    for (const QString& column : columns)
+        keys << QStringLiteral("qv_sortkey(") + column + QStringLiteral(") COLLATE \"C\"");
+    return QStringLiteral("ORDER BY ") + keys.join(QStringLiteral(", "));
+}
+
+// "column LIKE :parameter", without regard to case in every alphabet; "%" and
+// "_" are the only wildcards and nothing escapes (the server's LIKE would
+// take a backslash as its escape).
+QString like(Dialect dialect, const QString& column, const QString& parameter) {
+    if (dialect != Dialect::PostgreSQL)
+        return column + QStringLiteral(" LIKE :") + parameter;
+    return QStringLiteral("qv_fold(") + column + QStringLiteral(") LIKE qv_fold(:") + parameter +
+           QStringLiteral(") ESCAPE ''");
 }
 
 // The member list row.
@@ -53,7 +103,10 @@ QString threeBracketFrom() {
 }
 
 const QString kLevelId = QStringLiteral(", MembershipLevel.MembershipLevelID");
-const QString kOrder = QStringLiteral("ORDER BY Surname, FirstNames");
+
+QString orderBySurname(Dialect dialect) {
+    return orderByNames(dialect, {QStringLiteral("Surname"), QStringLiteral("FirstNames")});
+}
 
 QString whereExists(bool notMatching) {
     return notMatching ? QStringLiteral("WHERE NOT ") : QStringLiteral("WHERE ");
@@ -77,29 +130,29 @@ void deleteOne(qv::Connection& connection, const QString& table, const QString& 
 } // namespace
 
 QString DateLiteral(const QDateTime& value) {
-    const QDate date = value.isValid() ? value.date() : QDate(1899, 12, 30);
-    return dateLiteral(MemberSettings::GetUseAccessDatabase(), date.year(), date.month(),
-                       date.day());
+    return dateLiteral(currentDialect(), value);
 }
 
 QString DateLiteralYMD(quint16 year, quint16 month, quint16 day) {
-    return dateLiteral(MemberSettings::GetUseAccessDatabase(), year, month, day);
+    return dateLiteral(currentDialect(), year, month, day);
 }
 
 // ---- Member list queries --------------------------------------------------
 
 QString AllMembersSQL() {
-    return kColumns + kLevelId + twoBracketFrom() + u' ' + kOrder;
+    return kColumns + kLevelId + twoBracketFrom() + u' ' + orderBySurname(currentDialect());
 }
 
 QString PastMembersSQL() {
     return kColumns + twoBracketFrom() +
-           QStringLiteral(" WHERE DatesJoined.DateEnded IS NOT NULL ") + kOrder + u' ';
+           QStringLiteral(" WHERE DatesJoined.DateEnded IS NOT NULL ") +
+           orderBySurname(currentDialect()) + u' ';
 }
 
 QString MembershipLevelSQL() {
     return kColumns + kLevelId + twoBracketFrom() +
-           QStringLiteral(" WHERE DatesJoined.MembershipLevelID = :MembershipLevelID ") + kOrder;
+           QStringLiteral(" WHERE DatesJoined.MembershipLevelID = :MembershipLevelID ") +
+           orderBySurname(currentDialect());
 }
 
 QString AssetSQL(bool includeHistoric, bool notMatching) {
@@ -108,55 +161,74 @@ QString AssetSQL(bool includeHistoric, bool notMatching) {
                                  "= Members.MemberID AND MemberAssets.AssetID = :AssetID ");
     if (!includeHistoric)
         sql += QStringLiteral("AND MemberAssets.DateReturned IS NULL ");
-    return sql + QStringLiteral(") ") + kOrder;
+    return sql + QStringLiteral(") ") + orderBySurname(currentDialect());
 }
 
 QString AssetReferenceSQL() {
+    const Dialect dialect = currentDialect();
     return kColumns + kLevelId + QStringLiteral(", MemberAssets.AssetID") + threeBracketFrom() +
            QStringLiteral(" LEFT JOIN MemberAssets ON Members.MemberID = MemberAssets.MemberID "
-                          "WHERE MemberAssets.AssetReference LIKE :AssetReference ") +
-           kOrder;
+                          "WHERE ") +
+           like(dialect, QStringLiteral("MemberAssets.AssetReference"),
+                QStringLiteral("AssetReference")) +
+           u' ' + orderBySurname(dialect);
 }
 
 QString ProfileSQL(bool includeHistoric, bool notMatching) {
+    const Dialect dialect = currentDialect();
     // DISTINCT is part of the shared text; the period columns still keep two
-    // periods that start on the same day apart.
-    QString sql = QStringLiteral("SELECT DISTINCT ") + kColumns.mid(7) + kLevelId +
-                  threeBracketFrom() + u' ' + whereExists(notMatching) +
+    // periods that start on the same day apart. It never removes a row (each
+    // row is a different period), and PostgreSQL would refuse it beside an
+    // ORDER BY on the names' sort keys, so its text goes without.
+    QString sql = (dialect == Dialect::PostgreSQL ? QStringLiteral("SELECT ")
+                                                  : QStringLiteral("SELECT DISTINCT ")) +
+                  kColumns.mid(7) + kLevelId + threeBracketFrom() + u' ' +
+                  whereExists(notMatching) +
                   QStringLiteral("EXISTS (SELECT 1 FROM MemberProfiles WHERE "
                                  "MemberProfiles.MemberID = Members.MemberID AND "
                                  "MemberProfiles.ProfileID = :ProfileID ");
     if (!includeHistoric)
         sql += QStringLiteral("AND MemberProfiles.ProfileEnd IS NULL ");
-    return sql + QStringLiteral(") ") + kOrder;
+    return sql + QStringLiteral(") ") + orderBySurname(dialect);
 }
 
 QString KeywordSQL(bool notMatching) {
-    return kColumns + kLevelId + threeBracketFrom() + u' ' + whereExists(notMatching) +
-           QStringLiteral("(FirstNames LIKE :Keyword OR Surname LIKE :Keyword OR Address LIKE "
-                          ":Keyword OR City LIKE :Keyword) ") +
-           kOrder;
+    const Dialect dialect = currentDialect();
+    const QString keyword = QStringLiteral("Keyword");
+    return kColumns + kLevelId + threeBracketFrom() + u' ' + whereExists(notMatching) + u'(' +
+           like(dialect, QStringLiteral("FirstNames"), keyword) + QStringLiteral(" OR ") +
+           like(dialect, QStringLiteral("Surname"), keyword) + QStringLiteral(" OR ") +
+           like(dialect, QStringLiteral("Address"), keyword) + QStringLiteral(" OR ") +
+           like(dialect, QStringLiteral("City"), keyword) + QStringLiteral(") ") +
+           orderBySurname(dialect);
 }
 
 QString MembershipNoSQL(bool notMatching) {
     return kColumnsWithNumber + kLevelId + twoBracketFrom() + u' ' + whereExists(notMatching) +
            QStringLiteral("EXISTS (SELECT 1 FROM DatesJoined WHERE DatesJoined.MemberID = "
-                          "Members.MemberID AND DatesJoined.MembershipNo LIKE :MembershipNo ) ");
+                          "Members.MemberID AND ") +
+           like(currentDialect(), QStringLiteral("DatesJoined.MembershipNo"),
+                QStringLiteral("MembershipNo")) +
+           QStringLiteral(" ) ");
 }
 
 QString UnpaidFeesSQL(const QDateTime& date) {
+    const Dialect dialect = currentDialect();
     return kColumns + threeBracketFrom() +
            QStringLiteral(" WHERE NOT EXISTS (SELECT * FROM FeePayments WHERE "
                           "FeePayments.MemberID = sm.MemberID AND PaymentDate >= ") +
-           DateLiteral(date) + QStringLiteral(") ") + kOrder + u' ';
+           dateLiteral(dialect, date) + QStringLiteral(") ") + orderBySurname(dialect) + u' ';
 }
 
 QString LongServiceSQL(qv::Connection& connection, int year) {
     // One reading of the kind for the whole text, so the words and the date
     // literals can never be of two dialects.
-    const bool fileKind = MemberSettings::GetUseAccessDatabase();
-    const QString yes = fileKind ? QStringLiteral("true") : QStringLiteral("1");
-    const QString now = fileKind ? QStringLiteral("now") : QStringLiteral("GetDate()");
+    const Dialect dialect = currentDialect();
+    const QString yes =
+        dialect == Dialect::SqlServer ? QStringLiteral("1") : QStringLiteral("true");
+    const QString now = dialect == Dialect::Jet         ? QStringLiteral("now")
+                        : dialect == Dialect::SqlServer ? QStringLiteral("GetDate()")
+                                                        : QStringLiteral("LOCALTIMESTAMP");
 
     QString sql = kColumns + QStringLiteral(", MembershipLevel.IncludeLongService") + kLevelId +
                   twoBracketFrom() + u' ';
@@ -172,8 +244,8 @@ QString LongServiceSQL(qv::Connection& connection, int year) {
     for (int x = year - 5, k = 1; k == 1 || x >= earliest; x -= 5, ++k) {
         if (k > 1)
             sql += QStringLiteral("OR ");
-        sql += QStringLiteral("(sm.MaxDateJoined >= ") + dateLiteral(fileKind, x, 1, 1) +
-               QStringLiteral(" AND sm.MaxDateJoined <= ") + dateLiteral(fileKind, x, 12, 31) +
+        sql += QStringLiteral("(sm.MaxDateJoined >= ") + dateLiteral(dialect, x, 1, 1) +
+               QStringLiteral(" AND sm.MaxDateJoined <= ") + dateLiteral(dialect, x, 12, 31) +
                QStringLiteral(") ");
     }
     return sql + QStringLiteral(") ORDER BY sm.MaxDateJoined");
@@ -205,10 +277,17 @@ QDateTime MinDateJoined(qv::Connection& connection) {
 bool MemberNameExists(qv::Connection& connection, int memberId, const QString& firstNames,
                       const QString& surname) {
     qv::Query q(&connection);
-    q.setSQL(QStringList{QStringLiteral("SELECT FirstNames, Surname FROM Members"),
-                         QStringLiteral("WHERE FirstNames = :FirstNames"),
-                         QStringLiteral("AND Surname = :Surname"),
-                         QStringLiteral("AND MemberID <> :MemberID")});
+    if (currentDialect() == Dialect::PostgreSQL)
+        // The other engines compare the names without regard to case.
+        q.setSQL(QStringList{QStringLiteral("SELECT FirstNames, Surname FROM Members"),
+                             QStringLiteral("WHERE qv_fold(FirstNames) = qv_fold(:FirstNames)"),
+                             QStringLiteral("AND qv_fold(Surname) = qv_fold(:Surname)"),
+                             QStringLiteral("AND MemberID <> :MemberID")});
+    else
+        q.setSQL(QStringList{QStringLiteral("SELECT FirstNames, Surname FROM Members"),
+                             QStringLiteral("WHERE FirstNames = :FirstNames"),
+                             QStringLiteral("AND Surname = :Surname"),
+                             QStringLiteral("AND MemberID <> :MemberID")});
     q.setParameter(QStringLiteral("FirstNames"), firstNames);
     q.setParameter(QStringLiteral("Surname"), surname);
     q.setParameter(QStringLiteral("MemberID"), memberId);
@@ -297,30 +376,53 @@ QStringList MemberAssetsSQL() {
     return {QStringLiteral("SELECT MemberAssets.*, Assets.*"),
             QStringLiteral("FROM MemberAssets INNER JOIN"),
             QStringLiteral("Assets ON MemberAssets.AssetID = Assets.AssetID"),
-            QStringLiteral("WHERE MemberID = :MemberID"), QStringLiteral("ORDER BY AssetName")};
+            QStringLiteral("WHERE MemberID = :MemberID"),
+            orderByNames(currentDialect(), {QStringLiteral("AssetName")})};
 }
 
 QStringList MemberProfilesSQL() {
     return {QStringLiteral("SELECT MemberProfiles.*, Profiles.*"),
             QStringLiteral("FROM MemberProfiles INNER JOIN"),
             QStringLiteral("Profiles ON MemberProfiles.ProfileID = Profiles.ProfileID"),
-            QStringLiteral("WHERE MemberID = :MemberID"), QStringLiteral("ORDER BY ProfileName")};
+            QStringLiteral("WHERE MemberID = :MemberID"),
+            orderByNames(currentDialect(), {QStringLiteral("ProfileName")})};
 }
 
 QStringList MemberFeePaymentsSQL() {
+    // PostgreSQL knows no bracketed names.
     return {QStringLiteral("SELECT * FROM FeePayments"),
-            QStringLiteral("WHERE MemberID = :MemberID"), QStringLiteral("ORDER BY [PaymentDate]")};
+            QStringLiteral("WHERE MemberID = :MemberID"),
+            currentDialect() == Dialect::PostgreSQL ? QStringLiteral("ORDER BY PaymentDate")
+                                                    : QStringLiteral("ORDER BY [PaymentDate]")};
 }
 
 QStringList MemberFilesSQL() {
+    const Dialect dialect = currentDialect();
     return {QStringLiteral("SELECT * FROM FileAttachments"),
             QStringLiteral("WHERE MemberID = :MemberID"),
-            QStringLiteral("ORDER BY [FileDescription]")};
+            dialect == Dialect::PostgreSQL
+                ? orderByNames(dialect, {QStringLiteral("FileDescription")})
+                : QStringLiteral("ORDER BY [FileDescription]")};
 }
 
 QStringList MemberNotesSQL() {
     return {QStringLiteral("SELECT * FROM MemberNotes"),
             QStringLiteral("WHERE MemberID = :MemberID")};
+}
+
+QString ProfileListSQL() {
+    return QStringLiteral("SELECT * FROM Profiles ") +
+           orderByNames(currentDialect(), {QStringLiteral("ProfileName")});
+}
+
+QString AssetListSQL() {
+    return QStringLiteral("SELECT * FROM Assets ") +
+           orderByNames(currentDialect(), {QStringLiteral("AssetName")});
+}
+
+QString MembershipLevelListSQL() {
+    return QStringLiteral("SELECT * FROM MembershipLevel ") +
+           orderByNames(currentDialect(), {QStringLiteral("MemberCategory")});
 }
 
 void UpdateMembershipLevel(qv::Connection& connection, int membershipLevelId,

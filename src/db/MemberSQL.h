@@ -11,11 +11,15 @@ class Connection;
 // The SQL of the register: the member list queries and the statements that
 // read, change and delete single records. The texts are shared with existing
 // registers and other programs, so they are kept to the character. Where the
-// two database kinds differ, the kind is read from the settings at every call.
+// database kinds differ, the kind is read from the settings at every call.
+// The PostgreSQL texts give the same results as the file kind's: LIKE and =
+// on names ignore case in every alphabet (qv_fold), names sort as the file
+// register sorts them (qv_sortkey), dates are timestamp literals.
 namespace MemberSQL {
 
 // The SQL literal of a calendar date at midnight: #yyyy-mm-dd 00.00.00# for the
-// file kind, CONVERT(DATETIME, 'yyyy-mm-dd 00:00:00', 102) for SQL Server. The
+// file kind, CONVERT(DATETIME, 'yyyy-mm-dd 00:00:00', 102) for SQL Server,
+// TIMESTAMP 'yyyy-mm-dd 00:00:00' for PostgreSQL. The
 // kind is read from the settings at every call. The time of day is dropped; an
 // invalid value gives the date of the null date-time, 30 December 1899.
 QString DateLiteral(const QDateTime& value);
@@ -74,6 +78,11 @@ QStringList MemberProfilesSQL();    // by ProfileName
 QStringList MemberFeePaymentsSQL(); // by PaymentDate
 QStringList MemberFilesSQL();       // by FileDescription
 QStringList MemberNotesSQL();       // in the engine's order
+
+// The lookup lists, by name: profiles, asset kinds, membership levels.
+QString ProfileListSQL();
+QString AssetListSQL();
+QString MembershipLevelListSQL();
 
 // ---- Record maintenance -----------------------------------------------------
 // Each runs one parameterised statement inside whatever transaction the caller

@@ -54,6 +54,13 @@ TfrmCreateSQLServer::TfrmCreateSQLServer(QWidget* parent)
     layout->addLayout(buttons);
 }
 
+void TfrmCreateSQLServer::setPostgreSQL() {
+    m_postgres = true;
+    setWindowTitle(QStringLiteral("Create PostgreSQL Database"));
+    lblSQLServer->setText(QStringLiteral("&Server:"));
+    edtSQLServer->setPlaceholderText(QStringLiteral("host, host:port or socket folder"));
+}
+
 void TfrmCreateSQLServer::setDatabaseName(const QString& name) {
     edtSQLDatabase->setText(name);
 }
@@ -68,9 +75,10 @@ QString TfrmCreateSQLServer::databaseName() const {
 
 void TfrmCreateSQLServer::btnOKClick() {
     if (edtSQLServer->text().isEmpty() || edtSQLDatabase->text().isEmpty()) {
-        qv::ShowMessageBox(QStringLiteral("You must enter an SQL Server and Database name."),
-                           qv::MessageKind::Error, qv::MessageButtons::Ok,
-                           qv::MessagePlacement::Centered, this);
+        qv::ShowMessageBox(
+            m_postgres ? QStringLiteral("You must enter a server and database name.")
+                       : QStringLiteral("You must enter an SQL Server and Database name."),
+            qv::MessageKind::Error, qv::MessageButtons::Ok, qv::MessagePlacement::Centered, this);
         return;
     }
     accept();

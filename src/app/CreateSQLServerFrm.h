@@ -13,6 +13,9 @@ class TfrmCreateSQLServer : public QDialog {
 public:
     explicit TfrmCreateSQLServer(QWidget* parent = nullptr);
 
+    // The same questions for a PostgreSQL server.
+    void setPostgreSQL();
+
     void setDatabaseName(const QString& name);
     QString serverName() const;
     QString databaseName() const;
@@ -27,4 +30,5 @@ private:
     QLineEdit* edtSQLDatabase = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
+    bool m_postgres = false;
 };

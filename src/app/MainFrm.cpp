@@ -7,6 +7,7 @@
 #include "db/DBCreate.h"
 #include "db/DBManagement.h"
 #include "db/DataModule.h"
+#include "db/MemberSQL.h"
 #include "import/JetReader.h"
 #include "members/AddMemberFrm.h"
 #include "pictures/Pictures.h"
@@ -278,7 +279,8 @@ void TfrmMain::OpenDatabase() {
     for (;;) {
         bool quit = false;
         // Read once: a kind saved in the dialog below takes effect next pass.
-        const bool useAccess = MemberSettings::GetUseAccessDatabase();
+        const MemberSettings::DatabaseKind kind = MemberSettings::GetDatabaseKind();
+        const bool useAccess = kind == MemberSettings::DatabaseKind::Access;
         QString connectionString;
         if (useAccess) {
             if (!FileExists(MemberSettings::GetAccessDatabase())) {
@@ -295,6 +297,9 @@ void TfrmMain::OpenDatabase() {
             }
             connectionString =
                 DBConnectionStrings::AccessConnectionString(MemberSettings::GetAccessDatabase());
+        } else if (kind == MemberSettings::DatabaseKind::PostgreSQL) {
+            connectionString = DBConnectionStrings::PostgreSQLConnectionString(
+                MemberSettings::GetSQLServerName(), MemberSettings::GetSQLDatabaseName());
         } else {
             connectionString = DBConnectionStrings::SQLServerConnectionString(
                 MemberSettings::GetSQLServerName(), MemberSettings::GetSQLDatabaseName());
@@ -314,10 +319,15 @@ void TfrmMain::OpenDatabase() {
             DBCreate::CheckRegister(connection);
         } catch (const qv::DatabaseError& error) {
             // A refusal of our own (an incomplete register, a path too long)
-            // says what is wrong better than the general message.
+            // says what is wrong better than the general message; a
+            // PostgreSQL server's own answer says which of the two it was.
             connection.close();
             const bool refused = dynamic_cast<const qv::DatabaseRefusal*>(&error) != nullptr;
-            PositionedMessage(refused ? error.message() : OpenFailed, MessageKind::Error);
+            PositionedMessage(refused ? error.message()
+                              : kind == MemberSettings::DatabaseKind::PostgreSQL
+                                  ? OpenFailed + QStringLiteral("\n\r\n\r") + error.message()
+                                  : OpenFailed,
+                              MessageKind::Error);
             if (!ShowSettings()) {
                 RequestTermination();
                 return;
@@ -384,28 +394,27 @@ void TfrmMain::mnuDataEditProfilesClick() {
     RunInTransaction([this] {
         TfrmEditProfiles frmEditProfiles(this);
         return frmEditProfiles.EditList(
-            m_dm.adoMembers(), QStringLiteral("SELECT * FROM Profiles ORDER BY ProfileName"),
-            QStringLiteral("New Profile"), QStringLiteral("Edit Profiles"),
-            QStringLiteral("ProfileID"), QStringLiteral("ProfileName"), QStringLiteral("Profiles"));
+            m_dm.adoMembers(), MemberSQL::ProfileListSQL(), QStringLiteral("New Profile"),
+            QStringLiteral("Edit Profiles"), QStringLiteral("ProfileID"),
+            QStringLiteral("ProfileName"), QStringLiteral("Profiles"));
     });
 }
 
 void TfrmMain::mnuDataEditAssetsClick() {
     RunInTransaction([this] {
         TfrmEditProfiles frmEditProfiles(this);
-        return frmEditProfiles.EditList(
-            m_dm.adoMembers(), QStringLiteral("SELECT * FROM Assets ORDER BY AssetName"),
-            QStringLiteral("New Asset"), QStringLiteral("Edit Assets"), QStringLiteral("AssetID"),
-            QStringLiteral("AssetName"), QStringLiteral("Assets"));
+        return frmEditProfiles.EditList(m_dm.adoMembers(), MemberSQL::AssetListSQL(),
+                                        QStringLiteral("New Asset"), QStringLiteral("Edit Assets"),
+                                        QStringLiteral("AssetID"), QStringLiteral("AssetName"),
+                                        QStringLiteral("Assets"));
     });
 }
 
 void TfrmMain::mnuDataEditMembershipLevelsClick() {
     RunInTransaction([this] {
         TfrmEditMembershipLevels frmEditMembershipLevels(this);
-        return frmEditMembershipLevels.EditLevels(
-            m_dm.adoMembers(),
-            QStringLiteral("SELECT * FROM MembershipLevel ORDER BY MemberCategory"));
+        return frmEditMembershipLevels.EditLevels(m_dm.adoMembers(),
+                                                  MemberSQL::MembershipLevelListSQL());
     });
 }
 

@@ -34,6 +34,9 @@ const QString DatabaseSuffix = QStringLiteral("mdb");
 const QString NewDatabaseName = QStringLiteral("DrelvinMembers.mdb");
 const QString NewServerDatabaseName = QStringLiteral("DrelvinMembers");
 
+// The entries of cboDatabase, in order.
+enum KindIndex { AccessIndex = 0, SQLServerIndex = 1, PostgreSQLIndex = 2 };
+
 bool FileExists(const QString& path) {
     const QFileInfo info(path);
     return info.exists() && !info.isDir();
@@ -90,7 +93,8 @@ TfrmSettings::TfrmSettings(QWidget* parent)
     lblDatabase->setObjectName(QStringLiteral("lblDatabase"));
     cboDatabase = new QComboBox(tabDatabase);
     cboDatabase->setObjectName(QStringLiteral("cboDatabase"));
-    cboDatabase->addItems({QStringLiteral("Access"), QStringLiteral("SQL Server")});
+    cboDatabase->addItems(
+        {QStringLiteral("Access"), QStringLiteral("SQL Server"), QStringLiteral("PostgreSQL")});
     cboDatabase->setMinimumWidth(160);
     lblDatabase->setBuddy(cboDatabase);
 
@@ -195,7 +199,17 @@ void TfrmSettings::showEvent(QShowEvent* event) {
 }
 
 void TfrmSettings::LoadSettings() {
-    cboDatabase->setCurrentIndex(MemberSettings::GetUseAccessDatabase() ? 0 : 1);
+    switch (MemberSettings::GetDatabaseKind()) {
+    case MemberSettings::DatabaseKind::Access:
+        cboDatabase->setCurrentIndex(AccessIndex);
+        break;
+    case MemberSettings::DatabaseKind::SQLServer:
+        cboDatabase->setCurrentIndex(SQLServerIndex);
+        break;
+    case MemberSettings::DatabaseKind::PostgreSQL:
+        cboDatabase->setCurrentIndex(PostgreSQLIndex);
+        break;
+    }
     edtDBFile->setText(MemberSettings::GetAccessDatabase());
     edtServer->setText(MemberSettings::GetSQLServerName());
     edtDatabaseName->setText(MemberSettings::GetSQLDatabaseName());
@@ -203,9 +217,15 @@ void TfrmSettings::LoadSettings() {
 }
 
 void TfrmSettings::cboDatabaseChange() {
-    kindPages->setCurrentWidget(cboDatabase->currentIndex() == 0
+    kindPages->setCurrentWidget(cboDatabase->currentIndex() == AccessIndex
                                     ? static_cast<QWidget*>(grpAccess)
                                     : static_cast<QWidget*>(grpSQLServer));
+    // Both servers take a server and a database name, kept in the same two
+    // settings; the group says which server they are for.
+    const bool postgres = cboDatabase->currentIndex() == PostgreSQLIndex;
+    grpSQLServer->setTitle(postgres ? QStringLiteral("PostgreSQL") : QStringLiteral("SQL Server"));
+    edtServer->setPlaceholderText(postgres ? QStringLiteral("host, host:port or socket folder")
+                                           : QString());
 }
 
 void TfrmSettings::btnAccessBrowseClick() {
@@ -292,20 +312,36 @@ void TfrmSettings::btnAccessImportClick() {
 }
 
 void TfrmSettings::btnCreateSQLServerDatabaseClick() {
+    const bool postgres = cboDatabase->currentIndex() == PostgreSQLIndex;
     TfrmCreateSQLServer frmCreate(this);
+    if (postgres)
+        frmCreate.setPostgreSQL();
     frmCreate.setDatabaseName(NewServerDatabaseName);
     if (frmCreate.exec() != QDialog::Accepted)
         return;
     const QString server = frmCreate.serverName();
     const QString database = frmCreate.databaseName();
-    DBCreate::CreateSQLServerDatabase(server, database);
-    TableCreate::CreateTables(DBConnectionStrings::SQLServerConnectionString(server, database));
+    if (postgres) {
+        DBCreate::CreatePostgreSQLDatabase(server, database);
+        try {
+            TableCreate::CreateTables(
+                DBConnectionStrings::PostgreSQLConnectionString(server, database));
+        } catch (...) {
+            // No empty database is left under the name to block the next try.
+            DBCreate::DropPostgreSQLDatabase(server, database);
+            throw;
+        }
+    } else {
+        DBCreate::CreateSQLServerDatabase(server, database);
+        TableCreate::CreateTables(DBConnectionStrings::SQLServerConnectionString(server, database));
+    }
     edtServer->setText(server);
     edtDatabaseName->setText(database);
 }
 
 void TfrmSettings::btnSaveClick() {
-    const bool useAccess = cboDatabase->currentIndex() == 0;
+    const int kind = cboDatabase->currentIndex();
+    const bool useAccess = kind == AccessIndex;
     if (useAccess && !FileExists(edtDBFile->text())) {
         Error(QStringLiteral("The Access database file does not exist!"), this);
         return;
@@ -317,7 +353,12 @@ void TfrmSettings::btnSaveClick() {
     }
     // All four, whichever kind is chosen, so switching back loses nothing, in
     // one write of the file. A refused write throws and the dialog stays open.
+    // With the file kind chosen, the server type stays as it was stored.
+    std::optional<MemberSettings::ServerType> serverType;
+    if (!useAccess)
+        serverType = kind == PostgreSQLIndex ? MemberSettings::ServerType::PostgreSQL
+                                             : MemberSettings::ServerType::SQLServer;
     MemberSettings::SetDatabaseSettings(useAccess, edtDBFile->text(), edtServer->text(),
-                                        edtDatabaseName->text());
+                                        edtDatabaseName->text(), serverType);
     accept();
 }

@@ -96,8 +96,8 @@ void ListAllMembers(QWidget* owner, qv::Connection& connection) {
 void FindProfile(QWidget* owner, qv::Connection& connection) {
     LookupChoice choice;
     if (!askLookup(owner, connection, QObject::tr("Find Profile"), QObject::tr("&Profile:"),
-                   QStringLiteral("SELECT * FROM Profiles ORDER BY ProfileName"),
-                   QStringLiteral("ProfileName"), QStringLiteral("ProfileID"), true, choice))
+                   MemberSQL::ProfileListSQL(), QStringLiteral("ProfileName"),
+                   QStringLiteral("ProfileID"), true, choice))
         return;
     showList(owner, connection, MemberSQL::ProfileSQL(choice.historic, choice.notMatching),
              QStringLiteral("Profiles - ") + choice.text + historicSuffix(choice.historic) +
@@ -120,8 +120,8 @@ void ListLongService(QWidget* owner, qv::Connection& connection) {
 void FindAssets(QWidget* owner, qv::Connection& connection) {
     LookupChoice choice;
     if (!askLookup(owner, connection, QObject::tr("Find Assets"), QObject::tr("&Asset:"),
-                   QStringLiteral("SELECT * FROM Assets ORDER BY AssetName"),
-                   QStringLiteral("AssetName"), QStringLiteral("AssetID"), true, choice))
+                   MemberSQL::AssetListSQL(), QStringLiteral("AssetName"),
+                   QStringLiteral("AssetID"), true, choice))
         return;
     showList(owner, connection, MemberSQL::AssetSQL(choice.historic, choice.notMatching),
              QStringLiteral("Assets - ") + choice.text + historicSuffix(choice.historic) +
@@ -167,9 +167,8 @@ void ListPastMembers(QWidget* owner, qv::Connection& connection) {
 void FindMembershipLevel(QWidget* owner, qv::Connection& connection) {
     LookupChoice choice;
     if (!askLookup(owner, connection, QObject::tr("Membership Type"), QObject::tr("Cate&gory:"),
-                   QStringLiteral("SELECT * FROM MembershipLevel ORDER BY MemberCategory"),
-                   QStringLiteral("MemberCategory"), QStringLiteral("MembershipLevelID"), false,
-                   choice))
+                   MemberSQL::MembershipLevelListSQL(), QStringLiteral("MemberCategory"),
+                   QStringLiteral("MembershipLevelID"), false, choice))
         return;
     showList(owner, connection, MemberSQL::MembershipLevelSQL(),
              QStringLiteral("Member Category - ") + choice.text, {choice.key});

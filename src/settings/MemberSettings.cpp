@@ -219,9 +219,12 @@ ServerType GetServerType() {
                : ServerType::SQLServer;
 }
 
+QString serverTypeText(ServerType type) {
+    return type == ServerType::PostgreSQL ? PostgreSQLName : QStringLiteral("SQLServer");
+}
+
 void SetServerType(ServerType type) {
-    write(KeyServerType,
-          type == ServerType::PostgreSQL ? PostgreSQLName : QStringLiteral("SQLServer"));
+    write(KeyServerType, serverTypeText(type));
 }
 
 DatabaseKind GetDatabaseKind() {
@@ -244,11 +247,14 @@ void SetSQLServer(const QString& serverName, const QString& databaseName) {
 }
 
 void SetDatabaseSettings(bool useAccess, const QString& accessDatabase, const QString& serverName,
-                         const QString& databaseName) {
-    write({{KeyUseAccess, flagText(useAccess)},
-           {KeyAccessDatabase, accessDatabase},
-           {KeyServerName, serverName},
-           {KeyDatabaseName, databaseName}});
+                         const QString& databaseName, std::optional<ServerType> serverType) {
+    QList<std::pair<QString, QString>> values = {{KeyUseAccess, flagText(useAccess)},
+                                                 {KeyAccessDatabase, accessDatabase},
+                                                 {KeyServerName, serverName},
+                                                 {KeyDatabaseName, databaseName}};
+    if (serverType)
+        values.append({KeyServerType, serverTypeText(*serverType)});
+    write(values);
 }
 
 bool CanCreateFileIn(const QString& folder) {

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // The settings file: which database the register lives in. Nothing is kept in
 // memory; every call reads or writes the file, so what the settings dialog saves
 // is what the next reader anywhere sees.
@@ -43,10 +45,12 @@ QString GetSQLDatabaseName();
 // Writes the server name and the database name.
 void SetSQLServer(const QString& serverName, const QString& databaseName);
 
-// Writes all four settings in one replacement of the file, so a reader, or a
-// program killed while saving, finds either the old settings or the new ones.
+// Writes all four settings, and the server type when one is given, in one
+// replacement of the file, so a reader, or a program killed while saving,
+// finds either the old settings or the new ones.
 void SetDatabaseSettings(bool useAccess, const QString& accessDatabase, const QString& serverName,
-                         const QString& databaseName);
+                         const QString& databaseName,
+                         std::optional<ServerType> serverType = std::nullopt);
 
 // True when a new file can be created in `folder` (a "chk.tmp" probe).
 bool CanCreateFileIn(const QString& folder);

@@ -47,10 +47,6 @@ using qv::Value;
 
 namespace {
 
-const QString LevelsSQL = QStringLiteral("SELECT * FROM MembershipLevel ORDER BY MemberCategory");
-const QString AssetsSQL = QStringLiteral("SELECT * FROM Assets ORDER BY AssetName");
-const QString ProfilesSQL = QStringLiteral("SELECT * FROM Profiles ORDER BY ProfileName");
-
 const QString Paragraph = QStringLiteral("\n\r\n\r");
 
 enum TabKind { Periods, Assets, Profiles, Payments, Files, Notes };
@@ -681,7 +677,8 @@ void TfrmMember::btnAddDateClick() {
     TfrmAddDateJoined dialog(this);
     dialog.edtMembershipNo->setMaxLength(WidthOf(adoDatesJoined, QStringLiteral("MembershipNo")));
     dialog.edtReasonEnded->setMaxLength(WidthOf(adoDatesJoined, QStringLiteral("ReasonEnded")));
-    if (!dialog.ShowWithLookup(*m_connection, LevelsSQL, QStringLiteral("MemberCategory"),
+    if (!dialog.ShowWithLookup(*m_connection, MemberSQL::MembershipLevelListSQL(),
+                               QStringLiteral("MemberCategory"),
                                QStringLiteral("MembershipLevelID")))
         return;
     storeRow(adoDatesJoined, true, [&] {
@@ -707,11 +704,12 @@ void TfrmMember::dbgDatesJoinedDblClick() {
     dialog.edtReasonEnded->setMaxLength(WidthOf(&d, QStringLiteral("ReasonEnded")));
     const QString key =
         LookupKeyColumn(d, QStringLiteral("DatesJoined"), QStringLiteral("MembershipLevelID"));
-    if (!dialog.ShowForPeriod(
-            *m_connection, LevelsSQL, d.field(QStringLiteral("ReasonEnded")).asString(),
-            d.field(QStringLiteral("MembershipNo")).asString(),
-            d.field(QStringLiteral("DateEnded")).asDateTime(),
-            d.field(QStringLiteral("DateJoined")).asDateTime(), d.field(key).asInteger()))
+    if (!dialog.ShowForPeriod(*m_connection, MemberSQL::MembershipLevelListSQL(),
+                              d.field(QStringLiteral("ReasonEnded")).asString(),
+                              d.field(QStringLiteral("MembershipNo")).asString(),
+                              d.field(QStringLiteral("DateEnded")).asDateTime(),
+                              d.field(QStringLiteral("DateJoined")).asDateTime(),
+                              d.field(key).asInteger()))
         return;
     storeRow(&d, false, [&] {
         d.field(key).setValue(dialog.KeyValue());
@@ -730,8 +728,8 @@ void TfrmMember::btnAssetsAddClick() {
         return;
     TfrmAddMemberAsset dialog(this);
     dialog.edtReasonEnded->setMaxLength(WidthOf(adoAssets, QStringLiteral("AssetReference")));
-    if (!dialog.ShowWithLookup(*m_connection, AssetsSQL, QStringLiteral("AssetName"),
-                               QStringLiteral("AssetID")))
+    if (!dialog.ShowWithLookup(*m_connection, MemberSQL::AssetListSQL(),
+                               QStringLiteral("AssetName"), QStringLiteral("AssetID")))
         return;
     storeRow(adoAssets, true, [&] {
         Dataset& d = *adoAssets;
@@ -752,10 +750,11 @@ void TfrmMember::dbgAssetsDblClick() {
     dialog.edtReasonEnded->setMaxLength(WidthOf(&d, QStringLiteral("AssetReference")));
     const QString key =
         LookupKeyColumn(d, QStringLiteral("MemberAssets"), QStringLiteral("AssetID"));
-    if (!dialog.ShowForAsset(
-            *m_connection, AssetsSQL, d.field(QStringLiteral("AssetReference")).asString(),
-            d.field(QStringLiteral("DateReturned")).asDateTime(),
-            d.field(QStringLiteral("DateIssued")).asDateTime(), d.field(key).asInteger()))
+    if (!dialog.ShowForAsset(*m_connection, MemberSQL::AssetListSQL(),
+                             d.field(QStringLiteral("AssetReference")).asString(),
+                             d.field(QStringLiteral("DateReturned")).asDateTime(),
+                             d.field(QStringLiteral("DateIssued")).asDateTime(),
+                             d.field(key).asInteger()))
         return;
     storeRow(&d, false, [&] {
         d.field(key).setValue(dialog.KeyValue());
@@ -771,8 +770,8 @@ void TfrmMember::btnProfilesAddClick() {
     if (!MemberRowStored())
         return;
     TfrmAddMemberProfile dialog(this);
-    if (!dialog.ShowWithLookup(*m_connection, ProfilesSQL, QStringLiteral("ProfileName"),
-                               QStringLiteral("ProfileID")))
+    if (!dialog.ShowWithLookup(*m_connection, MemberSQL::ProfileListSQL(),
+                               QStringLiteral("ProfileName"), QStringLiteral("ProfileID")))
         return;
     storeRow(adoProfiles, true, [&] {
         Dataset& d = *adoProfiles;
@@ -791,9 +790,10 @@ void TfrmMember::dbgProfilesDblClick() {
     TfrmModifyMemberProfile dialog(this);
     const QString key =
         LookupKeyColumn(d, QStringLiteral("MemberProfiles"), QStringLiteral("ProfileID"));
-    if (!dialog.ShowForProfile(
-            *m_connection, ProfilesSQL, d.field(QStringLiteral("ProfileEnd")).asDateTime(),
-            d.field(QStringLiteral("ProfileStart")).asDateTime(), d.field(key).asInteger()))
+    if (!dialog.ShowForProfile(*m_connection, MemberSQL::ProfileListSQL(),
+                               d.field(QStringLiteral("ProfileEnd")).asDateTime(),
+                               d.field(QStringLiteral("ProfileStart")).asDateTime(),
+                               d.field(key).asInteger()))
         return;
     storeRow(&d, false, [&] {
         d.field(key).setValue(dialog.KeyValue());

@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
     libqt6sql6-sqlite libqt6sql6-odbc libsqlite3-dev sqlite3
     unixodbc unixodbc-dev tdsodbc freetds-bin
+    libqt6sql6-psql libpq-dev postgresql postgresql-common
     poppler-utils xvfb xauth
     desktop-file-utils appstream
     mdbtools-dev mdbtools

@@ -8,6 +8,7 @@
 #include "db/DBConnectionStrings.h"
 #include "db/DataModule.h"
 #include "db/MemberSQL.h"
+#include "db/TableCreate.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Query.h"
@@ -133,9 +134,14 @@ private slots:
 
     void charactersFoldAndSortAsInAFile();
     void textsSortLikeAndEqualAsInAFile();
+    void schemaAsOnTheFileKind();
+    void upgradeOfAnOlderRegister();
+    void searchesGiveWhatAFileRegisterGives();
+    void recordStatements();
 
 private:
     std::unique_ptr<PgRegister> m_reg;
+    test::SettingsSandbox m_settings;
 };
 
 void TestPgRegister::initTestCase() {
@@ -261,6 +267,303 @@ void TestPgRegister::textsSortLikeAndEqualAsInAFile() {
         QVERIFY2(equal.field("same").asBoolean() == (compare(a, b) == 0),
                  qPrintable(a + " = " + b));
     }
+}
+
+namespace {
+
+QStringList lowered(QStringList names) {
+    for (QString& name : names)
+        name = name.toLower();
+    names.sort();
+    return names;
+}
+
+QStringList column(PgRegister& reg, const QString& sql) {
+    Dataset ds(&reg.connection());
+    ds.setSQL(sql);
+    QStringList values;
+    for (ds.open(); !ds.eof(); ds.next())
+        values << ds.field(0).asString();
+    return values;
+}
+
+// The settings that choose the dialect of MemberSQL's texts.
+void useFileKind(const test::SettingsSandbox& box) {
+    box.writeSettings("[Database]\nUseAccessDatabase=1\n");
+}
+void usePostgreSQL(const test::SettingsSandbox& box) {
+    box.writeSettings("[Database]\nUseAccessDatabase=0\nServerType=PostgreSQL\n");
+}
+
+} // namespace
+
+void TestPgRegister::schemaAsOnTheFileKind() {
+    QCOMPARE(column(*m_reg, "SELECT table_name FROM information_schema.tables WHERE "
+                            "table_schema = current_schema() ORDER BY 1"),
+             lowered(TableCreate::TableNames()));
+    QCOMPARE(column(*m_reg, "SELECT indexname FROM pg_indexes WHERE schemaname = "
+                            "current_schema() AND indexname NOT LIKE '%pkey' ORDER BY 1"),
+             lowered(TableCreate::IndexNames()));
+    QCOMPARE(column(*m_reg, "SELECT delete_rule || ' ' || count(*) FROM "
+                            "information_schema.referential_constraints WHERE constraint_schema "
+                            "= current_schema() GROUP BY delete_rule"),
+             QStringList{"CASCADE 9"});
+    QCOMPARE(
+        column(*m_reg, "SELECT concat_ws(' ', column_name, data_type, "
+                       "character_maximum_length, numeric_precision, numeric_scale, "
+                       "is_identity, column_default) FROM information_schema.columns WHERE "
+                       "table_name IN ('membershiplevel', 'feepayments') ORDER BY "
+                       "table_name, ordinal_position"),
+        QStringList({"feepaymentid integer 32 0 YES", "paymentdate timestamp without time zone NO",
+                     "memberid integer 32 0 NO", "receiptref character varying 20 NO",
+                     "paymentamount numeric 19 4 NO", "paymentnotes character varying 75 NO",
+                     "membershiplevelid integer 32 0 YES", "membercategory character varying 20 NO",
+                     "highlightcolour integer 32 0 NO", "fontcolour integer 32 0 NO",
+                     "includelongservice boolean NO true"}));
+    QCOMPARE(column(*m_reg, "SELECT concat_ws(' ', MemberCategory, HighlightColour, FontColour, "
+                            "IncludeLongService) FROM MembershipLevel"),
+             QStringList{"Member -1 -1 t"});
+    // Text longer than its column is refused with the server's message.
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             m_reg->run("INSERT INTO Members (Surname, FirstNames) VALUES "
+                                        "('Twenty-one characters', 'Ann')"));
+    try {
+        m_reg->run("INSERT INTO Assets (AssetName) VALUES (:N)", {{"N", QString(21, u'x')}});
+        QFAIL("a 21-character asset name was stored");
+    } catch (const DatabaseError& e) {
+        QCOMPARE(e.message(), QString("value too long for type character varying(20)"));
+    }
+}
+
+// A register whose periods lack MembershipNo and which lacks a text function
+// is brought up to date once; a second opening changes nothing.
+void TestPgRegister::upgradeOfAnOlderRegister() {
+    PgRegister older;
+    older.connection().execute("ALTER TABLE DatesJoined DROP COLUMN MembershipNo");
+    older.connection().execute("DROP FUNCTION qv_sortkey(text)");
+    for (const bool expected : {true, false}) {
+        Tdm dm;
+        dm.adoMembers().setConnectionString(older.connectionString());
+        dm.adoMembers().open();
+        QCOMPARE(dm.UpgradeDatabase(), expected);
+    }
+    QCOMPARE(older
+                 .scalar("SELECT count(*) FROM DatesJoined WHERE MembershipNo IS NULL "
+                         "AND qv_sortkey('A') = qv_sortkey('a')")
+                 .toInteger(),
+             0);
+}
+
+// One generated register in both kinds: every search, with several search
+// values, lists the same rows, and lists ordered by name are in the file
+// register's order of names.
+void TestPgRegister::searchesGiveWhatAFileRegisterGives() {
+    test::TempFolder folder;
+    const QString file = folder.filePath("generated.mdb");
+    bench::GenerateRegister(file, 1500, 11);
+    PgRegister server;
+    bench::CopyRegister(file, server.connection());
+    Connection fileConnection;
+    fileConnection.setConnectionString(DBConnectionStrings::AccessConnectionString(file));
+    fileConnection.open();
+
+    using Builder = std::function<QString(Connection&)>;
+    const QDateTime april(QDate(2024, 4, 1), QTime(17, 30));
+    const struct {
+        const char* name;
+        Builder sql;
+        QStringList values;
+        bool byName;
+    } cases[] = {
+        {"AllMembers", [](Connection&) { return MemberSQL::AllMembersSQL(); }, {""}, true},
+        {"PastMembers", [](Connection&) { return MemberSQL::PastMembersSQL(); }, {""}, true},
+        {"MembershipLevel",
+         [](Connection&) { return MemberSQL::MembershipLevelSQL(); },
+         {"3", "6"},
+         true},
+        {"Asset", [](Connection&) { return MemberSQL::AssetSQL(false, false); }, {"1"}, true},
+        {"Asset historic",
+         [](Connection&) { return MemberSQL::AssetSQL(true, false); },
+         {"2"},
+         true},
+        {"Asset not", [](Connection&) { return MemberSQL::AssetSQL(false, true); }, {"1"}, true},
+        {"Asset historic not",
+         [](Connection&) { return MemberSQL::AssetSQL(true, true); },
+         {"3"},
+         true},
+        {"AssetReference",
+         [](Connection&) { return MemberSQL::AssetReferenceSQL(); },
+         {"%12%", "%c-000%", "_-0001_"},
+         true},
+        {"Profile", [](Connection&) { return MemberSQL::ProfileSQL(false, false); }, {"4"}, true},
+        {"Profile historic",
+         [](Connection&) { return MemberSQL::ProfileSQL(true, false); },
+         {"2"},
+         true},
+        {"Profile not",
+         [](Connection&) { return MemberSQL::ProfileSQL(false, true); },
+         {"4"},
+         true},
+        {"Profile historic not",
+         [](Connection&) { return MemberSQL::ProfileSQL(true, true); },
+         {"1"},
+         true},
+        {"Keyword",
+         [](Connection&) { return MemberSQL::KeywordSQL(false); },
+         {"%son%", "%MÜLL%", "%o'b%", "%mill lane%", "%ÉGLISE%", "%ł%", "%ø%", "%_a%", "Smith"},
+         true},
+        {"Keyword not",
+         [](Connection&) { return MemberSQL::KeywordSQL(true); },
+         {"%son%", "%ö%"},
+         true},
+        {"MembershipNo",
+         [](Connection&) { return MemberSQL::MembershipNoSQL(false); },
+         {"%123%", "%a00%"},
+         false},
+        {"MembershipNo not",
+         [](Connection&) { return MemberSQL::MembershipNoSQL(true); },
+         {"%123%"},
+         false},
+        {"UnpaidFees",
+         [april](Connection&) { return MemberSQL::UnpaidFeesSQL(april); },
+         {""},
+         true},
+        {"LongService 2025",
+         [](Connection& c) { return MemberSQL::LongServiceSQL(c, 2025); },
+         {""},
+         false},
+        {"LongService 2010",
+         [](Connection& c) { return MemberSQL::LongServiceSQL(c, 2010); },
+         {""},
+         false},
+    };
+
+    // Every column of every row, as the member list shows it.
+    const auto rows = [](Connection& connection, const QString& sql, const QString& value,
+                         QStringList& names, QList<std::pair<QString, QString>>* order) {
+        Dataset ds(&connection);
+        ds.setSQL(sql);
+        ds.query().setAllParameters(Value(value));
+        ds.open();
+        names.clear();
+        for (int c = 0; c < ds.fieldCount(); ++c)
+            names << ds.column(c).name.toLower();
+        QStringList all;
+        for (int r = 0; r < ds.recordCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < ds.fieldCount(); ++c)
+                cells << ds.textAt(r, c);
+            all << cells.join(u'|');
+            if (order)
+                *order << std::pair{ds.textAt(r, ds.fieldIndex("Surname")),
+                                    ds.textAt(r, ds.fieldIndex("FirstNames"))};
+        }
+        return all;
+    };
+    int listed = 0;
+    for (const auto& c : cases) {
+        for (const QString& value : c.values) {
+            useFileKind(m_settings);
+            QStringList fileNames, serverNames;
+            QStringList expected =
+                rows(fileConnection, c.sql(fileConnection), value, fileNames, nullptr);
+            usePostgreSQL(m_settings);
+            QList<std::pair<QString, QString>> order;
+            QStringList got =
+                rows(server.connection(), c.sql(server.connection()), value, serverNames, &order);
+            const QString what = QString(c.name) + " " + value;
+            QCOMPARE(serverNames, fileNames);
+            if (c.byName) {
+                for (qsizetype i = 1; i < order.size(); ++i) {
+                    const int bySurname = compare(order[i - 1].first, order[i].first);
+                    QVERIFY2(bySurname < 0 || (bySurname == 0 &&
+                                               compare(order[i - 1].second, order[i].second) <= 0),
+                             qPrintable(what + ": " + order[i].first));
+                }
+            }
+            expected.sort();
+            got.sort();
+            QVERIFY2(got == expected, qPrintable(what));
+            listed += int(got.size());
+        }
+    }
+    QVERIFY(listed > 10000);
+}
+
+void TestPgRegister::recordStatements() {
+    PgRegister reg;
+    usePostgreSQL(m_settings);
+    Connection& c = reg.connection();
+    QCOMPARE(MemberSQL::MinDateJoined(c), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+    const auto add = [&](const char* surname, const char* first) {
+        return reg
+            .run("INSERT INTO Members (Surname, FirstNames) VALUES (:S, :F) RETURNING "
+                 "MemberID",
+                 {{"S", QString(surname)}, {"F", QString(first)}})
+            .toInteger();
+    };
+    const qint64 lee = add("Lee", "Ann"), zoe = add("Zoë", "Åsa");
+    const qint64 level =
+        reg.run("INSERT INTO MembershipLevel (MemberCategory, HighlightColour, FontColour) "
+                "VALUES ('Senior', 255, -1) RETURNING MembershipLevelID")
+            .toInteger();
+    reg.run("INSERT INTO DatesJoined (MembershipLevelID, MemberID, DateJoined) VALUES "
+            "(:L, :M, '1987-02-28'), (1, :M, '2003-07-09')",
+            {{"L", level}, {"M", lee}});
+
+    // Names compare without regard to case, in every alphabet, as on the file kind.
+    QVERIFY(MemberSQL::MemberNameExists(c, int(zoe), "ann", "LEE"));
+    QVERIFY(MemberSQL::MemberNameExists(c, int(lee), "ÅSA", "ZOË"));
+    QVERIFY(!MemberSQL::MemberNameExists(c, int(lee), "Asa", "Zoe"));
+    QVERIFY(!MemberSQL::MemberNameExists(c, int(lee), "Ann", "Lee"));
+    QCOMPARE(MemberSQL::MinDateJoined(c), QDateTime(QDate(1987, 2, 28), QTime(0, 0)));
+    QVERIFY(MemberSQL::MembershipLevelInUse(c, int(level)));
+
+    const MemberSQL::MembershipLevelRecord changed{"Life Member", -1, 0x123456, false};
+    MemberSQL::UpdateMembershipLevel(c, int(level), changed);
+    QCOMPARE(MemberSQL::GetMembershipLevel(c, int(level)), changed);
+    QCOMPARE(MemberSQL::GetMembershipLevel(c, 9999), MemberSQL::MembershipLevelRecord{});
+
+    // The member's record: the joined level's key by table, lookups by name.
+    for (const char* asset : {"key", "Zebra pass", "Apple card"})
+        reg.run("WITH a AS (INSERT INTO Assets (AssetName) VALUES (:N) RETURNING AssetID) "
+                "INSERT INTO MemberAssets (MemberID, AssetID, DateIssued) SELECT :M, AssetID, "
+                "'2010-01-01' FROM a",
+                {{"N", QString(asset)}, {"M", lee}});
+    Dataset periods(&c), assets(&c);
+    periods.setSQL(MemberSQL::MemberDatesJoinedSQL());
+    periods.setParameter("MemberID", lee);
+    periods.open();
+    QCOMPARE(periods.recordCount(), 2);
+    QCOMPARE(periods.field("DatesJoined.MembershipLevelID").asInteger(), level);
+    QCOMPARE(periods.field("MembershipLevel.MembershipLevelID").asInteger(), level);
+    QCOMPARE(periods.field("MemberCategory").asString(), QString("Life Member"));
+    assets.setSQL(MemberSQL::MemberAssetsSQL());
+    assets.setParameter("MemberID", lee);
+    QStringList names;
+    for (assets.open(); !assets.eof(); assets.next())
+        names << assets.field("AssetName").asString();
+    QCOMPARE(names, QStringList({"Apple card", "key", "Zebra pass"}));
+
+    // Dates compare as dates: a payment on the day counts, the day before does not.
+    reg.run("INSERT INTO FeePayments (PaymentDate, MemberID, PaymentAmount) VALUES "
+            "('2012-03-31 23:59:59', :L, 10), ('2012-04-01', :Z, 12.5)",
+            {{"L", lee}, {"Z", zoe}});
+    Dataset unpaid(&c);
+    unpaid.setSQL(MemberSQL::UnpaidFeesSQL(QDateTime(QDate(2012, 4, 1), QTime(16, 20))));
+    unpaid.open();
+    QCOMPARE(unpaid.recordCount(), 1);
+    QCOMPARE(unpaid.field("MemberID").asInteger(), lee);
+    Dataset paid(&c);
+    paid.setSQL(MemberSQL::MemberFeePaymentsSQL());
+    paid.setParameter("MemberID", zoe);
+    paid.open();
+    QCOMPARE(paid.field("PaymentAmount").type(), FieldType::Currency);
+    QCOMPARE(paid.field("PaymentAmount").asFloat(), 12.5);
+
+    // Deleting a level takes its periods with it.
+    MemberSQL::DeleteByKey(c, "MembershipLevel", "MembershipLevelID", int(level));
+    QCOMPARE(reg.count("DatesJoined"), 1);
 }
 
 QTEST_GUILESS_MAIN(TestPgRegister)

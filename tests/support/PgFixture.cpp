@@ -45,7 +45,8 @@ Value PgRegister::run(const QString& sql, const std::vector<std::pair<QString, V
     Query q(m_connection.get());
     q.setSQL(sql);
     for (const auto& [name, value] : params)
-        q.setParameter(name, value);
+        if (q.hasParameter(name))
+            q.setParameter(name, value);
     Result r;
     q.fetch(r);
     if (r.rows.rowCount() < 1 || r.rows.columnCount() < 1)

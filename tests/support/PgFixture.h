@@ -35,8 +35,8 @@ public:
     // One value of a one-row query.
     Value scalar(const QString& sql);
     qint64 count(const QString& table);
-    // Runs a statement with named parameters; answers the first column of
-    // the first row it returns (a RETURNING key), or null.
+    // Runs a statement with those of the named values it takes; answers the
+    // first column of the first row it returns (a RETURNING key), or null.
     Value run(const QString& sql, const std::vector<std::pair<QString, Value>>& params = {});
 
     // A database name no other register of this run uses.

@@ -1,6 +1,8 @@
 #include "db/DBConnectionStrings.h"
+#include "db/DBCreate.h"
 #include "db/MemberSQL.h"
 #include "platform/data/ConnectionString.h"
+#include "platform/data/PgProvider.h"
 #include "settings/MemberSettings.h"
 #include "support/TestSupport.h"
 
@@ -12,8 +14,10 @@ class TestConnectionStrings : public QObject {
 private slots:
     void accessString();
     void serverString();
+    void postgreSQLStringAndServerName();
     void dateLiterals_data();
     void dateLiterals();
+    void postgreSQLDateLiteral();
     void kindIsReadAtEveryCall();
 };
 
@@ -40,6 +44,43 @@ void TestConnectionStrings::serverString() {
     QCOMPARE(DBConnectionStrings::SQLServerConnectionString("db.example.org", "Club Register"),
              QString("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
                      "Data Source=db.example.org;Initial Catalog=Club Register"));
+}
+
+// The PostgreSQL string carries no login; a name that needs it is quoted and
+// reads back as typed; the server name splits into host and port as libpq
+// takes them.
+void TestConnectionStrings::postgreSQLStringAndServerName() {
+    const QString plain =
+        DBConnectionStrings::PostgreSQLConnectionString("db.example.org:5433", "Club Register");
+    QCOMPARE(plain, QString("Provider=PostgreSQL;Data Source=db.example.org:5433;"
+                            "Initial Catalog=Club Register"));
+    QCOMPARE(qv::ConnectionString::parse(plain).kind(), qv::ConnectionString::Kind::PostgreSQL);
+    const QString odd = "Zoë's \"Club\"; x=1";
+    const qv::ConnectionString parsed = qv::ConnectionString::parse(
+        DBConnectionStrings::PostgreSQLConnectionString(" /run/pg ", odd));
+    QCOMPARE(parsed.initialCatalog(), odd);
+    QCOMPARE(parsed.dataSource(), QString(" /run/pg "));
+    QCOMPARE(DBCreate::CreatePostgreSQLDatabaseStatement(odd),
+             QString("CREATE DATABASE \"Zoë's \"\"Club\"\"; x=1\" TEMPLATE template0 ENCODING "
+                     "'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'"));
+
+    const struct {
+        const char* server;
+        const char* host;
+        int port;
+    } servers[] = {{"db.example.org", "db.example.org", -1},
+                   {"localhost:5433", "localhost", 5433},
+                   {"/run/postgresql", "/run/postgresql", -1},
+                   {"/run/postgresql:5433", "/run/postgresql", 5433},
+                   {"[::1]:5434", "::1", 5434},
+                   {"::1", "::1", -1},
+                   {" host : 99999 ", "host", -1},
+                   {"", "", -1}};
+    for (const auto& s : servers) {
+        const qv::PgProvider::Address a = qv::PgProvider::parseServer(s.server);
+        QCOMPARE(a.host, QString(s.host));
+        QCOMPARE(a.port, s.port);
+    }
 }
 
 void TestConnectionStrings::dateLiterals_data() {
@@ -73,6 +114,15 @@ void TestConnectionStrings::dateLiterals_data() {
     QTest::newRow("ymd wide year") << true << ""
                                    << "65535-12-31"
                                    << "#65535-12-31 00.00.00#";
+}
+
+// The third kind's literal: a timestamp, dates compared as dates.
+void TestConnectionStrings::postgreSQLDateLiteral() {
+    qv::test::SettingsSandbox box;
+    box.writeSettings("[Database]\nUseAccessDatabase=0\nServerType=PostgreSQL\n");
+    QCOMPARE(MemberSQL::DateLiteral(QDateTime(QDate(2010, 3, 5), QTime(23, 59, 59))),
+             QString("TIMESTAMP '2010-03-05 00:00:00'"));
+    QCOMPARE(MemberSQL::DateLiteralYMD(987, 1, 1), QString("TIMESTAMP '0987-01-01 00:00:00'"));
 }
 
 void TestConnectionStrings::dateLiterals() {

@@ -33,6 +33,7 @@ private slots:
     void useAccessFlag();
     void flagConversionEdges();
     void savingOneKindKeepsTheOther();
+    void serverTypeKey();
     void writeKeepsTheRestOfTheFile();
     void sectionMissingOrFileBinary();
     void longPathIsCut();
@@ -116,6 +117,43 @@ void TestMemberSettings::savingOneKindKeepsTheOther() {
                                              "UseAccessDatabase=1\n"
                                              "SQLServerName=host\\SQLEXPRESS\n"
                                              "SQLDatabaseName=Members\n"));
+}
+
+// The server type reads as SQL Server unless it names PostgreSQL, so files
+// written before it existed read as before; the file kind wins over it.
+void TestMemberSettings::serverTypeKey() {
+    SettingsSandbox box;
+    using MemberSettings::DatabaseKind;
+    const struct {
+        const char* file;
+        DatabaseKind kind;
+    } cases[] = {
+        {"[Database]\nUseAccessDatabase=0\n", DatabaseKind::SQLServer},
+        {"[Database]\nUseAccessDatabase=0\nServerType=PostgreSQL\n", DatabaseKind::PostgreSQL},
+        {"[Database]\nUseAccessDatabase=0\nServerType= postgresql \n", DatabaseKind::PostgreSQL},
+        {"[Database]\nUseAccessDatabase=0\nServerType=Postgres\n", DatabaseKind::SQLServer},
+        {"[Database]\nServerType=PostgreSQL\n", DatabaseKind::Access},
+    };
+    for (const auto& c : cases) {
+        box.writeSettings(c.file);
+        QCOMPARE(MemberSettings::GetDatabaseKind(), c.kind);
+    }
+    // Saved with a server type it is written with the rest, no password ever;
+    // saved without one the stored type stays.
+    box.writeSettings("");
+    MemberSettings::SetDatabaseSettings(false, "/data/a.mdb", "db:5433", "Club",
+                                        MemberSettings::ServerType::PostgreSQL);
+    MemberSettings::SetDatabaseSettings(true, "/data/b.mdb", "db:5433", "Club");
+    QCOMPARE(box.settingsBytes(), QByteArray("[Database]\n"
+                                             "UseAccessDatabase=1\n"
+                                             "AccessDatabase=/data/b.mdb\n"
+                                             "SQLServerName=db:5433\n"
+                                             "SQLDatabaseName=Club\n"
+                                             "ServerType=PostgreSQL\n"));
+    QVERIFY(MemberSettings::IsDatabaseWritable() == false);
+    MemberSettings::SetUseAccessDatabase(false);
+    QCOMPARE(MemberSettings::GetDatabaseKind(), DatabaseKind::PostgreSQL);
+    QVERIFY(MemberSettings::IsDatabaseWritable());
 }
 
 void TestMemberSettings::writeKeepsTheRestOfTheFile() {

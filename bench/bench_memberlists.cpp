@@ -7,6 +7,7 @@
 //   bench_memberlists [--seed 1] --generate PATH MEMBERS
 
 #include "BenchSupport.h"
+#include "MemberListCases.h"
 #include "RegisterGenerator.h"
 
 #include "db/MemberSQL.h"
@@ -24,54 +25,7 @@
 namespace {
 
 using namespace qv::bench;
-
-struct Case {
-    const char* name;
-    std::function<QString(qv::Connection&)> sql;
-    QString searchValue; // bound to every parameter, as the member list window does
-};
-
-std::vector<Case> cases() {
-    const QDateTime feesFrom(QDate(2024, 4, 1), QTime(0, 0));
-    const int serviceYear = GeneratedHistoryEnd().year() + 1;
-    return {
-        {"AllMembers", [](qv::Connection&) { return MemberSQL::AllMembersSQL(); }, {}},
-        {"PastMembers", [](qv::Connection&) { return MemberSQL::PastMembersSQL(); }, {}},
-        {"MembershipLevel", [](qv::Connection&) { return MemberSQL::MembershipLevelSQL(); }, "3"},
-        {"Asset", [](qv::Connection&) { return MemberSQL::AssetSQL(false, false); }, "1"},
-        {"Asset historic, not", [](qv::Connection&) { return MemberSQL::AssetSQL(true, true); },
-         "1"},
-        {"AssetReference", [](qv::Connection&) { return MemberSQL::AssetReferenceSQL(); }, "%12%"},
-        {"Profile", [](qv::Connection&) { return MemberSQL::ProfileSQL(false, false); }, "4"},
-        {"Profile historic, not", [](qv::Connection&) { return MemberSQL::ProfileSQL(true, true); },
-         "4"},
-        {"Keyword", [](qv::Connection&) { return MemberSQL::KeywordSQL(false); }, "%son%"},
-        {"Keyword, not", [](qv::Connection&) { return MemberSQL::KeywordSQL(true); }, "%son%"},
-        {"MembershipNo", [](qv::Connection&) { return MemberSQL::MembershipNoSQL(false); },
-         "%123%"},
-        {"MembershipNo, not", [](qv::Connection&) { return MemberSQL::MembershipNoSQL(true); },
-         "%123%"},
-        {"UnpaidFees",
-         [feesFrom](qv::Connection&) { return MemberSQL::UnpaidFeesSQL(feesFrom); },
-         {}},
-        {"LongService",
-         [serviceYear](qv::Connection& c) { return MemberSQL::LongServiceSQL(c, serviceYear); },
-         {}},
-    };
-}
-
-// Our layers: what the member list window does to show a list.
-double runOurs(qv::Connection& connection, const QString& sql, const QString& value, int& rows) {
-    const Clock::time_point start = Clock::now();
-    qv::Dataset ds(&connection);
-    ds.setSQL(sql);
-    if (ds.query().parameterCount() > 0)
-        ds.query().setAllParameters(qv::Value(value));
-    ds.open();
-    const double ms = msSince(start);
-    rows = ds.recordCount();
-    return ms;
-}
+using Case = MemberListCase;
 
 void printPlan(sqlite3* db, const char* name, const QString& sql) {
     const QByteArray text = "EXPLAIN QUERY PLAN " + BareSql(sql);
@@ -141,7 +95,7 @@ int main(int argc, char** argv) {
         const BareEngine bareEngine(path);
         sqlite3* db = bareEngine.handle();
 
-        for (const Case& c : cases()) {
+        for (const Case& c : memberListCases()) {
             const QString sql = c.sql(connection);
             const qv::PreparedText prepared = qv::prepareParameters(qv::adaptJetToSqlite(sql));
             const QByteArray text = prepared.text.toUtf8();
@@ -149,7 +103,7 @@ int main(int argc, char** argv) {
             const int parameters = int(prepared.parameters.size());
 
             int oursRows = 0, bareRows = 0;
-            runOurs(connection, sql, c.searchValue, oursRows); // warm the page cache
+            openMemberList(connection, sql, c.searchValue, oursRows); // warm the page cache
             runBare(db, text, parameters, value, bareRows, checksum);
             std::vector<double> ours, bare;
             const int n = runs > 0 ? runs : size <= 1000 ? 31 : size <= 10000 ? 11 : 5;
@@ -157,9 +111,9 @@ int main(int argc, char** argv) {
                 // Alternate which goes first, so neither always meets a warmer cache.
                 if (r % 2) {
                     bare.push_back(runBare(db, text, parameters, value, bareRows, checksum));
-                    ours.push_back(runOurs(connection, sql, c.searchValue, oursRows));
+                    ours.push_back(openMemberList(connection, sql, c.searchValue, oursRows));
                 } else {
-                    ours.push_back(runOurs(connection, sql, c.searchValue, oursRows));
+                    ours.push_back(openMemberList(connection, sql, c.searchValue, oursRows));
                     bare.push_back(runBare(db, text, parameters, value, bareRows, checksum));
                 }
             }
@@ -191,7 +145,7 @@ int main(int argc, char** argv) {
             std::printf("\n");
 
             if (plan)
-                for (const Case& c : cases())
+                for (const Case& c : memberListCases())
                     printPlan(db, c.name, c.sql(connection));
         }
         std::printf("\n");

@@ -186,6 +186,21 @@ QString fieldOf(const PGresult* r, int code) {
     return text ? QString::fromUtf8(text) : QString();
 }
 
+// libpq's message, which may run over several indented lines, as one text.
+QString oneLine(const QString& message) {
+    QString out;
+    for (const QString& part : message.split(u'\n', Qt::SkipEmptyParts)) {
+        const QString line = part.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (!out.isEmpty())
+            out += QStringView(u".?!:").contains(out.back()) ? QStringLiteral(" ")
+                                                             : QStringLiteral(". ");
+        out += line;
+    }
+    return out;
+}
+
 void quietNotices(void*, const char*) {
     // Warnings such as "there is no transaction in progress" are not errors.
 }
@@ -257,9 +272,9 @@ void PgProvider::open(const ConnectionString& cs) {
             if (!m_conn)
                 failure = QStringLiteral("the PostgreSQL driver gave no handle.");
         } else {
-            failure = db.lastError().databaseText().simplified();
+            failure = oneLine(db.lastError().databaseText());
             if (failure.isEmpty())
-                failure = db.lastError().text().simplified();
+                failure = oneLine(db.lastError().text());
             if (failure.contains(QLatin1String("timeout expired")))
                 failure += QStringLiteral(" (no answer within %1 seconds)")
                                .arg(std::max(2, m_loginTimeout));
@@ -311,7 +326,7 @@ void PgProvider::fail(PGresult* result) const {
     QString message = fieldOf(result, PG_DIAG_MESSAGE_PRIMARY);
     const QString detail = fieldOf(result, PG_DIAG_MESSAGE_DETAIL);
     if (message.isEmpty())
-        message = QString::fromUtf8(PQerrorMessage(m_conn)).simplified();
+        message = oneLine(QString::fromUtf8(PQerrorMessage(m_conn)));
     PQclear(result);
     if (PQstatus(m_conn) == CONNECTION_BAD)
         throw DatabaseError(

@@ -25,7 +25,6 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -90,41 +89,26 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int members = 100000, runs = 5;
     quint64 seed = 1;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == "--members" && i + 1 < args.size()) {
-            members = args[++i].toInt();
-        } else if (args[i] == "--runs" && i + 1 < args.size()) {
-            runs = std::max(1, args[++i].toInt());
-        } else if (args[i] == "--seed" && i + 1 < args.size()) {
-            seed = args[++i].toULongLong();
-        } else {
-            std::fprintf(stderr,
-                         "usage: pg_virtualenv %s [--members 100000] [--runs 5] [--seed 1]\n",
-                         argv[0]);
-            return 1;
-        }
-    }
+    Options("[--members 100000] [--runs 5] [--seed 1]   (under pg_virtualenv)")
+        .number("--members", members)
+        .number("--runs", runs, 1)
+        .number("--seed", seed)
+        .parse(app.arguments());
     const QString server = serverFromEnvironment();
     if (server.isEmpty()) {
         std::fprintf(stderr, "No PostgreSQL server (PGHOST is not set): run this under "
                              "pg_virtualenv.\n");
         return 1;
     }
-
-    // A settings folder of our own, choosing the PostgreSQL dialect.
-    QTemporaryDir settings;
-    MemberSettings::SetSettingsFolder(settings.path());
+    // Settings of our own, choosing the PostgreSQL dialect.
+    const OwnSettings settings;
     MemberSettings::SetDatabaseSettings(false, QString(), server, QString(),
                                         MemberSettings::ServerType::PostgreSQL);
 
     const QString database = QStringLiteral("qv_bench_%1").arg(QCoreApplication::applicationPid());
     const QString cs = DBConnectionStrings::PostgreSQLConnectionString(server, database);
     try {
-        qint64 generatedMs = 0;
-        const QString file = CachedRegister(members, seed, &generatedMs);
-        if (generatedMs > 0)
-            std::printf("Generated the %d-member register in %lld ms\n", members, generatedMs);
+        const QString file = Register(members, seed);
         DBCreate::CreatePostgreSQLDatabase(server, database);
         TableCreate::CreateTables(cs);
         qv::Connection connection;

@@ -4,14 +4,19 @@
 // settings pointing at it (so the register counts as writable), and the
 // record of a member as text for before-and-after comparisons.
 
+#include "ModalHelpers.h"
+#include "members/MemberFrm.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Query.h"
+#include "platform/data/Transaction.h"
 #include "support/RegisterFixture.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QStringList>
+#include <QTest>
+#include <functional>
 
 namespace membertest {
 
@@ -113,5 +118,32 @@ inline QStringList RecordOf(qv::Connection& connection, qint64 memberId) {
     }
     return rows;
 }
+
+// Acts on the next modal window, which must be a T; anything else is closed
+// and fails the test, so a wrong turn cannot hang it.
+template <typename T> void WhenDialog(std::function<void(T*)> act) {
+    qvtest::WhenModal([act = std::move(act)](QWidget* modal) {
+        if (auto* dialog = qobject_cast<T*>(modal)) {
+            act(dialog);
+            return;
+        }
+        QTest::qFail(qPrintable(QStringLiteral("unexpected window %1")
+                                    .arg(QLatin1String(modal->metaObject()->className()))),
+                     __FILE__, __LINE__);
+        static_cast<QDialog*>(modal)->reject();
+    });
+}
+
+// The member window shown without its own event loop, inside a transaction
+// as its callers run it.
+struct OpenMember {
+    OpenMember(qv::Connection& connection, qint64 memberId)
+        : guard(connection) {
+        frm.OpenForMember(connection, int(memberId));
+        frm.show();
+    }
+    TfrmMember frm;
+    qv::TransactionGuard guard;
+};
 
 } // namespace membertest

@@ -39,40 +39,15 @@
 
 using namespace qv;
 using membertest::MemberFixture;
+using membertest::OpenMember;
 using membertest::RecordOf;
+using membertest::WhenDialog;
 
 namespace {
 
 const QString NameAndAddress = "You must fill out the name and address details!";
 const QString NoJoinDate = "There must be at least one join date!";
 const QString NameFirst = "You must enter name details first!";
-
-// Acts on the next modal window, which must be a T; anything else is closed
-// and fails the test, so a wrong turn cannot hang it.
-template <typename T> void WhenDialog(std::function<void(T*)> act) {
-    qvtest::WhenModal([act = std::move(act)](QWidget* modal) {
-        if (auto* dialog = qobject_cast<T*>(modal)) {
-            act(dialog);
-            return;
-        }
-        QTest::qFail(qPrintable(QStringLiteral("unexpected window %1")
-                                    .arg(QLatin1String(modal->metaObject()->className()))),
-                     __FILE__, __LINE__);
-        static_cast<QDialog*>(modal)->reject();
-    });
-}
-
-// The member window shown without its own event loop, inside a transaction
-// as its callers run it.
-struct OpenMember {
-    OpenMember(Connection& connection, qint64 memberId)
-        : guard(connection) {
-        frm.OpenForMember(connection, int(memberId));
-        frm.show();
-    }
-    TfrmMember frm;
-    TransactionGuard guard;
-};
 
 QStringList shownTexts(const MessageBoxTestScope& boxes) {
     QStringList texts;

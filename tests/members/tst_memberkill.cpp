@@ -1,26 +1,14 @@
+#include "KilledVisit.h"
 #include "MemberFixture.h"
-#include "ModalHelpers.h"
 #include "db/DBConnectionStrings.h"
-#include "members/AddDateJoinedFrm.h"
-#include "members/FeePaymentModifyFrm.h"
-#include "members/MemberFrm.h"
-#include "platform/data/Transaction.h"
 #include "platform/os/Clock.h"
-#include "platform/ui/AmountEdit.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/DBEdit.h"
-#include "platform/ui/MessageBox.h"
 #include "settings/MemberSettings.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QLineEdit>
 #include <QProcess>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QThread>
-#include <cstdio>
 
 using namespace qv;
 using membertest::MemberFixture;
@@ -39,12 +27,6 @@ using membertest::RecordOf;
 namespace {
 
 const char* const ChildVariable = "QV_MEMBERKILL_CHILD";
-const char* const Steps[] = {"opened", "changed", "committing", "committed"};
-
-void say(const char* step) {
-    std::printf("%s\n", step);
-    std::fflush(stdout);
-}
 
 int runChild(int argc, char** argv) {
     QuorvaneApplication app(argc, argv);
@@ -53,41 +35,11 @@ int runChild(int argc, char** argv) {
     test::SettingsSandbox settings;
     MemberSettings::SetAccessDatabase(path);
     Clock::setNowForTesting(QDateTime(QDate(2024, 2, 29), QTime(9, 0)));
-    MessageBoxTest::enable();
 
     Connection connection;
     connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
     connection.open();
-    TfrmMember frm;
-    TransactionGuard transaction(connection);
-    frm.OpenForMember(connection, int(memberId));
-    say(Steps[0]);
-    frm.dbedtSurname->setText("Smythe");
-    frm.dbedtCity->setText("York");
-    qvtest::WhenModal([](QWidget* modal) {
-        auto* period = static_cast<TfrmAddDateJoined*>(modal);
-        period->edtMembershipNo->setText("K-1");
-        period->btnAdd->click();
-    });
-    frm.btnAddDateClick();
-    qvtest::WhenModal([](QWidget* modal) {
-        auto* payment = static_cast<TfrmFeePaymentModify*>(modal);
-        payment->mskPaymentAmount->setText("20");
-        payment->btnAdd->click();
-    });
-    frm.btnPaymentModifyClick();
-    MessageBoxTest::queueAnswer(MessageResult::Yes);
-    frm.mnuNotesDeleteClick();
-    say(Steps[1]);
-    frm.btnUpdateClick();
-    if (frm.result() != QDialog::Accepted)
-        return 2;
-    say(Steps[2]);
-    transaction.commit();
-    say(Steps[3]);
-    // Waits to be killed; a parent that never does is gone wrong.
-    QThread::sleep(20);
-    return 3;
+    return membertest::VisitAndWait(connection, memberId);
 }
 
 } // namespace
@@ -105,45 +57,11 @@ private:
 };
 
 int TestMemberKill::runVisit(const QString& path, qint64 memberId, int killAfter, int delayUs) {
-    QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(ChildVariable, path);
     env.insert("QV_MEMBERKILL_MEMBER", QString::number(memberId));
     env.insert("QT_QPA_PLATFORM", "offscreen");
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {});
-    if (!child.waitForStarted(5000))
-        return -2;
-    int reached = -1;
-    QByteArray pending;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 15000) {
-        if (!child.waitForReadyRead(100) && child.state() == QProcess::NotRunning)
-            break;
-        pending += child.readAllStandardOutput();
-        while (pending.contains('\n')) {
-            const QByteArray line = pending.left(pending.indexOf('\n'));
-            pending.remove(0, line.size() + 1);
-            for (int i = 0; i < 4; ++i)
-                if (line == Steps[i])
-                    reached = i;
-        }
-        if (reached >= killAfter) {
-            QThread::usleep(ulong(delayUs));
-            child.kill(); // SIGKILL
-            break;
-        }
-    }
-    if (child.state() != QProcess::NotRunning)
-        child.kill();
-    child.waitForFinished(5000);
-    pending += child.readAllStandardOutput();
-    for (int i = 0; i < 4; ++i)
-        if (pending.contains(QByteArray(Steps[i]) + '\n'))
-            reached = std::max(reached, i);
-    return reached;
+    return membertest::RunKilledVisit(env, killAfter, delayUs);
 }
 
 void TestMemberKill::killedVisitLeavesTheMemberWhole() {

@@ -3,15 +3,12 @@
 // Member with its cascades, two users on one member at once, and a program
 // killed in the middle of a visit.
 
+#include "KilledVisit.h"
 #include "MemberFixture.h"
-#include "ModalHelpers.h"
 #include "db/MemberSQL.h"
 #include "members/AddDateJoinedFrm.h"
 #include "members/FeePaymentModifyFrm.h"
-#include "members/MemberFrm.h"
-#include "platform/data/DatabaseError.h"
 #include "platform/data/Dataset.h"
-#include "platform/data/Transaction.h"
 #include "platform/os/Regional.h"
 #include "platform/ui/AmountEdit.h"
 #include "platform/ui/Application.h"
@@ -26,11 +23,11 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
-#include <QThread>
-#include <cstdio>
 
 using namespace qv;
+using membertest::OpenMember;
 using membertest::RecordOf;
+using membertest::WhenDialog;
 using qv::test::PgRegister;
 
 namespace {
@@ -100,30 +97,6 @@ std::unique_ptr<Connection> secondUser(PgRegister& reg, int lockWaitMs) {
     return c;
 }
 
-// Acts on the next modal window, which must be a T.
-template <typename T> void WhenDialog(std::function<void(T*)> act) {
-    qvtest::WhenModal([act = std::move(act)](QWidget* modal) {
-        if (auto* dialog = qobject_cast<T*>(modal)) {
-            act(dialog);
-            return;
-        }
-        QTest::qFail("unexpected modal window", __FILE__, __LINE__);
-        static_cast<QDialog*>(modal)->reject();
-    });
-}
-
-// The member window shown without its own event loop, inside a transaction
-// as its callers run it.
-struct OpenMember {
-    OpenMember(Connection& connection, qint64 memberId)
-        : guard(connection) {
-        frm.OpenForMember(connection, int(memberId));
-        frm.show();
-    }
-    TfrmMember frm;
-    TransactionGuard guard;
-};
-
 // A click as the user makes it, so an error goes to the error report.
 void click(QPushButton* button) {
     QTest::mouseClick(button, Qt::LeftButton);
@@ -137,88 +110,25 @@ void changePayment(TfrmMember& frm, const QString& amount) {
     click(frm.btnPaymentModify);
 }
 
-// ---- the killed visit ------------------------------------------------------
-
 const char* const ChildVariable = "QV_PGVISIT_CHILD";
-const char* const Steps[] = {"opened", "changed", "committing", "committed"};
 
-void say(const char* step) {
-    std::printf("%s\n", step);
-    std::fflush(stdout);
-}
-
-// The child: one visit to the member through the window, as the member list
-// runs it, saying how far it got.
+// The child: one visit to the member on the server register the variable
+// names, through the window, as the member list runs it.
 int runChild(int argc, char** argv) {
     QuorvaneApplication app(argc, argv);
     test::SettingsSandbox settings;
     settings.writeSettings("[Database]\nUseAccessDatabase=0\nServerType=PostgreSQL\n");
-    MessageBoxTest::enable();
     Connection connection;
     connection.setConnectionString(qEnvironmentVariable(ChildVariable));
     connection.open();
-    TfrmMember frm;
-    TransactionGuard transaction(connection);
-    frm.OpenForMember(connection, qEnvironmentVariableIntValue("QV_PGVISIT_MEMBER"));
-    say(Steps[0]);
-    frm.dbedtSurname->setText("Smythe");
-    qvtest::WhenModal([](QWidget* modal) {
-        auto* period = static_cast<TfrmAddDateJoined*>(modal);
-        period->edtMembershipNo->setText("K-1");
-        period->btnAdd->click();
-    });
-    frm.btnAddDateClick();
-    qvtest::WhenModal([](QWidget* modal) {
-        auto* payment = static_cast<TfrmFeePaymentModify*>(modal);
-        payment->mskPaymentAmount->setText("20");
-        payment->btnAdd->click();
-    });
-    frm.btnPaymentModifyClick();
-    MessageBoxTest::queueAnswer(MessageResult::Yes);
-    frm.mnuNotesDeleteClick();
-    say(Steps[1]);
-    frm.btnUpdateClick();
-    if (frm.result() != QDialog::Accepted)
-        return 2;
-    say(Steps[2]);
-    transaction.commit();
-    say(Steps[3]);
-    QThread::sleep(20); // waits to be killed
-    return 3;
+    return membertest::VisitAndWait(connection, qEnvironmentVariableIntValue("QV_PGVISIT_MEMBER"));
 }
 
-// Runs the child on the register; kills it `delayUs` after it reports the
-// step `killAfter`. Answers the last step it reported.
 int runVisit(const QString& connectionString, qint64 memberId, int killAfter, int delayUs) {
-    QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(ChildVariable, connectionString);
     env.insert("QV_PGVISIT_MEMBER", QString::number(memberId));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {});
-    if (!child.waitForStarted(5000))
-        return -2;
-    int reached = -1;
-    QByteArray output;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 15000 && reached < killAfter) {
-        if (!child.waitForReadyRead(100) && child.state() == QProcess::NotRunning)
-            break;
-        output += child.readAllStandardOutput();
-        for (int i = 0; i < 4; ++i)
-            if (output.contains(QByteArray(Steps[i]) + '\n'))
-                reached = std::max(reached, i);
-    }
-    QThread::usleep(ulong(delayUs));
-    child.kill(); // SIGKILL
-    child.waitForFinished(5000);
-    output += child.readAllStandardOutput();
-    for (int i = 0; i < 4; ++i)
-        if (output.contains(QByteArray(Steps[i]) + '\n'))
-            reached = std::max(reached, i);
-    return reached;
+    return membertest::RunKilledVisit(env, killAfter, delayUs);
 }
 
 } // namespace
@@ -356,7 +266,8 @@ void TestPgVisits::killedVisitLeavesTheMemberWhole() {
         TransactionGuard t(f.connection());
         f.connection().execute("DELETE FROM DatesJoined WHERE MembershipNo = 'K-1'");
         f.connection().execute("UPDATE FeePayments SET PaymentAmount = 12.5");
-        f.connection().execute("UPDATE Members SET Surname = 'Smith' WHERE Surname = 'Smythe'");
+        f.connection().execute(
+            "UPDATE Members SET Surname = 'Smith', City = 'Leeds' WHERE Surname = 'Smythe'");
         f.connection().execute("INSERT INTO MemberNotes (MemberID, MemberNote) SELECT MemberID, "
                                "'Keys' FROM Members WHERE Surname = 'Smith' AND NOT EXISTS "
                                "(SELECT 1 FROM MemberNotes)");

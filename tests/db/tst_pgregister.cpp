@@ -176,8 +176,7 @@ bool decomposesBeyondTheFirstPlane(char32_t c) {
 // characters above.
 void TestPgRegister::charactersFoldAndSortAsInAFile() {
     Dataset ds(&m_reg->connection());
-    // "x" first: reading text drops a leading U+FEFF as a byte-order mark.
-    ds.setSQL("SELECT c, 'x' || qv_fold(chr(c)) AS folded, qv_sortkey(chr(c)) AS sortkey "
+    ds.setSQL("SELECT c, qv_fold(chr(c)) AS folded, qv_sortkey(chr(c)) AS sortkey "
               "FROM generate_series(2, 131071) c WHERE (c < 55296 OR c > 57343) AND c <> 64976 "
               "ORDER BY qv_sortkey(chr(c)) COLLATE \"C\", c");
     ds.open();
@@ -190,7 +189,7 @@ void TestPgRegister::charactersFoldAndSortAsInAFile() {
         if (decomposesBeyondTheFirstPlane(c))
             continue;
         const QString character = ::character(c);
-        if (ds.field("folded").asString() != u'x' + ::character(QChar::toCaseFolded(c))) {
+        if (ds.field("folded").asString() != ::character(QChar::toCaseFolded(c))) {
             ++foldMismatches;
             if (examples.size() < 30)
                 examples << QString("fold U+%1").arg(uint(c), 4, 16, QChar('0'));

@@ -83,7 +83,7 @@ public:
     void setValue(Cell& c, const Value& v);
     Value value(const Cell& c) const;
     QString textOf(const Cell& c) const {
-        return c.type == Cell::Text ? QString::fromUtf8(text(c), qsizetype(c.length)) : QString();
+        return c.type == Cell::Text ? textFromUtf8(text(c), qsizetype(c.length)) : QString();
     }
 
     size_t bytesUsed() const { return m_cells.capacity() * sizeof(Cell) + m_arena.capacity(); }

@@ -1,5 +1,8 @@
 #include "platform/data/Value.h"
 
+#include <QStringDecoder>
+#include <cstring>
+
 #include <cmath>
 
 namespace qv {
@@ -193,6 +196,15 @@ Value RowStore::value(const Cell& c) const {
         break;
     }
     return Value();
+}
+
+QString textFromUtf8(const char* data, qsizetype size) {
+    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
+        QStringDecoder keepMark(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                          QStringDecoder::Flag::ConvertInitialBom);
+        return keepMark(QByteArrayView(data, size));
+    }
+    return QString::fromUtf8(data, size);
 }
 
 } // namespace qv

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <cstring>
 #include <variant>
 
 namespace qv {
@@ -57,6 +58,13 @@ QString dateTimeToStorage(const QDateTime& when);
 // also accepted). Returns an invalid QDateTime for anything else.
 QDateTime dateTimeFromStorage(const char* text, qsizetype length);
 QDateTime dateTimeFromStorage(const QString& text);
+
+// Stored UTF-8 text as it is. QString::fromUtf8 takes a leading U+FEFF for a
+// byte-order mark and drops it, which would change a stored value on reading.
+QString textFromUtf8(const char* data, qsizetype size);
+inline QString textFromUtf8(const char* data) {
+    return data ? textFromUtf8(data, qsizetype(std::strlen(data))) : QString();
+}
 
 // A null date reads as day zero of the original platform: 30 December 1899.
 QDateTime zeroDateTime();

@@ -224,6 +224,12 @@ void TestDataset::typedReadsAndDisplayText() {
     QCOMPARE(ds.field("ReceiptRef").size(), 20);
     QCOMPARE(ds.field("DateEnded").asDateTime(), QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
     QCOMPARE(ds.field("MemberID").asInteger(), s.ann);
+
+    // A leading U+FEFF is a character of the value, not a byte-order mark.
+    Dataset marked(&s.reg.connection());
+    marked.setSQL("SELECT char(65279, 65279) || 'Zed' AS t");
+    marked.open();
+    QCOMPARE(marked.field("t").asString(), QStringView(u"\uFEFF\uFEFFZed").toString());
 }
 
 void TestDataset::joinedKeyCopiesAreNamedByTable() {

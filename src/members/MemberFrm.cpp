@@ -450,24 +450,24 @@ void TfrmMember::buildControls() {
     FixDialogSize(this, 681, 509);
 }
 
-QWidget* TfrmMember::buildTab(const TabSpec& spec) {
+QWidget* TfrmMember::buildTab(const TabSpec& tab) {
     auto* page = new QWidget(pgcDetails);
-    page->setObjectName(QLatin1String(spec.pageName));
-    *spec.page = page;
+    page->setObjectName(QLatin1String(tab.pageName));
+    *tab.page = page;
 
-    auto* model = new MemberTabModel(spec.dataset, spec.kind, this);
-    model->setColumns(spec.columns);
+    auto* model = new MemberTabModel(tab.dataset, tab.kind, this);
+    model->setColumns(tab.columns);
     auto* grid = new qv::DatasetGrid(page);
-    grid->setObjectName(QLatin1String(spec.gridName));
+    grid->setObjectName(QLatin1String(tab.gridName));
     grid->setDatasetModel(model);
-    if (spec.kind != Notes)
+    if (tab.kind != Notes)
         grid->setItemDelegate(new TabDelegate(grid));
-    *spec.grid = grid;
+    *tab.grid = grid;
 
     auto* menu = new QMenu(grid);
-    *spec.remove = menu->addAction(qv::Pictures::icon(u"delete"), spec.removeCaption);
-    (*spec.remove)->setObjectName(QLatin1String(spec.removeName));
-    (*spec.remove)->setEnabled(false);
+    *tab.remove = menu->addAction(qv::Pictures::icon(u"delete"), tab.removeCaption);
+    (*tab.remove)->setObjectName(QLatin1String(tab.removeName));
+    (*tab.remove)->setEnabled(false);
     grid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid, &QWidget::customContextMenuRequested, menu,
             [grid, menu](const QPoint& at) { menu->popup(grid->viewport()->mapToGlobal(at)); });
@@ -475,11 +475,11 @@ QWidget* TfrmMember::buildTab(const TabSpec& spec) {
     auto* layout = new QHBoxLayout(page);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(grid, 1);
-    if (spec.add) {
+    if (tab.add) {
         auto* buttons = new QVBoxLayout;
         for (auto [target, name, caption] :
-             {std::tuple{spec.add, spec.addName, spec.addCaption},
-              std::tuple{spec.modify, spec.modifyName, spec.modifyCaption}}) {
+             {std::tuple{tab.add, tab.addName, tab.addCaption},
+              std::tuple{tab.modify, tab.modifyName, tab.modifyCaption}}) {
             auto* b = new QPushButton(caption, page);
             b->setObjectName(QLatin1String(name));
             b->setAutoDefault(false);
@@ -487,7 +487,7 @@ QWidget* TfrmMember::buildTab(const TabSpec& spec) {
             buttons->addWidget(b);
             *target = b;
         }
-        (*spec.modify)->setEnabled(false);
+        (*tab.modify)->setEnabled(false);
         buttons->addStretch(1);
         layout->addLayout(buttons);
     }

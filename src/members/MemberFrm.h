@@ -164,7 +164,7 @@ protected:
 private:
     void buildControls();
     struct TabSpec;
-    QWidget* buildTab(const TabSpec& spec);
+    QWidget* buildTab(const TabSpec& tab);
     void enableRowCommands(qv::Dataset* dataset, QPushButton* modify, QAction* remove);
     // Writes one sub-record through its dataset (a new row, or the current
     // one changed) and re-opens the dataset. A failure gives the row up, so

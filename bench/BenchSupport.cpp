@@ -134,8 +134,11 @@ bool resetPeak() {
     return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
 }
 
-double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
-               int& rows, quint64& checksum) {
+namespace {
+
+double runBareBound(sqlite3* db, const QByteArray& text, int parameters,
+                    const std::function<void(sqlite3_stmt*, int)>& bind, int& rows,
+                    quint64& checksum) {
     const Clock::time_point start = Clock::now();
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
@@ -143,7 +146,7 @@ double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteA
         std::exit(2);
     }
     for (int p = 1; p <= parameters; ++p)
-        sqlite3_bind_text(stmt, p, value.constData(), int(value.size()), SQLITE_STATIC);
+        bind(stmt, p);
     const int columns = sqlite3_column_count(stmt);
     rows = 0;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
@@ -166,6 +169,25 @@ double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteA
     }
     sqlite3_finalize(stmt);
     return msSince(start);
+}
+
+} // namespace
+
+double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
+               int& rows, quint64& checksum) {
+    return runBareBound(
+        db, text, parameters,
+        [&value](sqlite3_stmt* stmt, int p) {
+            sqlite3_bind_text(stmt, p, value.constData(), int(value.size()), SQLITE_STATIC);
+        },
+        rows, checksum);
+}
+
+double runBare(sqlite3* db, const QByteArray& text, int parameters, qint64 value, int& rows,
+               quint64& checksum) {
+    return runBareBound(
+        db, text, parameters,
+        [value](sqlite3_stmt* stmt, int p) { sqlite3_bind_int64(stmt, p, value); }, rows, checksum);
 }
 
 BareEngine::BareEngine(const QString& path) {

@@ -101,6 +101,10 @@ bool resetPeak();
 // that does not prepare ends the program: its figures would mean nothing.
 double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
                int& rows, quint64& checksum);
+// The same with a whole number bound to each parameter, as our layers bind a
+// key.
+double runBare(sqlite3* db, const QByteArray& text, int parameters, qint64 value, int& rows,
+               quint64& checksum);
 
 // Counts the paints of the widget it filters, so a step can be timed up to
 // the moment its result is on the screen.

@@ -27,6 +27,8 @@ private slots:
         for (const QString& name : names) {
             const QIcon icon = qv::Pictures::icon(name);
             QVERIFY2(!icon.isNull(), qPrintable(name));
+            // Read once: every window shares the icon and the pixmaps drawn from it.
+            QCOMPARE(qv::Pictures::icon(name).cacheKey(), icon.cacheKey());
             for (int size : {16, 32, 100}) {
                 const QImage normal = icon.pixmap(size, size).toImage();
                 QCOMPARE(normal.size(), QSize(size, size));

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "platform/data/SqlText.h"
 #include "platform/data/Value.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -132,6 +134,14 @@ public:
     virtual QStringList tableColumns(const QString& table) = 0;
     // A table or column name quoted for this engine.
     virtual QString quoteName(const QString& name) const { return quoteIdentifier(name); }
+
+    // The program's SQL adapted and with its parameters as "?", ready for
+    // execute() and fetch(). Both steps depend on the text alone, so each text
+    // is worked out once per connection and kept.
+    PreparedText prepared(const QString& sql);
+
+private:
+    QHash<QString, PreparedText> m_prepared;
 };
 
 // A name the result holds twice is told apart by its table, as Jet does

@@ -72,14 +72,12 @@ Provider& Query::provider() {
 
 qint64 Query::execute() {
     Provider& p = provider();
-    const PreparedText prepared = prepareParameters(p.adapt(m_sql));
-    return p.execute(prepared.text, m_values);
+    return p.execute(p.prepared(m_sql).text, m_values);
 }
 
 void Query::fetch(Result& out) {
     Provider& p = provider();
-    const PreparedText prepared = prepareParameters(p.adapt(m_sql));
-    p.fetch(prepared.text, m_values, out);
+    p.fetch(p.prepared(m_sql).text, m_values, out);
 }
 
 } // namespace qv

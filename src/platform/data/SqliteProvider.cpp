@@ -12,6 +12,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QUrl>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace qv {
@@ -244,6 +245,9 @@ void SqliteProvider::open(const ConnectionString& cs) {
 }
 
 void SqliteProvider::close() {
+    // Before the handle goes: the engine does not close a connection that
+    // still has statements.
+    finalizeStatements();
     m_db = nullptr;
     if (QSqlDatabase::contains(m_connectionName)) {
         {
@@ -391,60 +395,138 @@ qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& par
     return changed;
 }
 
-void SqliteProvider::fetch(const QString& sql, const std::vector<Value>& params, Result& out) {
-    if (!m_db)
-        throw DatabaseError(QStringLiteral("The connection is not open."));
-    const QByteArray utf8 = sql.toUtf8();
-    Stmt stmt;
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), stmt.out(), nullptr) !=
-        SQLITE_OK)
-        fail();
-    if (!stmt.get())
-        throw DatabaseError(QStringLiteral("The command text holds no statement."));
-    bindAll(m_db, stmt.get(), params);
+namespace {
 
-    sqlite3_stmt* s = stmt.get();
+// The columns of a statement as the program knows them.
+std::vector<ColumnInfo> describeColumns(sqlite3_stmt* s) {
     const int columns = sqlite3_column_count(s);
-    out.columns.assign(size_t(columns), ColumnInfo{});
+    std::vector<ColumnInfo> described(static_cast<size_t>(columns));
     for (int c = 0; c < columns; ++c) {
-        ColumnInfo& info = out.columns[size_t(c)];
+        ColumnInfo& info = described[size_t(c)];
         info.name = QString::fromUtf8(sqlite3_column_name(s, c));
         info.baseTable = QString::fromUtf8(sqlite3_column_table_name(s, c));
         info.baseColumn = QString::fromUtf8(sqlite3_column_origin_name(s, c));
         info.type = typeFromDeclared(sqlite3_column_decltype(s, c), info.width);
     }
-    nameRepeatedColumns(out.columns);
+    nameRepeatedColumns(described);
+    return described;
+}
 
-    out.rows.reset(columns);
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        const int row = out.rows.appendRow();
-        for (int c = 0; c < columns; ++c) {
-            Cell& cell = out.rows.cell(row, c);
-            switch (sqlite3_column_type(s, c)) {
-            case SQLITE_INTEGER:
-                out.rows.setInteger(cell, sqlite3_column_int64(s, c));
-                break;
-            case SQLITE_FLOAT:
-                out.rows.setFloat(cell, sqlite3_column_double(s, c));
-                break;
-            case SQLITE_TEXT: {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
-                out.rows.setText(cell, text, size_t(sqlite3_column_bytes(s, c)));
-                break;
-            }
-            case SQLITE_BLOB: {
-                const auto* data = static_cast<const char*>(sqlite3_column_blob(s, c));
-                out.rows.setText(cell, data, size_t(sqlite3_column_bytes(s, c)));
-                break;
-            }
-            default:
-                break;
+// Leaves a kept statement reset and its values unbound, however the fetch
+// ends.
+class ResetAfterUse {
+public:
+    explicit ResetAfterUse(sqlite3_stmt* stmt)
+        : m_stmt(stmt) {}
+    ~ResetAfterUse() {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    ResetAfterUse(const ResetAfterUse&) = delete;
+    ResetAfterUse& operator=(const ResetAfterUse&) = delete;
+
+private:
+    sqlite3_stmt* m_stmt;
+};
+
+constexpr int kKeptStatements = 64;
+
+} // namespace
+
+SqliteProvider::KeptStatement& SqliteProvider::keptStatement(const QString& sql) {
+    const auto found = m_statements.find(sql);
+    if (found != m_statements.end()) {
+        found->lastUse = ++m_fetches;
+        return *found;
+    }
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK)
+        fail();
+    if (!stmt)
+        throw DatabaseError(QStringLiteral("The command text holds no statement."));
+    if (m_statements.size() >= kKeptStatements) {
+        const auto oldest = std::min_element(
+            m_statements.begin(), m_statements.end(),
+            [](const KeptStatement& a, const KeptStatement& b) { return a.lastUse < b.lastUse; });
+        sqlite3_finalize(oldest->stmt);
+        m_statements.erase(oldest);
+    }
+    KeptStatement& kept = m_statements[sql];
+    kept.stmt = stmt;
+    kept.lastUse = ++m_fetches;
+    return kept;
+}
+
+void SqliteProvider::forgetStatement(const QString& sql) {
+    const auto found = m_statements.find(sql);
+    if (found == m_statements.end())
+        return;
+    sqlite3_finalize(found->stmt);
+    m_statements.erase(found);
+}
+
+void SqliteProvider::finalizeStatements() {
+    for (const KeptStatement& kept : std::as_const(m_statements))
+        sqlite3_finalize(kept.stmt);
+    m_statements.clear();
+}
+
+void SqliteProvider::fetch(const QString& sql, const std::vector<Value>& params, Result& out) {
+    if (!m_db)
+        throw DatabaseError(QStringLiteral("The connection is not open."));
+    KeptStatement& kept = keptStatement(sql);
+    sqlite3_stmt* s = kept.stmt;
+    QString failure;
+    {
+        const ResetAfterUse reset(s);
+        bindAll(m_db, s, params);
+        // The columns after the first step: a change of the schema since the
+        // last fetch makes the engine prepare the statement again there, and
+        // a "*" may then stand for other columns.
+        int rc = sqlite3_step(s);
+        const int prepares = sqlite3_stmt_status(s, SQLITE_STMTSTATUS_REPREPARE, 0);
+        if (kept.prepares != prepares) {
+            kept.columns = describeColumns(s);
+            kept.prepares = prepares;
+        }
+        out.columns = kept.columns;
+        const int columns = int(out.columns.size());
+        out.rows.reset(columns);
+        for (; rc == SQLITE_ROW; rc = sqlite3_step(s)) {
+            const int row = out.rows.appendRow();
+            for (int c = 0; c < columns; ++c) {
+                Cell& cell = out.rows.cell(row, c);
+                switch (sqlite3_column_type(s, c)) {
+                case SQLITE_INTEGER:
+                    out.rows.setInteger(cell, sqlite3_column_int64(s, c));
+                    break;
+                case SQLITE_FLOAT:
+                    out.rows.setFloat(cell, sqlite3_column_double(s, c));
+                    break;
+                case SQLITE_TEXT: {
+                    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
+                    out.rows.setText(cell, text, size_t(sqlite3_column_bytes(s, c)));
+                    break;
+                }
+                case SQLITE_BLOB: {
+                    const auto* data = static_cast<const char*>(sqlite3_column_blob(s, c));
+                    out.rows.setText(cell, data, size_t(sqlite3_column_bytes(s, c)));
+                    break;
+                }
+                default:
+                    break;
+                }
             }
         }
+        if (rc == SQLITE_DONE)
+            return;
+        failure = errorMessage();
     }
-    if (rc != SQLITE_DONE)
-        fail();
+    // Prepared afresh next time: a statement the engine could not prepare
+    // again after a change of the schema is not kept.
+    forgetStatement(sql);
+    throw DatabaseError(failure);
 }
 
 qint64 SqliteProvider::insertRow(const QString& table, const QString& /*keyColumn*/,

@@ -3,9 +3,12 @@
 #include "platform/data/Provider.h"
 #include "platform/os/FileLock.h"
 
+#include <QHash>
 #include <QString>
+#include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace qv {
 
@@ -58,6 +61,22 @@ private:
     void rebuildWidthGuards();
     void dropWidthGuards();
 
+    // A statement kept for the next fetch of the same text, reset between
+    // fetches: a reset statement holds no lock and blocks neither COMMIT nor
+    // VACUUM. Its columns are worked out again whenever the engine prepares
+    // it anew after a change of the schema.
+    struct KeptStatement {
+        sqlite3_stmt* stmt = nullptr;
+        std::vector<ColumnInfo> columns;
+        int prepares = -1; // the engine's re-prepare count when the columns were read
+        quint64 lastUse = 0;
+    };
+    KeptStatement& keptStatement(const QString& sql);
+    void forgetStatement(const QString& sql);
+    void finalizeStatements();
+
+    QHash<QString, KeptStatement> m_statements;
+    quint64 m_fetches = 0;
     QString m_connectionName;
     QString m_path;
     sqlite3* m_db = nullptr;

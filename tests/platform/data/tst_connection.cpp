@@ -65,6 +65,7 @@ private slots:
     void secondWriterGetsLockedError();
     void textLongerThanItsColumnIsRefused();
     void oneTransactionLevel();
+    void keptStatementsFollowTheSchemaAndLetGo();
     void serverConnectionStrings();
     void serverOpenFailsQuickly();
 };
@@ -319,6 +320,60 @@ void TestConnection::oneTransactionLevel() {
     reg->rollbackTrans();
     QVERIFY_THROWS_EXCEPTION(DatabaseError, reg->commitTrans());
     QVERIFY_THROWS_EXCEPTION(DatabaseError, reg->setConnectionString("Data Source=x.mdb"));
+}
+
+// Statements are prepared once per text and kept between fetches.
+void TestConnection::keptStatementsFollowTheSchemaAndLetGo() {
+    Register reg;
+    reg->execute("CREATE TABLE T (ID AUTOINCREMENT PRIMARY KEY, S varchar(10))");
+    reg.insert("INSERT INTO T (S) VALUES ('one')");
+    const auto columns = [&](Connection& c) {
+        Query q(&c);
+        q.setSQL("SELECT * FROM T");
+        Result r;
+        q.fetch(r);
+        QStringList names;
+        for (const ColumnInfo& info : r.columns)
+            names << info.name + u':' + QString::number(info.width);
+        return names.join(u' ') + u'=' + QString::number(r.rows.rowCount());
+    };
+    QCOMPARE(columns(reg.connection()), QString("ID:0 S:10=1"));
+
+    // A "*" takes in a column added since, with its declared width.
+    reg->execute("ALTER TABLE T ADD COLUMN N varchar(4)");
+    QCOMPARE(columns(reg.connection()), QString("ID:0 S:10 N:4=1"));
+    // A table gone is said; made again, its new columns are read.
+    reg->execute("DROP TABLE T");
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, columns(reg.connection()));
+    reg->execute("CREATE TABLE T (K integer, L varchar(3))");
+    QCOMPARE(columns(reg.connection()), QString("K:0 L:3=0"));
+
+    // Kept statements block neither a commit nor a compaction.
+    reg->beginTrans();
+    reg.insert("INSERT INTO T (K) VALUES (1)");
+    QCOMPARE(columns(reg.connection()), QString("K:0 L:3=1"));
+    reg->commitTrans();
+    reg->execute("VACUUM");
+
+    // Each connection keeps its own: the same text on another register reads
+    // that register.
+    Register other(QStringLiteral("other.mdb"));
+    other->execute("CREATE TABLE T (Z integer)");
+    QCOMPARE(columns(other.connection()), QString("Z:0=0"));
+    QCOMPARE(columns(reg.connection()), QString("K:0 L:3=1"));
+
+    // Closing lets go of the file, kept statements and all.
+    const auto descriptorsOn = [](const QString& path) {
+        const QDir fds("/proc/self/fd");
+        int count = 0;
+        for (const QString& fd :
+             fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            count += QFile::symLinkTarget(fds.filePath(fd)) == QFileInfo(path).canonicalFilePath();
+        return count;
+    };
+    QVERIFY(descriptorsOn(reg.path()) > 0);
+    reg->close();
+    QCOMPARE(descriptorsOn(reg.path()), 0);
 }
 
 void TestConnection::serverConnectionStrings() {

@@ -147,8 +147,16 @@ double runBareBound(sqlite3* db, const QByteArray& text, int parameters,
     }
     for (int p = 1; p <= parameters; ++p)
         bind(stmt, p);
+    rows = readRows(stmt, checksum);
+    sqlite3_finalize(stmt);
+    return msSince(start);
+}
+
+} // namespace
+
+int readRows(sqlite3_stmt* stmt, quint64& checksum) {
     const int columns = sqlite3_column_count(stmt);
-    rows = 0;
+    int rows = 0;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         ++rows;
         for (int c = 0; c < columns; ++c) {
@@ -167,11 +175,8 @@ double runBareBound(sqlite3* db, const QByteArray& text, int parameters,
             }
         }
     }
-    sqlite3_finalize(stmt);
-    return msSince(start);
+    return rows;
 }
-
-} // namespace
 
 double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteArray& value,
                int& rows, quint64& checksum) {

@@ -15,6 +15,7 @@
 
 class QWidget;
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace qv {
 class Connection;
@@ -105,6 +106,9 @@ double runBare(sqlite3* db, const QByteArray& text, int parameters, const QByteA
 // key.
 double runBare(sqlite3* db, const QByteArray& text, int parameters, qint64 value, int& rows,
                quint64& checksum);
+// Steps a statement already bound to its end, reading every column of every
+// row into `checksum`; answers the row count.
+int readRows(sqlite3_stmt* stmt, quint64& checksum);
 
 // Counts the paints of the widget it filters, so a step can be timed up to
 // the moment its result is on the screen.

@@ -94,8 +94,9 @@ void DatasetGrid::setDatasetModel(DatasetModel* model) {
     m_model = model;
     setModel(model);
     const auto& columns = model->columns();
+    const double scale = designScale(); // measured once: a text measurement is not cheap
     for (int c = 0; c < columns.size(); ++c)
-        setColumnWidth(c, scaledWidth(columns[c].width));
+        setColumnWidth(c, qRound(columns[c].width * scale));
     Dataset* data = model->dataset();
     // After the view's own reset, which forgets the current cell: a grid with
     // rows always has one (a screen reader asks for it), also when the model
@@ -154,8 +155,12 @@ void DatasetGrid::keyPressEvent(QKeyEvent* event) {
 // designed with (ten digits in 60 pixels); a wider font widens every column
 // alike, so the texts that fitted still fit.
 int DatasetGrid::scaledWidth(int designPixels) const {
+    return qRound(designPixels * designScale());
+}
+
+double DatasetGrid::designScale() const {
     const double digits = fontMetrics().horizontalAdvance(QStringLiteral("0123456789"));
-    return qRound(designPixels * qMax(1.0, digits / 60.0));
+    return qMax(1.0, digits / 60.0);
 }
 
 void DatasetGrid::followDataset() {
@@ -173,7 +178,22 @@ void DatasetGrid::followDataset() {
     selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
                                                   QItemSelectionModel::Rows);
     m_following = false;
-    scrollTo(target);
+    // A grid off the screen (on another tab, in a window not shown yet) has
+    // no real size to scroll in, and scrolling would lay out all its rows
+    // for nothing: it scrolls once it is shown.
+    if (isVisible())
+        scrollTo(target);
+    else
+        m_scrollOnShow = true;
+}
+
+void DatasetGrid::showEvent(QShowEvent* event) {
+    QTableView::showEvent(event);
+    if (!m_scrollOnShow)
+        return;
+    m_scrollOnShow = false;
+    if (currentIndex().isValid())
+        scrollTo(currentIndex());
 }
 
 void DatasetGrid::selectFirstColumn() {

@@ -42,12 +42,16 @@ signals:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void followDataset();
+    // How much wider this grid's font is than the design's.
+    double designScale() const;
 
     DatasetModel* m_model = nullptr;
     bool m_following = false;
+    bool m_scrollOnShow = false;
 };
 
 } // namespace qv

@@ -7,6 +7,8 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QTest>
 
 using namespace qv;
@@ -22,6 +24,7 @@ private slots:
     }
     void gridWithRowsAlwaysHasACurrentCell();
     void tableNeverAnswersANullCell();
+    void gridOffTheScreenScrollsToItsRowWhenShown();
 
 private:
     QAccessibleInterface* grid() const { return QAccessible::queryAccessibleInterface(m_grid); }
@@ -101,6 +104,30 @@ void TestDatasetGrid::tableNeverAnswersANullCell() {
     m_model->setColumns({{"City", "City", 80}});
     QCOMPARE(grid()->child(2)->role(), QAccessible::RowHeader);
     QCOMPARE(grid()->child(3)->text(QAccessible::Name), QStringLiteral("York"));
+}
+
+// A hidden grid (another tab) does not lay out its rows to scroll; it shows
+// the dataset's row once it is shown, also when the row stayed the same.
+void TestDatasetGrid::gridOffTheScreenScrollsToItsRowWhenShown() {
+    const int rowHeight = m_grid->verticalHeader()->defaultSectionSize();
+    m_grid->resize(300, m_grid->horizontalHeader()->sizeHint().height() + rowHeight * 3 / 2 + 4);
+    const auto rowShown = [this] {
+        const QRect cell = m_grid->visualRect(m_grid->currentIndex());
+        return m_grid->currentIndex().row() == m_data->currentIndex() &&
+               m_grid->viewport()->rect().contains(cell);
+    };
+    m_grid->hide();
+    m_data->setRecNo(3);
+    m_grid->show();
+    QVERIFY(rowShown());
+
+    m_grid->hide();
+    m_grid->verticalScrollBar()->setValue(0);
+    m_grid->selectionModel()->clearSelection();
+    m_data->setRecNo(3); // the same row: only the grid's own scroll brings it back
+    QVERIFY(!rowShown());
+    m_grid->show();
+    QVERIFY(rowShown());
 }
 
 int main(int argc, char** argv) {

@@ -24,11 +24,17 @@ void DBEdit::load() {
     if (!m_dataset->isActive() || m_dataset->fieldIndex(m_field) < 0)
         return;
     const Field field = m_dataset->field(m_field);
-    if (field.size() > 0)
+    // An open announces itself several times over (state, open, scroll); each
+    // change of the width or the text lays the text out anew, so only a real
+    // change is made. Text the user has typed is replaced even when it reads
+    // the same, which also resets its undo history as before.
+    if (field.size() > 0 && field.size() != maxLength())
         setMaxLength(field.size());
     const bool hasRow =
         m_dataset->state() == Dataset::State::Insert || m_dataset->currentIndex() >= 0;
-    setText(hasRow ? field.asString() : QString());
+    const QString shown = hasRow ? field.asString() : QString();
+    if (shown != text() || isModified())
+        setText(shown);
 }
 
 void DBEdit::updateRecord() {

@@ -6,7 +6,9 @@
 // window's seven statements for the same member in one read transaction;
 // also the window's parts (building, the datasets, showing and painting), the
 // seven datasets alone, the bare engine with its statements prepared
-// beforehand, and an empty dialog as the floor for any window. Each step runs
+// beforehand, an empty dialog as the floor for any window, and the window's
+// widgets made from Qt's own classes with the same texts as the floor for
+// this window. Each step runs
 // twice and the second run is measured, so every side finds its pages and
 // code in the caches.
 //
@@ -32,6 +34,16 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -60,7 +72,7 @@ QByteArray bareText(const QStringList& lines) {
 }
 
 struct Opening {
-    std::vector<double> window, build, datasets, paint, bare, bareKept, plain, emptyDialog;
+    std::vector<double> window, build, datasets, paint, bare, bareKept, plain, emptyDialog, replica;
 };
 
 // The seven statements through our datasets alone, tied by the member link
@@ -135,6 +147,119 @@ void closeWindow(std::unique_ptr<TfrmMember>& window, qv::Connection& connection
     connection.rollbackTrans();
 }
 
+// What an opened member window shows: its font and size, the texts of its
+// groups, tabs, grids and buttons.
+struct WindowContents {
+    struct Group {
+        QString title;
+        QStringList labels, texts, buttons;
+    };
+    struct Tab {
+        QString caption;
+        QIcon icon;
+        QStringList titles, buttons;
+        std::vector<QStringList> rows;
+    };
+    QFont font;
+    QSize size;
+    std::vector<Group> groups;
+    std::vector<Tab> tabs;
+    QStringList buttons;
+};
+
+WindowContents contentsOf(const TfrmMember& frm) {
+    WindowContents c{frm.font(), frm.size(), {}, {}, {}};
+    for (const QGroupBox* box : {frm.grpNameAddress, frm.grpPhoneEmail}) {
+        WindowContents::Group group{box->title(), {}, {}, {}};
+        for (const QLineEdit* edit : box->findChildren<QLineEdit*>()) {
+            group.texts << edit->text();
+            const auto* form = static_cast<QFormLayout*>(box->layout());
+            group.labels
+                << static_cast<QLabel*>(form->labelForField(const_cast<QLineEdit*>(edit)))->text();
+        }
+        for (const QPushButton* b : box->findChildren<QPushButton*>())
+            group.buttons << b->text();
+        c.groups.push_back(group);
+    }
+    for (int t = 0; t < frm.pgcDetails->count(); ++t) {
+        WindowContents::Tab tab{frm.pgcDetails->tabText(t), frm.pgcDetails->tabIcon(t), {}, {}, {}};
+        const QWidget* page = frm.pgcDetails->widget(t);
+        const QAbstractItemModel* model = page->findChild<QTableView*>()->model();
+        for (int col = 0; col < model->columnCount(); ++col)
+            tab.titles << model->headerData(col, Qt::Horizontal).toString();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            QStringList cells;
+            for (int col = 0; col < model->columnCount(); ++col)
+                cells << model->index(row, col).data().toString();
+            tab.rows.push_back(cells);
+        }
+        for (const QPushButton* b : page->findChildren<QPushButton*>())
+            tab.buttons << b->text();
+        c.tabs.push_back(tab);
+    }
+    for (const QPushButton* b : {frm.btnPrint, frm.btnClose, frm.btnUpdate})
+        c.buttons << b->text();
+    return c;
+}
+
+// The same window from Qt's own widgets with the texts already at hand, none
+// of our code or data in it, built, shown modally and painted: what Qt alone
+// needs for a window like ours.
+double openQtReplica(const WindowContents& c) {
+    const Clock::time_point start = Clock::now();
+    QDialog dialog;
+    dialog.setFont(c.font);
+    auto* top = new QHBoxLayout;
+    for (const WindowContents::Group& g : c.groups) {
+        auto* box = new QGroupBox(g.title, &dialog);
+        auto* form = new QFormLayout(box);
+        for (qsizetype i = 0; i < g.texts.size(); ++i) {
+            auto* edit = new QLineEdit(g.texts[i], box);
+            auto* label = new QLabel(g.labels[i], box);
+            label->setBuddy(edit);
+            form->addRow(label, edit);
+        }
+        for (const QString& b : g.buttons)
+            form->addRow(new QPushButton(b, box));
+        top->addWidget(box, 1);
+    }
+    auto* tabs = new QTabWidget(&dialog);
+    tabs->setIconSize(QSize(16, 16));
+    for (const WindowContents::Tab& t : c.tabs) {
+        auto* page = new QWidget(tabs);
+        auto* row = new QHBoxLayout(page);
+        auto* grid = new QTableView(page);
+        auto* model = new QStandardItemModel(int(t.rows.size()), int(t.titles.size()), grid);
+        model->setHorizontalHeaderLabels(t.titles);
+        for (size_t r = 0; r < t.rows.size(); ++r)
+            for (qsizetype col = 0; col < t.rows[r].size(); ++col)
+                model->setItem(int(r), int(col), new QStandardItem(t.rows[r][col]));
+        grid->setModel(model);
+        row->addWidget(grid, 1);
+        auto* buttons = new QVBoxLayout;
+        for (const QString& b : t.buttons)
+            buttons->addWidget(new QPushButton(b, page));
+        buttons->addStretch(1);
+        row->addLayout(buttons);
+        tabs->addTab(page, t.icon, t.caption);
+    }
+    auto* bottom = new QHBoxLayout;
+    for (const QString& b : c.buttons)
+        bottom->addWidget(new QPushButton(b, &dialog));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(top);
+    layout->addWidget(tabs, 1);
+    layout->addLayout(bottom);
+    dialog.setFixedSize(c.size);
+    PaintCounter counter;
+    dialog.installEventFilter(&counter);
+    dialog.setAttribute(Qt::WA_ShowModal, true);
+    dialog.show();
+    PaintNow(&dialog, counter);
+    dialog.removeEventFilter(&counter);
+    return msSince(start);
+}
+
 // Runs a step twice and answers the milliseconds the second run measured:
 // each side then finds its code, the engine's and the member's pages in the
 // caches, so the figure is of the work alone.
@@ -192,7 +317,7 @@ Opening measureOpening(const QString& path, int samples) {
         PaintNow(frm.get(), parts);
         const double paint = msSince(start);
         frm->removeEventFilter(&parts);
-        const QSize size = frm->size();
+        const WindowContents contents = contentsOf(*frm);
         closeWindow(frm, *connection);
 
         const double plain = secondRun([&] {
@@ -228,7 +353,7 @@ Opening measureOpening(const QString& path, int samples) {
         const double emptyDialog = secondRun([&] {
             const Clock::time_point start = Clock::now();
             QDialog empty;
-            empty.resize(size);
+            empty.resize(contents.size);
             PaintCounter counter;
             empty.installEventFilter(&counter);
             empty.setAttribute(Qt::WA_ShowModal, true);
@@ -237,6 +362,8 @@ Opening measureOpening(const QString& path, int samples) {
             empty.removeEventFilter(&counter);
             return msSince(start);
         });
+
+        const double replica = secondRun([&] { return openQtReplica(contents); });
 
         if (warmUp)
             continue;
@@ -248,6 +375,7 @@ Opening measureOpening(const QString& path, int samples) {
         o.bareKept.push_back(bareKept);
         o.plain.push_back(plain);
         o.emptyDialog.push_back(emptyDialog);
+        o.replica.push_back(replica);
     }
     for (sqlite3_stmt* stmt : kept)
         sqlite3_finalize(stmt);
@@ -342,11 +470,15 @@ int main(int argc, char** argv) {
     std::printf("  %-44s %9.2f\n", "  the same, statements prepared beforehand",
                 median(o.bareKept));
     std::printf("  %-44s %9.2f\n", "an empty dialog: built, first paint", median(o.emptyDialog));
+    std::printf("  %-44s %9.2f\n", "the window's widgets from Qt alone, painted",
+                median(o.replica));
     const double bare = median(o.bare), kept = median(o.bareKept);
     std::printf("  ratio to the bare engine:        window %.2f; window's datasets %.2f; "
-                "datasets alone %.2f; empty dialog + bare %.2f\n",
+                "datasets alone %.2f;\n    empty dialog + bare %.2f; Qt's widgets + bare %.2f\n",
                 median(o.window) / bare, median(o.datasets) / bare, median(o.plain) / bare,
-                (median(o.emptyDialog) + bare) / bare);
+                (median(o.emptyDialog) + bare) / bare, (median(o.replica) + bare) / bare);
+    std::printf("  window / (Qt's widgets + bare) %.2f\n",
+                median(o.window) / (median(o.replica) + bare));
     std::printf("  ratio to statements prepared once: window %.2f; window's datasets %.2f; "
                 "datasets alone %.2f\n\n",
                 median(o.window) / kept, median(o.datasets) / kept, median(o.plain) / kept);

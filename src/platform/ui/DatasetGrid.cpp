@@ -7,27 +7,37 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QStyledItemDelegate>
 
 namespace qv {
 namespace {
 
 // The title row shows the hand cursor, since a click on a title sorts; over
-// the edge between two titles the resize cursor the header sets wins.
-class TitleHeader : public QHeaderView {
+// the edge between two titles the resize cursor the header sets wins. The
+// header sets that cursor on itself, where its viewport's hand would hide it,
+// so each change of it is passed on to the viewport. (A filter on the table's
+// own header: a header class of our own would be made beside the one the
+// table always makes, and the two cost a fair part of opening a grid.)
+class TitleCursor : public QObject {
 public:
-    explicit TitleHeader(QWidget* parent)
-        : QHeaderView(Qt::Horizontal, parent) {
-        viewport()->setCursor(Qt::PointingHandCursor);
+    explicit TitleCursor(QHeaderView* header)
+        : QObject(header)
+        , m_header(header) {
+        header->viewport()->setCursor(Qt::PointingHandCursor);
+        header->installEventFilter(this);
     }
 
 protected:
-    void mouseMoveEvent(QMouseEvent* event) override {
-        QHeaderView::mouseMoveEvent(event);
-        viewport()->setCursor(testAttribute(Qt::WA_SetCursor) ? cursor().shape()
-                                                              : Qt::PointingHandCursor);
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_header && event->type() == QEvent::CursorChange)
+            m_header->viewport()->setCursor(m_header->testAttribute(Qt::WA_SetCursor)
+                                                ? m_header->cursor().shape()
+                                                : Qt::PointingHandCursor);
+        return QObject::eventFilter(watched, event);
     }
+
+private:
+    QHeaderView* m_header;
 };
 
 // Cell editors take no more than the column's declared width.
@@ -52,8 +62,8 @@ public:
 DatasetGrid::DatasetGrid(QWidget* parent)
     : QTableView(parent) {
     InstallGridAccessibility();
-    auto* header = new TitleHeader(this);
-    setHorizontalHeader(header);
+    QHeaderView* header = horizontalHeader();
+    new TitleCursor(header);
     header->setSectionsClickable(true);
     header->setHighlightSections(false);
     header->setSectionResizeMode(QHeaderView::Interactive);

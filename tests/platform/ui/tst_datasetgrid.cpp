@@ -25,6 +25,7 @@ private slots:
     void gridWithRowsAlwaysHasACurrentCell();
     void tableNeverAnswersANullCell();
     void gridOffTheScreenScrollsToItsRowWhenShown();
+    void titlesShowTheHandAndTheirEdgesTheResizeCursor();
 
 private:
     QAccessibleInterface* grid() const { return QAccessible::queryAccessibleInterface(m_grid); }
@@ -128,6 +129,17 @@ void TestDatasetGrid::gridOffTheScreenScrollsToItsRowWhenShown() {
     QVERIFY(!rowShown());
     m_grid->show();
     QVERIFY(rowShown());
+}
+
+void TestDatasetGrid::titlesShowTheHandAndTheirEdgesTheResizeCursor() {
+    QHeaderView* titles = m_grid->horizontalHeader();
+    QWidget* viewport = titles->viewport();
+    QCOMPARE(viewport->cursor().shape(), Qt::PointingHandCursor);
+    const int middle = titles->height() / 2;
+    QTest::mouseMove(viewport, QPoint(titles->sectionSize(0) - 1, middle));
+    QCOMPARE(viewport->cursor().shape(), Qt::SplitHCursor);
+    QTest::mouseMove(viewport, QPoint(titles->sectionSize(0) / 2, middle));
+    QCOMPARE(viewport->cursor().shape(), Qt::PointingHandCursor);
 }
 
 int main(int argc, char** argv) {

@@ -714,7 +714,11 @@ void TfrmMember::dbgDatesJoinedDblClick() {
     storeRow(&d, false, [&] {
         d.field(key).setValue(dialog.KeyValue());
         d.field(QStringLiteral("DateJoined")).setValue(dialog.dtpJoinDate->dateTime());
-        d.field(QStringLiteral("MembershipNo")).setValue(dialog.edtMembershipNo->text());
+        // A period stored without a number keeps none when the box is left
+        // empty: the number searches tell null from empty text.
+        const QString number = dialog.edtMembershipNo->text();
+        if (!number.isEmpty() || !d.field(QStringLiteral("MembershipNo")).isNull())
+            d.field(QStringLiteral("MembershipNo")).setValue(number);
         const bool ended = dialog.dtpEndDate->isChecked();
         d.field(QStringLiteral("DateEnded"))
             .setValue(ended ? Value(dialog.dtpEndDate->dateTime()) : Value());

@@ -205,6 +205,10 @@ void TestMemberFrm::updateChecksAndDeleteMember() {
 // date stores null and an empty reason.
 void TestMemberFrm::modifyDialogsOpenPresetAndWriteBackUnchanged() {
     MemberFixture f;
+    // A period of an older register, stored without a number: it stays null.
+    f.connection().execute(
+        QStringLiteral("UPDATE DatesJoined SET MembershipNo = NULL WHERE DatesJoinedID = %1")
+            .arg(f.endedPeriod));
     OpenMember open(f.connection(), f.smith);
     TfrmMember& frm = open.frm;
     QStringList expected = RecordOf(f.connection(), f.smith);
@@ -228,6 +232,7 @@ void TestMemberFrm::modifyDialogsOpenPresetAndWriteBackUnchanged() {
 
     WhenDialog<TfrmModifyDateJoined>([&](TfrmModifyDateJoined* d) {
         QCOMPARE(d->dblMemberCategory->currentText(), QString("Gold"));
+        QCOMPARE(d->edtMembershipNo->text(), QString());
         QVERIFY(d->dtpEndDate->isChecked());
         QCOMPARE(d->dtpEndDate->date(), QDate(1995, 2, 3));
         QVERIFY(d->edtReasonEnded->isEnabled());

@@ -7,6 +7,9 @@
 #include "platform/print/PrintCanvas.h"
 #include "platform/print/PrintDialogs.h"
 
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
 #include <cmath>
 
 namespace PrintShared {
@@ -38,7 +41,21 @@ int ColumnOf(const qv::Dataset& dataset, const QString& name) {
 }
 
 QString FitToWidth(const QString& text, int width) {
-    return text.leftJustified(std::max(width, 0), u' ', true);
+    width = std::max(width, 0);
+    // Below U+0300 every code unit is a character of its own.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x300; }))
+        return text.leftJustified(width, u' ', true);
+    // An accent written after its letter, or a character beyond the basic
+    // plane, takes no column of its own: count what is seen, and never cut
+    // one such character in two.
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, text);
+    int count = 0;
+    qsizetype end = 0;
+    while (count < width && characters.toNextBoundary() != -1) {
+        end = characters.position();
+        ++count;
+    }
+    return text.left(end) + QString(width - count, u' ');
 }
 
 int YearsService(const QDateTime& joined, const QDateTime& ended, bool fiveYearRounding,

@@ -16,7 +16,8 @@ class PrintCanvas;
 // What the printed reports, the CSV export and the member list window share.
 namespace PrintShared {
 
-// `text` filled with blanks or cut to exactly `width` characters.
+// `text` filled with blanks or cut to exactly `width` characters, counted as
+// they are seen: a letter with its combining accents is one character.
 QString FitToWidth(const QString& text, int width);
 
 // Whole years of service from `joined` to the end date: 1 January of

@@ -9,6 +9,7 @@
 #include "reports/PrintMemberDetails.h"
 #include "reports/PrintMemberList.h"
 #include "reports/PrintPhoneList.h"
+#include "reports/PrintShared.h"
 #include "support/RegisterFixture.h"
 
 #include "ReportTestSupport.h"
@@ -67,6 +68,7 @@ private slots:
     void previewDrawsWhatPrints();
     void memberDetailsToPdf();
     void errorLeavesNoHalfFile();
+    void accentsAndEmojiKeepTheColumns();
 
 private:
     std::unique_ptr<Dataset> openList();
@@ -217,6 +219,54 @@ void TestReportPdf::errorLeavesNoHalfFile() {
     PrintDialogTest::queuePdf(file + QStringLiteral("/x.pdf"));
     QVERIFY_THROWS_EXCEPTION(FileSystem::FileWriteError, PrintPhoneList(*list));
     QCOMPARE(QDir(m_out.path()).entryList(QDir::Files | QDir::Hidden), before);
+}
+
+void TestReportPdf::accentsAndEmojiKeepTheColumns() {
+    // Accents written after their letters and characters beyond the basic
+    // plane take one column each, and are never cut in two.
+    const QString accented = QString::fromUtf8("E\xCC\x81lodie\xCC\x81");
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(10);
+    QCOMPARE(PrintShared::FitToWidth(accented, 8), accented + QStringLiteral("  "));
+    QCOMPARE(PrintShared::FitToWidth(accented, 3), QString::fromUtf8("E\xCC\x81lo"));
+    QCOMPARE(PrintShared::FitToWidth(emoji, 15), emoji + QStringLiteral("     "));
+    QCOMPARE(PrintShared::FitToWidth(emoji, 3), emoji.left(6));
+
+    test::Register reg(QStringLiteral("columns.mdb"));
+    const QString names[] = {QStringLiteral("Plain"), accented, emoji.left(16)};
+    for (int i = 0; i < 3; ++i)
+        reg.addPeriod(reg.addMember({QStringLiteral("Z%1").arg(i),
+                                     names[i],
+                                     {},
+                                     {},
+                                     {},
+                                     QStringLiteral("%1").arg(i + 1).repeated(3),
+                                     {},
+                                     {}}),
+                      QDate(2000, 1, 1));
+    Dataset list(&reg.connection());
+    list.setSQL(MemberSQL::AllMembersSQL());
+    list.open();
+    PrintDialogTestScope print;
+    const QString file = m_out.filePath(QStringLiteral("columns.pdf"));
+    PrintDialogTest::queuePdf(file);
+    PrintPhoneList(list);
+
+    // The phone numbers start at one place on every line.
+    const QString boxes =
+        poppler("pdftotext", {QStringLiteral("-bbox"), file, QStringLiteral("-")});
+    QVERIFY(!boxes.contains(QChar::ReplacementCharacter));
+    QList<double> left;
+    for (const char* number : {"111", "222", "333"}) {
+        const auto word =
+            QRegularExpression(
+                QStringLiteral("xMin=\"([\\d.]+)\"[^>]*>%1<").arg(QLatin1String(number)))
+                .match(boxes);
+        QVERIFY2(word.hasMatch(), qPrintable(boxes));
+        left << word.captured(1).toDouble();
+    }
+    QVERIFY2(qAbs(left[1] - left[0]) < 0.5 && qAbs(left[2] - left[0]) < 0.5,
+             qPrintable(QStringLiteral("%1 %2 %3").arg(left[0]).arg(left[1]).arg(left[2])));
+    QFile::remove(file);
 }
 
 QTEST_MAIN(TestReportPdf)

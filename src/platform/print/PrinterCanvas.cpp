@@ -5,7 +5,9 @@
 #include <QFontMetrics>
 #include <QPaintEngine>
 #include <QPrinter>
+#include <QTextBoundaryFinder>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace qv {
@@ -84,6 +86,7 @@ void PrinterCanvas::setBold(bool bold) {
 void PrinterCanvas::applyFont() {
     m_painter.setFont(m_font);
     m_ascent = QFontMetrics(m_painter.font(), &m_printer).ascent();
+    m_column = QFontMetricsF(m_painter.font(), &m_printer).horizontalAdvance(u'x');
 }
 
 int PrinterCanvas::textHeight(const QString& text) {
@@ -93,7 +96,35 @@ int PrinterCanvas::textHeight(const QString& text) {
 
 void PrinterCanvas::textOut(int x, int y, const QString& text) {
     requireActive();
-    m_painter.drawText(x, y + m_ascent, printable(text));
+    const QString line = printable(text);
+    const int baseline = y + m_ascent;
+    // Below U+0300 every character is the report font's own, one column wide.
+    if (std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c.unicode() < 0x300; })) {
+        m_painter.drawText(x, baseline, line);
+        return;
+    }
+    // Columns are made of characters, so each one seen goes in its own
+    // column: a letter with its accents, and a character that another font
+    // supplies at another width (an ideograph, an emoji), made to fit it.
+    const QFontMetricsF metrics(m_painter.font(), &m_printer);
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, line);
+    qsizetype start = 0;
+    double left = x;
+    while (characters.toNextBoundary() != -1) {
+        const QString character = line.mid(start, characters.position() - start);
+        start = characters.position();
+        const double width = metrics.horizontalAdvance(character);
+        if (width > m_column * 1.01) {
+            m_painter.save();
+            m_painter.translate(left, baseline);
+            m_painter.scale(m_column / width, 1.0);
+            m_painter.drawText(QPointF(0, 0), character);
+            m_painter.restore();
+        } else {
+            m_painter.drawText(QPointF(left, baseline), character);
+        }
+        left += m_column;
+    }
 }
 
 void PrinterCanvas::newPage() {

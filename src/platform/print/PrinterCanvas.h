@@ -46,8 +46,9 @@ private:
     QPrinter& m_printer;
     QPainter m_painter;
     QFont m_font;
-    int m_ascent = 0; // of the current font, on the printer
-    QString m_target; // the PDF file asked for; empty when not writing one
+    int m_ascent = 0;      // of the current font, on the printer
+    double m_column = 0.0; // the width of one character of the fixed-pitch font
+    QString m_target;      // the PDF file asked for; empty when not writing one
     std::unique_ptr<FileSystem::ReplacingFile> m_file; // where it is written meanwhile
 };
 

@@ -103,6 +103,7 @@ QString threeBracketFrom() {
 }
 
 const QString kLevelId = QStringLiteral(", MembershipLevel.MembershipLevelID");
+const QString kIncludeLongService = QStringLiteral(", MembershipLevel.IncludeLongService");
 
 QString orderBySurname(Dialect dialect) {
     return orderByNames(dialect, {QStringLiteral("Surname"), QStringLiteral("FirstNames")});
@@ -220,6 +221,22 @@ QString UnpaidFeesSQL(const QDateTime& date) {
            dateLiteral(dialect, date) + QStringLiteral(") ") + orderBySurname(dialect) + u' ';
 }
 
+QString MemberListColumnName(const QString& name) {
+    // Every column any member list query selects, as its text spells it.
+    static const QStringList spelled = [] {
+        QStringList names;
+        const QString columns =
+            kColumnsWithNumber.mid(int(qstrlen("SELECT "))) + kIncludeLongService + kLevelId;
+        for (const QString& column : columns.split(u','))
+            names << column.section(u'.', -1).trimmed();
+        return names;
+    }();
+    for (const QString& column : spelled)
+        if (column.compare(name, Qt::CaseInsensitive) == 0)
+            return column;
+    return name;
+}
+
 QString LongServiceSQL(qv::Connection& connection, int year) {
     // One reading of the kind for the whole text, so the words and the date
     // literals can never be of two dialects.
@@ -230,8 +247,7 @@ QString LongServiceSQL(qv::Connection& connection, int year) {
                         : dialect == Dialect::SqlServer ? QStringLiteral("GetDate()")
                                                         : QStringLiteral("LOCALTIMESTAMP");
 
-    QString sql = kColumns + QStringLiteral(", MembershipLevel.IncludeLongService") + kLevelId +
-                  twoBracketFrom() + u' ';
+    QString sql = kColumns + kIncludeLongService + kLevelId + twoBracketFrom() + u' ';
     sql +=
         QStringLiteral("WHERE (MembershipLevel.IncludeLongService = ") + yes + QStringLiteral(") ");
     sql +=

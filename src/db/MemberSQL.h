@@ -64,6 +64,10 @@ QString UnpaidFeesSQL(const QDateTime& date);
 // MinDateJoined on the connection once; its errors reach the caller. Adds
 // IncludeLongService and MembershipLevelID.
 QString LongServiceSQL(qv::Connection& connection, int year);
+// A column of the member list row under its own name ("Surname" for
+// "surname", as a server that folds unquoted names to lower case answers);
+// any other name as it is.
+QString MemberListColumnName(const QString& name);
 
 // ---- A member's record ----------------------------------------------------
 // The seven statements of one member's record, each restricted to :MemberID:

@@ -1,5 +1,6 @@
 #include "reports/CSVExport.h"
 
+#include "db/MemberSQL.h"
 #include "platform/data/Dataset.h"
 #include "platform/os/FileSystem.h"
 #include "reports/PrintShared.h"
@@ -37,7 +38,7 @@ void CSVExport(const qv::Dataset& members, const QString& fileName, int referenc
     std::vector<int> columns;
     QString line;
     for (int column = 1; column < members.fieldCount(); ++column) {
-        const QString name = members.column(column).name;
+        const QString name = MemberSQL::MemberListColumnName(members.column(column).name);
         if (!keptColumn(name))
             continue;
         columns.push_back(column);

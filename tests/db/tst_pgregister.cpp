@@ -13,6 +13,7 @@
 #include "platform/data/Dataset.h"
 #include "platform/data/Query.h"
 #include "platform/data/TextCollation.h"
+#include "reports/CSVExport.h"
 #include "settings/MemberSettings.h"
 #include "support/PgFixture.h"
 #include "support/TestSupport.h"
@@ -556,6 +557,27 @@ void TestPgRegister::recordStatements() {
     paid.open();
     QCOMPARE(paid.field("PaymentAmount").type(), FieldType::Currency);
     QCOMPARE(paid.field("PaymentAmount").asFloat(), 12.5);
+
+    // Exported under the register's own column names, keys and colours left
+    // out, though the server answers every name in lower case.
+    const test::TempFolder out;
+    for (const auto& [sql, header] :
+         {std::pair{MemberSQL::AllMembersSQL(), QByteArray("DateEnded,YearsService\r\n")},
+          std::pair{MemberSQL::MembershipNoSQL(false),
+                    QByteArray("DateEnded,MembershipNo,YearsService\r\n")}}) {
+        Dataset list(&c);
+        list.setSQL(sql);
+        list.query().setAllParameters(Value(QStringLiteral("%")));
+        list.open();
+        CSVExport(list, out.filePath("list.csv"), -1, false);
+        const QByteArray csv = test::readFileBytes(out.filePath("list.csv"));
+        QVERIFY2(csv.startsWith("Surname,FirstNames,Address,City,PostCode,TelNo,MobileNo,"
+                                "EmailAddress,DateJoined," +
+                                header),
+                 csv.constData());
+        for (const QByteArray& line : csv.trimmed().split('\n'))
+            QCOMPARE(line.count(','), header.count(',') + 9);
+    }
 
     // Deleting a level takes its periods with it.
     MemberSQL::DeleteByKey(c, "MembershipLevel", "MembershipLevelID", int(level));

@@ -99,21 +99,34 @@ const QString NothingChanged = QStringLiteral(" Nothing has been changed.");
 // The compaction proper, on a closed connection. Answers why it stopped, or
 // empty text when the compacted register is in place. Whatever it answers,
 // a complete register is at `path`.
-QString Compact(const QString& path, const CompactionSteps& steps) {
-    qv::FileLock lock;
+QString Lock(qv::FileLock& lock, const QString& path) {
     switch (lock.acquire(qv::SqliteProvider::lockFileFor(path), qv::FileLock::Mode::Exclusive)) {
     case qv::FileLock::Outcome::Locked:
-        break;
+        return QString();
     case qv::FileLock::Outcome::Busy:
         return QStringLiteral("The database is open in another copy of Quorvane. Close it there "
                               "and compact again.") +
                NothingChanged;
     case qv::FileLock::Outcome::Unavailable:
-        return QStringLiteral("The lock file \"%1\" could not be made or opened, so it cannot be "
-                              "told whether another copy of Quorvane has the database open.")
-                   .arg(qv::SqliteProvider::lockFileFor(path)) +
-               NothingChanged;
+        break;
     }
+    return QStringLiteral("The lock file \"%1\" could not be made or opened, so it cannot be "
+                          "told whether another copy of Quorvane has the database open.")
+               .arg(qv::SqliteProvider::lockFileFor(path)) +
+           NothingChanged;
+}
+
+QString Compact(const QString& registerPath, const CompactionSteps& steps) {
+    // A register reached through a symbolic link stays there: the file the
+    // link points to is compacted in its own folder, and the link is kept.
+    // Another copy may have opened it under either name.
+    const QString path = FileSystem::linkTarget(registerPath);
+    qv::FileLock lock, linkLock;
+    if (QString refused = Lock(lock, path); !refused.isEmpty())
+        return refused;
+    if (path != registerPath)
+        if (QString refused = Lock(linkLock, registerPath); !refused.isEmpty())
+            return refused;
 
     const QFileInfo info(path);
     const QString folder = info.absolutePath();

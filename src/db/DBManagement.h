@@ -64,7 +64,8 @@ struct CompactionSteps {
 // "compact.mdb" for its extension), the register as it was is kept in the
 // folder "QuorvaneBackups" beside it under its name with the time stamp
 // (Club.mdb -> QuorvaneBackups/Club2010_03_05_142530.mdb), and the compacted
-// file takes its place. Every row is kept.
+// file takes its place. Every row is kept. A register reached through a
+// symbolic link is compacted where the link points, and the link stays.
 //
 // At every moment a complete register lies at its path: the former file is
 // given its second name in the backup folder first, and the compacted file

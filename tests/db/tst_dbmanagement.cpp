@@ -151,6 +151,7 @@ private slots:
     void compactionFaultAtEachStep_data();
     void compactionFaultAtEachStep();
     void compactionRefusedChangingNothing();
+    void compactionThroughASymbolicLink();
     void killedCompactionLeavesRegisterWhole();
     void killedBackupLeavesWholeCopiesOnly();
 };
@@ -284,6 +285,35 @@ void TestDBManagement::compactionRefusedChangingNothing() {
     QVERIFY(refused("is in the way of the compaction"));
     QVERIFY(QFile::remove(club.work));
     QCOMPARE(club.compact(), QString());
+}
+
+void TestDBManagement::compactionThroughASymbolicLink() {
+    // The register lives elsewhere (a synchronised folder, say) and the
+    // settings name a link to it: the file it points to is compacted, and
+    // the link stays.
+    Club club(50);
+    club.connection.close();
+    const QString real = club.folder.filePath("elsewhere/Club.mdb");
+    QVERIFY(QDir(club.folder.path()).mkdir("elsewhere"));
+    QVERIFY(QFile::rename(club.path, real));
+    QVERIFY(QFile::link(real, club.path));
+    club.connection.open();
+    const QByteArray former = readFileBytes(real);
+    {
+        Connection otherCopy; // opened under the file's own name
+        otherCopy.setConnectionString(DBConnectionStrings::AccessConnectionString(real));
+        otherCopy.open();
+        QVERIFY(club.compact().contains("open in another copy of Quorvane"));
+    }
+    qv::Clock::setNowForTesting(Moment);
+    QCOMPARE(club.compact(), QString());
+    QCOMPARE(Snapshot(club.connection), club.before);
+    QCOMPARE(QFileInfo(club.path).symLinkTarget(), real);
+    QCOMPARE(
+        readFileBytes(club.folder.filePath("elsewhere/QuorvaneBackups/Club2010_03_05_142530.mdb")),
+        former);
+    QVERIFY(!QFile::exists(club.folder.filePath("elsewhere/Clubcompact.mdb")));
+    QVERIFY(!QFile::exists(club.backups));
 }
 
 void TestDBManagement::killedCompactionLeavesRegisterWhole() {

@@ -52,8 +52,13 @@ QString FitToWidth(const QString& text, int width) {
     int count = 0;
     qsizetype end = 0;
     while (count < width && characters.toNextBoundary() != -1) {
-        end = characters.position();
-        ++count;
+        qsizetype next = characters.position();
+        // CR LF is one character to the text, but prints as two blanks.
+        const bool lineBreak = text[end] == u'\r';
+        if (lineBreak && next - end == 2 && count + 2 > width)
+            next = end + 1;
+        count += lineBreak ? int(next - end) : 1;
+        end = next;
     }
     return text.left(end) + QString(width - count, u' ');
 }

@@ -230,6 +230,11 @@ void TestReportPdf::accentsAndEmojiKeepTheColumns() {
     QCOMPARE(PrintShared::FitToWidth(accented, 3), QString::fromUtf8("E\xCC\x81lo"));
     QCOMPARE(PrintShared::FitToWidth(emoji, 15), emoji + QStringLiteral("     "));
     QCOMPARE(PrintShared::FitToWidth(emoji, 3), emoji.left(6));
+    // A line break prints as two blanks.
+    QCOMPARE(PrintShared::FitToWidth(accented + QStringLiteral("\r\nX"), 10),
+             accented + QStringLiteral("\r\nX "));
+    QCOMPARE(PrintShared::FitToWidth(accented + QStringLiteral("\r\nX"), 7),
+             accented + QStringLiteral("\r"));
 
     test::Register reg(QStringLiteral("columns.mdb"));
     const QString names[] = {QStringLiteral("Plain"), accented, emoji.left(16)};

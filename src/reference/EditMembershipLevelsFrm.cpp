@@ -77,7 +77,7 @@ void TfrmEditMembershipLevels::btnAddClick() {
     adoQuery->field(QStringLiteral("FontColour")).setValue(dialog.colFontColour->value());
     adoQuery->field(QStringLiteral("IncludeLongService"))
         .setValue(dialog.chkIncludeLongService->isChecked());
-    adoQuery->post();
+    PostNewRow();
     FillList();
 }
 

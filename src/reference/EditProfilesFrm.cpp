@@ -174,8 +174,18 @@ void TfrmEditProfiles::btnAddClick() {
         return;
     adoQuery->insert();
     adoQuery->field(m_nameColumn).setValue(name);
-    adoQuery->post();
+    PostNewRow();
     FillList();
+}
+
+void TfrmEditProfiles::PostNewRow() {
+    try {
+        adoQuery->post();
+    } catch (...) {
+        // Left pending, the refused row would be written with the next one.
+        adoQuery->cancel();
+        throw;
+    }
 }
 
 void TfrmEditProfiles::btnRenameClick() {

@@ -52,6 +52,9 @@ protected:
     bool ListHas(const QString& caption, const QTreeWidgetItem* except = nullptr) const;
     // The declared width of the name column.
     int NameLength() const;
+    // Posts the row being inserted into the dataset; a refused row is
+    // dropped before the error goes on.
+    void PostNewRow();
     // Called for each item as the list is filled, with its dataset row.
     virtual void ItemAdded(QTreeWidgetItem* item, int row);
 

@@ -98,6 +98,7 @@ class TestEditors : public QObject {
 private slots:
     void cleanup() { Clock::resetNow(); }
     void nameListAddAndRename();
+    void refusedAddIsNotWrittenLater();
     void deletingAnAssetKindCascadesUntilApply();
     void levelsEditor();
     void backupAndCompactCommands();
@@ -146,6 +147,34 @@ void TestEditors::nameListAddAndRename() {
     QCOMPARE(afterRename, QStringList({"keys", "Lockers", "Keys"})); // in its place
     QCOMPARE(reg.scalar("SELECT group_concat(AssetName) FROM Assets").toText(),
              QString("keys,Lockers,Keys"));
+}
+
+void TestEditors::refusedAddIsNotWrittenLater() {
+    Register reg;
+    reg.connection().execute("CREATE TRIGGER refuse BEFORE INSERT ON Assets WHEN "
+                             "NEW.AssetName = 'Bad' BEGIN SELECT RAISE(ABORT, 'Bad is refused'); "
+                             "END");
+    TransactionGuard transaction(reg.connection());
+    qvtest::ModalWatchdog watchdog;
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
+    QStringList after;
+    TfrmEditProfiles frm;
+    qvtest::WhenModal([&](QWidget*) {
+        AnswerInput("Bad");
+        QTest::mouseClick(frm.btnAdd, Qt::LeftButton); // the refusal goes to the error report
+        AnswerInput("Good");
+        frm.btnAdd->click();
+        after = Captions(frm.lsvProfiles);
+        frm.btnApply->click();
+    });
+    QVERIFY(frm.EditList(reg.connection(), "SELECT * FROM Assets ORDER BY AssetName", "New Asset",
+                         "Edit Assets", "AssetID", "AssetName", "Assets"));
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(boxes.shown().size(), 1);
+    QVERIFY(boxes.shown()[0].text.contains("Bad is refused"));
+    QCOMPARE(after, QStringList({"Good"}));
+    QCOMPARE(reg.scalar("SELECT group_concat(AssetName) FROM Assets").toText(), QString("Good"));
 }
 
 void TestEditors::deletingAnAssetKindCascadesUntilApply() {

@@ -15,6 +15,7 @@
 #include "ReportTestSupport.h"
 
 #include <QDir>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -69,6 +70,7 @@ private slots:
     void memberDetailsToPdf();
     void errorLeavesNoHalfFile();
     void accentsAndEmojiKeepTheColumns();
+    void onlyThePagesChosen();
 
 private:
     std::unique_ptr<Dataset> openList();
@@ -272,6 +274,39 @@ void TestReportPdf::accentsAndEmojiKeepTheColumns() {
     QVERIFY2(qAbs(left[1] - left[0]) < 0.5 && qAbs(left[2] - left[0]) < 0.5,
              qPrintable(QStringLiteral("%1 %2 %3").arg(left[0]).arg(left[1]).arg(left[2])));
     QFile::remove(file);
+}
+
+void TestReportPdf::onlyThePagesChosen() {
+    auto list = openList();
+    PrintShared::ListReport report;
+    report.documentTitle = QStringLiteral("Range");
+    const int surname = list->fieldIndex(QStringLiteral("Surname"));
+    report.columns = {{QStringLiteral("Surname"), 20, 20,
+                       [&](int row, bool) { return list->textAt(row, surname); }}};
+    const auto print = [&](const QString& file, int from, int to) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(file);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(from, to);
+        PaintOnPrinter(printer, [&](PrintCanvas& canvas) {
+            PrintShared::PrintListReport(canvas, *list, report);
+        });
+        return squeezed(pdfText(file));
+    };
+    // As the print dialog leaves the printer when "Pages from 2 to 2" is chosen.
+    const QString second = m_out.filePath(QStringLiteral("second.pdf"));
+    const QStringList lines = print(second, 2, 2);
+    QCOMPARE(pdfPages(second), 1);
+    QVERIFY2(lines.contains(QStringLiteral("Page 2")), qPrintable(lines.join(u'\n')));
+    QVERIFY(!lines.contains(QStringLiteral("Surname01")));
+    QVERIFY(!lines.contains(QStringLiteral("Page 3")));
+    // From page 1 on: every page, the first included.
+    const QString all = m_out.filePath(QStringLiteral("all.pdf"));
+    QVERIFY(print(all, 1, 99).contains(QStringLiteral("Surname01")));
+    QVERIFY(pdfPages(all) >= 2);
+    QFile::remove(second);
+    QFile::remove(all);
 }
 
 QTEST_MAIN(TestReportPdf)

@@ -67,6 +67,15 @@ void PrinterCanvas::beginDocument(const QString& title) {
     }
     m_font = QFont();
     applyFont();
+    // The pages chosen in the print dialog are left to the application.
+    m_wanted =
+        m_printer.printRange() == QPrinter::PageRange ? m_printer.pageRanges() : QPageRanges();
+    m_page = 1;
+    m_sheetUsed = pageWanted();
+}
+
+bool PrinterCanvas::pageWanted() const {
+    return m_wanted.isEmpty() || m_wanted.contains(m_page);
 }
 
 void PrinterCanvas::setFont(const QString& face, int pointSize) {
@@ -96,6 +105,8 @@ int PrinterCanvas::textHeight(const QString& text) {
 
 void PrinterCanvas::textOut(int x, int y, const QString& text) {
     requireActive();
+    if (!pageWanted())
+        return;
     const QString line = printable(text);
     const int baseline = y + m_ascent;
     // Below U+0300 every character is the report font's own, one column wide.
@@ -129,8 +140,13 @@ void PrinterCanvas::textOut(int x, int y, const QString& text) {
 
 void PrinterCanvas::newPage() {
     requireActive();
-    if (!m_printer.newPage())
+    ++m_page;
+    if (!pageWanted())
+        return;
+    // The job's first sheet waits for the first page chosen.
+    if (m_sheetUsed && !m_printer.newPage())
         throw PrintError(QStringLiteral("The printer refused a new page"));
+    m_sheetUsed = true;
 }
 
 void PrinterCanvas::endDocument() {

@@ -3,6 +3,7 @@
 #include "platform/print/PrintCanvas.h"
 
 #include <QFont>
+#include <QPageRanges>
 #include <QPainter>
 #include <memory>
 
@@ -17,7 +18,8 @@ class ReplacingFile;
 // The canvas of a real printer, a PDF file or Qt's print preview. Device
 // units are the printer's dots in its high resolution. A PDF file is written
 // beside its name and put in place when the job ends, so an aborted job leaves
-// no half file and an earlier file of that name as it was.
+// no half file and an earlier file of that name as it was. When the print
+// dialog asked for some pages only, the others are drawn on nothing.
 class PrinterCanvas : public PrintCanvas {
 public:
     explicit PrinterCanvas(QPrinter& printer);
@@ -39,6 +41,8 @@ public:
 
 private:
     void requireActive() const;
+    // Whether the page being drawn is among those chosen in the print dialog.
+    bool pageWanted() const;
     void applyFont();
     void discardFile();
     void restoreFileName();
@@ -46,9 +50,12 @@ private:
     QPrinter& m_printer;
     QPainter m_painter;
     QFont m_font;
-    int m_ascent = 0;      // of the current font, on the printer
-    double m_column = 0.0; // the width of one character of the fixed-pitch font
-    QString m_target;      // the PDF file asked for; empty when not writing one
+    int m_ascent = 0;         // of the current font, on the printer
+    double m_column = 0.0;    // the width of one character of the fixed-pitch font
+    QPageRanges m_wanted;     // the pages to print; empty: all
+    int m_page = 0;           // the page being drawn, from 1
+    bool m_sheetUsed = false; // whether a chosen page went on the job's sheet yet
+    QString m_target;         // the PDF file asked for; empty when not writing one
     std::unique_ptr<FileSystem::ReplacingFile> m_file; // where it is written meanwhile
 };
 

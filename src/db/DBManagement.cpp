@@ -96,9 +96,8 @@ QString VacuumInto(const QString& source, const QString& target) {
 
 const QString NothingChanged = QStringLiteral(" Nothing has been changed.");
 
-// The compaction proper, on a closed connection. Answers why it stopped, or
-// empty text when the compacted register is in place. Whatever it answers,
-// a complete register is at `path`.
+// Takes alone the lock that every copy of the program shares while it has the
+// register at `path` open; answers why it cannot, or empty text.
 QString Lock(qv::FileLock& lock, const QString& path) {
     switch (lock.acquire(qv::SqliteProvider::lockFileFor(path), qv::FileLock::Mode::Exclusive)) {
     case qv::FileLock::Outcome::Locked:
@@ -116,6 +115,9 @@ QString Lock(qv::FileLock& lock, const QString& path) {
            NothingChanged;
 }
 
+// The compaction proper, on a closed connection. Answers why it stopped, or
+// empty text when the compacted register is in place. Whatever it answers,
+// a complete register is at `registerPath`.
 QString Compact(const QString& registerPath, const CompactionSteps& steps) {
     // A register reached through a symbolic link stays there: the file the
     // link points to is compacted in its own folder, and the link is kept.

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace DBManagement {
 
@@ -150,7 +151,18 @@ QString Compact(const QString& registerPath, const CompactionSteps& steps) {
         return QStringLiteral("The database could not be compacted (%1).").arg(error) +
                NothingChanged;
     }
-    QFile::setPermissions(work, QFile::permissions(path));
+    // The compacted file takes the register's place with its permission bits
+    // and, where allowed, its owner and group: a register a group shares
+    // stays the group's, whoever compacts it.
+    struct stat former {};
+    if (::stat(QFile::encodeName(path).constData(), &former) == 0) {
+        const QByteArray name = QFile::encodeName(work);
+        if (former.st_uid != ::geteuid() || former.st_gid != ::getegid()) {
+            const int chowned = ::chown(name.constData(), former.st_uid, former.st_gid);
+            (void)chowned;
+        }
+        ::chmod(name.constData(), former.st_mode & 07777);
+    }
 
     const QString stamp = TimeStamp(qv::Clock::now());
     const QString backups = folder + u'/' + BackupFolderName;

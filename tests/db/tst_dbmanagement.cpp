@@ -199,8 +199,17 @@ void TestDBManagement::compactionKeepsEveryRowAndTheFormerFile() {
     club.connection.execute("DELETE FROM MemberNotes WHERE MemberNotesID % 2 = 0"); // room to gain
     club.before = Snapshot(club.connection);
     const QByteArray former = readFileBytes(club.path);
+    // A register a group shares stays the group's, whoever compacts it.
+    const QByteArray native = QFile::encodeName(club.path);
+    const bool root = ::geteuid() == 0;
+    QVERIFY(!root || ::chown(native.constData(), 4321, 4322) == 0);
+    QCOMPARE(::chmod(native.constData(), 0660), 0);
     qv::Clock::setNowForTesting(Moment);
     QCOMPARE(club.compact(), QString());
+    struct stat compacted {};
+    QCOMPARE(::stat(native.constData(), &compacted), 0);
+    QCOMPARE(compacted.st_mode & 07777, 0660u);
+    QVERIFY(!root || (compacted.st_uid == 4321 && compacted.st_gid == 4322));
     QVERIFY(club.connection.isOpen());
     QCOMPARE(Snapshot(club.connection), club.before);
     QVERIFY(club.before.startsWith("ok MembershipLevel="));

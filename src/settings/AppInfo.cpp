@@ -25,8 +25,12 @@ void OpenProductHelp() {
 void OpenMailTo(const QString& address) {
     // Parsed leniently as one URL text, the way the shell took it: spaces stay
     // spaces (sent as %20), an already encoded "%20" is not encoded twice, and
-    // "?subject=" still starts the header part.
-    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + address, QUrl::TolerantMode));
+    // "?subject=" still starts the header part. A "#" is part of an address
+    // (mail programs have no use for a fragment): left bare it would cut the
+    // list there, and every address after it would be lost.
+    QString text = address;
+    text.replace(u'#', QStringLiteral("%23"));
+    QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + text, QUrl::TolerantMode));
 }
 
 QString GetDocumentsFolder() {

@@ -41,6 +41,9 @@ void TestAppInfo::mailToPassesTheTextOn_data() {
         << "a@x.org, b.c@y.org, " << QByteArray("mailto:a@x.org,%20b.c@y.org,%20");
     QTest::newRow("non-ASCII") << QString::fromUtf8("j\u00f6rg@m\u00fcller.de")
                                << QByteArray("mailto:j%C3%B6rg@m%C3%BCller.de");
+    QTest::newRow("a # in an address keeps the rest of the list")
+        << "a@x.org, b#c@y.org, d@z.org, "
+        << QByteArray("mailto:a@x.org,%20b%23c@y.org,%20d@z.org,%20");
 }
 
 void TestAppInfo::mailToPassesTheTextOn() {
@@ -51,8 +54,8 @@ void TestAppInfo::mailToPassesTheTextOn() {
     const QUrl url = m_catcher->urls.first();
     QVERIFY(url.isValid());
     QCOMPARE(url.scheme(), QString("mailto"));
-    QCOMPARE(url.path(), address);
-    QCOMPARE(url.toString(), "mailto:" + address);
+    QCOMPARE(url.path(QUrl::FullyDecoded), address);
+    QCOMPARE(url.toString(), "mailto:" + QString(address).replace("#", "%23"));
     QCOMPARE(url.toEncoded(), encoded);
 }
 

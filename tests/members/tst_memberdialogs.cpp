@@ -130,6 +130,12 @@ void TestMemberDialogs::amountShowsTwoDecimalsAndReadsItsOwnPoint() {
     QCOMPARE(amount.text(), QString("12"));
     amount.setAmount(12.5);
     QCOMPARE(amount.text(), QString("12.5"));
+    // A stored amount beyond what can be typed is shown whole, not cut.
+    amount.setAmount(12345.67);
+    QCOMPARE(amount.text(), QString("12345.67"));
+    QCOMPARE(amount.amount(), 12345.67);
+    amount.setAmount(0.125);
+    QCOMPARE(amount.text(), QString("0.125"));
     amount.clear();
     QTest::keyClicks(&amount, "123456");
     QCOMPARE(amount.text(), QString("1234"));

@@ -172,6 +172,19 @@ void TestMemberDialogs::fileBrowseAndChecks() {
     QCOMPARE(request.initialFolder, AppInfo::GetDocumentsFolder());
     QCOMPARE(request.filter, QString("All Files (*.*)|*.*"));
 
+    // A path longer than the field is refused whole rather than cut into the
+    // name of another file.
+    {
+        MessageBoxTestScope refused;
+        refused.queue(MessageResult::Ok);
+        files.queue("/" + QString(300, 'd') + "/long.pdf");
+        dialog.btnBrowseClick();
+        QCOMPARE(refused.shown().size(), 1);
+        QVERIFY(refused.shown().at(0).text.startsWith("The path of this file is longer than 255"));
+        QCOMPARE(dialog.edtFile->text(), path);
+        QCOMPARE(dialog.edtDescription->text(), QString("Minutes 2019.pdf"));
+    }
+
     // A description of spaces is no description; the texts go on untrimmed.
     MessageBoxTestScope boxes;
     boxes.queue(MessageResult::Ok);

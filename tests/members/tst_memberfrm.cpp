@@ -395,7 +395,16 @@ void TestMemberFrm::notesAndFailedActionsLeaveNothingPending() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up); // leaving the row stores it
     QCOMPARE(f.reg.count("MemberNotes"), 2);
     QVERIFY(frm.mnuNotesDelete->isEnabled());
+    // An untouched new row is never stored as an empty note, and Delete Note
+    // on it gives it up rather than deleting the note above it.
     QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Down); // a new row
+    QTest::keyClick(grid, Qt::Key_Down); // stays the last
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QCOMPARE(frm.adoNotes->state(), Dataset::State::Insert);
+    frm.mnuNotesDeleteClick();
+    QCOMPARE(f.reg.count("MemberNotes"), 2);
+    QCOMPARE(grid->model()->rowCount(), 2);
     QTest::keyClick(grid, Qt::Key_Down);
     typeNote(grid, "Still typing");
 
@@ -475,7 +484,9 @@ void TestMemberFrm::addMember() {
     MessageBoxTestScope boxes;
     qvtest::ModalWatchdog watchdog(8000);
 
-    // Nothing can be added before the four fields are filled and left.
+    // Nothing can be added before the four fields are filled and left, not
+    // even a note, which would belong to no member.
+    QVERIFY(!frm.dbgNotes->isEditable());
     frm.dbedtFirstName->setText("John");
     frm.dbedtSurname->setText("Smith");
     frm.dbedtAddress->setText("9 New St");
@@ -493,6 +504,7 @@ void TestMemberFrm::addMember() {
     QVERIFY(id > f.jones);
     QCOMPARE(frm.adoDatesJoined->recordCount(), 1);
     QCOMPARE(frm.adoDatesJoined->field("MemberID").asInteger(), id);
+    QVERIFY(frm.dbgNotes->isEditable());
 
     // The same names as a stored member: No keeps the window open, silently.
     frm.dbedtTelNo->setText("0113 496 0000");

@@ -397,6 +397,7 @@ void TestMemberFrm::notesAndFailedActionsLeaveNothingPending() {
     QVERIFY(frm.mnuNotesDelete->isEnabled());
     // An untouched new row is never stored as an empty note, and Delete Note
     // on it gives it up rather than deleting the note above it.
+    MessageBoxTestScope boxes;
     QTest::keyClick(grid, Qt::Key_Down);
     QTest::keyClick(grid, Qt::Key_Down); // a new row
     QTest::keyClick(grid, Qt::Key_Down); // stays the last
@@ -408,7 +409,6 @@ void TestMemberFrm::notesAndFailedActionsLeaveNothingPending() {
     QTest::keyClick(grid, Qt::Key_Down);
     typeNote(grid, "Still typing");
 
-    MessageBoxTestScope boxes;
     f.connection().execute("CREATE TEMP TRIGGER refuse BEFORE INSERT ON FeePayments WHEN "
                            "NEW.ReceiptRef = 'X' BEGIN SELECT RAISE(ABORT, 'Refused'); END");
     qvtest::ModalWatchdog watchdog(8000);

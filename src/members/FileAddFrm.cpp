@@ -87,6 +87,15 @@ void TfrmFileAdd::btnBrowseClick() {
     const std::optional<QString> chosen = qv::GetOpenFileName(options, this);
     if (!chosen)
         return;
+    // Cut to the field's width the path would name another file.
+    if (chosen->size() > edtFile->maxLength()) {
+        qv::ShowMessageBox(tr("The path of this file is longer than %1 characters and cannot be "
+                              "stored. Move the file to a shorter path and browse again.")
+                               .arg(edtFile->maxLength()),
+                           qv::MessageKind::Error, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, this);
+        return;
+    }
     edtFile->setText(*chosen);
     edtDescription->setText(QFileInfo(*chosen).fileName());
 }

@@ -210,6 +210,13 @@ TfrmMember::TfrmMember(QWidget* parent)
     connect(adoNotes, &Dataset::afterOpen, this, &TfrmMember::adoNotesAfterOpen);
     // A note typed into an empty grid can be deleted once it is stored.
     connect(adoNotes, &Dataset::afterPost, this, &TfrmMember::adoNotesAfterOpen);
+    // A note belongs to a stored member row: until a new member is stored,
+    // or when the member is no longer there, the notes grid takes no typing.
+    const auto notesFollowMember = [this] {
+        dbgNotes->setEditable(m_writable && adoMember->isActive() && adoMember->recNo() >= 1);
+    };
+    connect(adoMember, &Dataset::afterOpen, this, notesFollowMember);
+    connect(adoMember, &Dataset::stateChanged, this, notesFollowMember);
 }
 
 TfrmMember::~TfrmMember() = default;
@@ -923,6 +930,15 @@ void TfrmMember::mnuFilesDeleteClick() {
 }
 
 void TfrmMember::mnuNotesDeleteClick() {
+    // On a new row nothing has been typed into there is nothing to delete: the
+    // row is given up, and the note stored above it is not the one meant.
+    if (adoNotes->state() == Dataset::State::Insert && !adoNotes->isModified()) {
+        dbgNotes->commitEdit();
+        if (!adoNotes->isModified()) {
+            adoNotes->cancel();
+            return;
+        }
+    }
     settleNotes();
     deleteRow(adoNotes, tr("Are you sure you want to delete this note?"),
               QStringLiteral("MemberNotesID"), &MemberSQL::DeleteMemberNote);

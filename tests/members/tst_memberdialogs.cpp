@@ -130,6 +130,12 @@ void TestMemberDialogs::amountShowsTwoDecimalsAndReadsItsOwnPoint() {
     QCOMPARE(amount.text(), QString("12"));
     amount.setAmount(12.5);
     QCOMPARE(amount.text(), QString("12.5"));
+    // A stored amount beyond what can be typed is shown whole, not cut.
+    amount.setAmount(12345.67);
+    QCOMPARE(amount.text(), QString("12345.67"));
+    QCOMPARE(amount.amount(), 12345.67);
+    amount.setAmount(0.125);
+    QCOMPARE(amount.text(), QString("0.125"));
     amount.clear();
     QTest::keyClicks(&amount, "123456");
     QCOMPARE(amount.text(), QString("1234"));
@@ -165,6 +171,19 @@ void TestMemberDialogs::fileBrowseAndChecks() {
     QCOMPARE(request.caption, QString("Add File Link"));
     QCOMPARE(request.initialFolder, AppInfo::GetDocumentsFolder());
     QCOMPARE(request.filter, QString("All Files (*.*)|*.*"));
+
+    // A path longer than the field is refused whole rather than cut into the
+    // name of another file.
+    {
+        MessageBoxTestScope refused;
+        refused.queue(MessageResult::Ok);
+        files.queue("/" + QString(300, 'd') + "/long.pdf");
+        dialog.btnBrowseClick();
+        QCOMPARE(refused.shown().size(), 1);
+        QVERIFY(refused.shown().at(0).text.startsWith("The path of this file is longer than 255"));
+        QCOMPARE(dialog.edtFile->text(), path);
+        QCOMPARE(dialog.edtDescription->text(), QString("Minutes 2019.pdf"));
+    }
 
     // A description of spaces is no description; the texts go on untrimmed.
     MessageBoxTestScope boxes;

@@ -205,10 +205,15 @@ void TestMemberFrm::updateChecksAndDeleteMember() {
 // date stores null and an empty reason.
 void TestMemberFrm::modifyDialogsOpenPresetAndWriteBackUnchanged() {
     MemberFixture f;
-    // A period of an older register, stored without a number: it stays null.
-    f.connection().execute(
-        QStringLiteral("UPDATE DatesJoined SET MembershipNo = NULL WHERE DatesJoinedID = %1")
-            .arg(f.endedPeriod));
+    // A period of an older register, stored without a number: it stays null;
+    // and joined in a year long before any the picker offers today. A later
+    // payment of more than can be typed keeps every digit.
+    f.connection().execute(QStringLiteral("UPDATE DatesJoined SET MembershipNo = NULL, DateJoined "
+                                          "= '0101-03-04 00:00:00' WHERE DatesJoinedID = %1")
+                               .arg(f.endedPeriod));
+    f.reg.insert("INSERT INTO FeePayments (PaymentDate, MemberID, ReceiptRef, PaymentAmount, "
+                 "PaymentNotes) VALUES (:D, :M, 'R-2', 12345.6789, 'Imported')",
+                 {{"D", QDate(2021, 1, 2)}, {"M", f.smith}});
     OpenMember open(f.connection(), f.smith);
     TfrmMember& frm = open.frm;
     QStringList expected = RecordOf(f.connection(), f.smith);
@@ -232,6 +237,7 @@ void TestMemberFrm::modifyDialogsOpenPresetAndWriteBackUnchanged() {
 
     WhenDialog<TfrmModifyDateJoined>([&](TfrmModifyDateJoined* d) {
         QCOMPARE(d->dblMemberCategory->currentText(), QString("Gold"));
+        QCOMPARE(d->dtpJoinDate->date(), QDate(101, 3, 4));
         QCOMPARE(d->edtMembershipNo->text(), QString());
         QVERIFY(d->dtpEndDate->isChecked());
         QCOMPARE(d->dtpEndDate->date(), QDate(1995, 2, 3));
@@ -259,6 +265,12 @@ void TestMemberFrm::modifyDialogsOpenPresetAndWriteBackUnchanged() {
         QCOMPARE(d->mskPaymentAmount->text(), QString("12.50"));
         QCOMPARE(d->lblPaymentAmount->text(), QString("&Payment Amount (£):"));
         QCOMPARE(d->dtpPaymentDate->date(), QDate(2020, 1, 2));
+        d->btnAdd->click();
+    });
+    frm.btnPaymentModify->click();
+    frm.adoFeePayments->setRecNo(2);
+    WhenDialog<TfrmFeePaymentModify>([&](TfrmFeePaymentModify* d) {
+        QCOMPARE(d->mskPaymentAmount->text(), QString("12345.6789"));
         d->btnAdd->click();
     });
     frm.btnPaymentModify->click();
@@ -383,11 +395,20 @@ void TestMemberFrm::notesAndFailedActionsLeaveNothingPending() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up); // leaving the row stores it
     QCOMPARE(f.reg.count("MemberNotes"), 2);
     QVERIFY(frm.mnuNotesDelete->isEnabled());
+    // An untouched new row is never stored as an empty note, and Delete Note
+    // on it gives it up rather than deleting the note above it.
+    MessageBoxTestScope boxes;
     QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Down); // a new row
+    QTest::keyClick(grid, Qt::Key_Down); // stays the last
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QCOMPARE(frm.adoNotes->state(), Dataset::State::Insert);
+    frm.mnuNotesDeleteClick();
+    QCOMPARE(f.reg.count("MemberNotes"), 2);
+    QCOMPARE(grid->model()->rowCount(), 2);
     QTest::keyClick(grid, Qt::Key_Down);
     typeNote(grid, "Still typing");
 
-    MessageBoxTestScope boxes;
     f.connection().execute("CREATE TEMP TRIGGER refuse BEFORE INSERT ON FeePayments WHEN "
                            "NEW.ReceiptRef = 'X' BEGIN SELECT RAISE(ABORT, 'Refused'); END");
     qvtest::ModalWatchdog watchdog(8000);
@@ -463,7 +484,9 @@ void TestMemberFrm::addMember() {
     MessageBoxTestScope boxes;
     qvtest::ModalWatchdog watchdog(8000);
 
-    // Nothing can be added before the four fields are filled and left.
+    // Nothing can be added before the four fields are filled and left, not
+    // even a note, which would belong to no member.
+    QVERIFY(!frm.dbgNotes->isEditable());
     frm.dbedtFirstName->setText("John");
     frm.dbedtSurname->setText("Smith");
     frm.dbedtAddress->setText("9 New St");
@@ -481,6 +504,7 @@ void TestMemberFrm::addMember() {
     QVERIFY(id > f.jones);
     QCOMPARE(frm.adoDatesJoined->recordCount(), 1);
     QCOMPARE(frm.adoDatesJoined->field("MemberID").asInteger(), id);
+    QVERIFY(frm.dbgNotes->isEditable());
 
     // The same names as a stored member: No keeps the window open, silently.
     frm.dbedtTelNo->setText("0113 496 0000");

@@ -394,8 +394,20 @@ void Dataset::setBaseTable(const QString& table, const QString& keyColumn) {
 bool Dataset::isModified() const {
     if (m_state != State::Edit && m_state != State::Insert)
         return false;
-    return std::any_of(m_buffer.begin(), m_buffer.end(),
-                       [](const std::optional<Value>& v) { return v.has_value(); });
+    // The master's key a new detail row starts with is no change of the
+    // user's: a new row holding nothing else is untouched, and is dropped
+    // rather than stored empty when it is left.
+    for (size_t c = 0; c < m_buffer.size(); ++c) {
+        if (!m_buffer[c])
+            continue;
+        const auto inherited = std::find_if(
+            m_inherited.begin(), m_inherited.end(),
+            [c](const std::pair<int, Value>& link) { return size_t(link.first) == c; });
+        if (m_state != State::Insert || inherited == m_inherited.end() ||
+            inherited->second != *m_buffer[c])
+            return true;
+    }
+    return false;
 }
 
 void Dataset::checkBrowse() {
@@ -412,6 +424,7 @@ void Dataset::insert() {
         throw DatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset."));
     checkBrowse();
     m_buffer.assign(m_result.columns.size(), std::nullopt);
+    m_inherited.clear();
     m_state = State::Insert;
     // New detail rows belong to the master's current row.
     if (m_master) {
@@ -419,8 +432,10 @@ void Dataset::insert() {
         const QStringList names = m_query.parameterNames();
         for (qsizetype i = 0; i < names.size(); ++i) {
             const int column = fieldIndex(names[i]);
-            if (column >= 0 && !values[size_t(i)].isNull())
+            if (column >= 0 && !values[size_t(i)].isNull()) {
                 m_buffer[size_t(column)] = values[size_t(i)];
+                m_inherited.emplace_back(column, values[size_t(i)]);
+            }
         }
     }
     emit stateChanged();

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace qv {
@@ -192,8 +193,9 @@ private:
     QString m_baseTable;
     QString m_keyColumn;
     QStringList m_baseColumns; // filled on first use, when the engine names no origins
-    std::vector<std::optional<Value>> m_buffer; // unposted values of the current row
-    int m_editRow = -1;                         // store row being edited
+    std::vector<std::optional<Value>> m_buffer;     // unposted values of the current row
+    int m_editRow = -1;                             // store row being edited
+    std::vector<std::pair<int, Value>> m_inherited; // a new detail row's master key
 
     Dataset* m_master = nullptr;
     std::vector<Value> m_linkValues;

@@ -5,7 +5,7 @@
 #include <QKeyEvent>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
-#include <cmath>
+#include <algorithm>
 
 namespace qv {
 
@@ -35,10 +35,15 @@ void AmountEdit::normalise() {
 }
 
 void AmountEdit::setAmount(double amount) {
-    setText(QString::number(std::round(amount * 100.0) / 100.0, 'f', 2)
-                .remove(QRegularExpression(QStringLiteral("\\.?0+$"))));
-    if (text().isEmpty())
-        setText(QStringLiteral("0"));
+    // Every decimal the column keeps, and room for every digit: a stored
+    // amount beyond what can be typed (an imported 12345.67 or 0.125) is
+    // shown whole and written back as it was when it is not touched.
+    QString shown =
+        QString::number(amount, 'f', 4).remove(QRegularExpression(QStringLiteral("\\.?0+$")));
+    if (shown.isEmpty() || shown == QLatin1String("-0"))
+        shown = QStringLiteral("0");
+    setMaxLength(std::max(7, int(shown.size())));
+    setText(shown);
 }
 
 double AmountEdit::amount() const {

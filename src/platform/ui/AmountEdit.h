@@ -25,7 +25,7 @@ public:
     void normalise();
 
     // The shortest decimal text of `amount` (12 gives "12", 12.5 gives
-    // "12.5"), rounded to two decimals.
+    // "12.5"), to the four decimals a stored amount holds.
     void setAmount(double amount);
 
     // The amount the text says. Throws AmountError for a text with no digit

@@ -36,8 +36,10 @@ DatePicker::DatePicker(bool withTickBox, QWidget* parent)
     m_edit = new QDateEdit(this);
     m_edit->setObjectName(QStringLiteral("date"));
     SetUpDateEdit(m_edit);
-    // Far enough back for any date a register holds, the null date included.
-    m_edit->setMinimumDate(QDate(1753, 1, 1));
+    // Far enough back for any date a register holds: a file register keeps
+    // dates from the year 100 on, and a stored date the picker could not show
+    // would be written back changed.
+    m_edit->setMinimumDate(QDate(100, 1, 1));
     layout->addWidget(m_edit, 1);
     setFocusProxy(m_tick ? static_cast<QWidget*>(m_tick) : m_edit);
     connect(m_edit, &QDateEdit::dateChanged, this, &DatePicker::dateEdited);

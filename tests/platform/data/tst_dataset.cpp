@@ -384,10 +384,13 @@ void TestDataset::masterDetailLink() {
     QVERIFY(dee > s.cat);
     QCOMPARE(periods.query().parameter("MemberID").toInteger(), dee);
 
-    // New detail rows inherit the master's key.
+    // New detail rows inherit the master's key, which alone is no change:
+    // left untouched, the row is dropped rather than stored.
     periods.insert();
     QCOMPARE(periods.field("MemberID").asInteger(), dee);
+    QVERIFY(!periods.isModified());
     periods.field("MembershipLevelID").setValue(1);
+    QVERIFY(periods.isModified());
     periods.field("DateJoined").setValue(QDate(2021, 3, 3));
     periods.post();
     QCOMPARE(

@@ -216,12 +216,12 @@ qv::MessageResult TfrmMain::PositionedMessage(const QString& text, qv::MessageKi
     return qv::ShowMessageBox(text, kind, buttons, qv::MessagePlacement::NearPointer, this);
 }
 
-void TfrmMain::RunInTransaction(const std::function<bool()>& showWindow) {
+void TfrmMain::RunInTransaction(const std::function<bool(const Commit&)>& showWindow) {
     qv::TransactionGuard transaction(m_dm.adoMembers());
-    if (showWindow())
-        transaction.commit();
-    else
+    if (!showWindow([&transaction] { transaction.commit(); }))
         transaction.rollback();
+    else if (transaction.isOpen())
+        transaction.commit();
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -384,15 +384,17 @@ void TfrmMain::mnuSearchMembershipLevelClick() {
 
 void TfrmMain::btnAddMemberClick() {
     TfrmAddMember frmAddMember(this);
-    RunInTransaction([&] {
+    RunInTransaction([&](const Commit& commit) {
+        frmAddMember.SetCommit(commit);
         frmAddMember.ShowForNewMember(m_dm.adoMembers());
         return frmAddMember.result() == QDialog::Accepted;
     });
 }
 
 void TfrmMain::mnuDataEditProfilesClick() {
-    RunInTransaction([this] {
+    RunInTransaction([this](const Commit& commit) {
         TfrmEditProfiles frmEditProfiles(this);
+        frmEditProfiles.SetCommit(commit);
         return frmEditProfiles.EditList(
             m_dm.adoMembers(), MemberSQL::ProfileListSQL(), QStringLiteral("New Profile"),
             QStringLiteral("Edit Profiles"), QStringLiteral("ProfileID"),
@@ -401,8 +403,9 @@ void TfrmMain::mnuDataEditProfilesClick() {
 }
 
 void TfrmMain::mnuDataEditAssetsClick() {
-    RunInTransaction([this] {
+    RunInTransaction([this](const Commit& commit) {
         TfrmEditProfiles frmEditProfiles(this);
+        frmEditProfiles.SetCommit(commit);
         return frmEditProfiles.EditList(m_dm.adoMembers(), MemberSQL::AssetListSQL(),
                                         QStringLiteral("New Asset"), QStringLiteral("Edit Assets"),
                                         QStringLiteral("AssetID"), QStringLiteral("AssetName"),
@@ -411,8 +414,9 @@ void TfrmMain::mnuDataEditAssetsClick() {
 }
 
 void TfrmMain::mnuDataEditMembershipLevelsClick() {
-    RunInTransaction([this] {
+    RunInTransaction([this](const Commit& commit) {
         TfrmEditMembershipLevels frmEditMembershipLevels(this);
+        frmEditMembershipLevels.SetCommit(commit);
         return frmEditMembershipLevels.EditLevels(m_dm.adoMembers(),
                                                   MemberSQL::MembershipLevelListSQL());
     });

@@ -27,11 +27,14 @@ public:
     qv::MessageResult PositionedMessage(const QString& text, qv::MessageKind kind,
                                         qv::MessageButtons buttons = qv::MessageButtons::Ok);
 
-    // Runs `showWindow` inside a transaction on the shared connection:
-    // committed when it answers true, rolled back when it answers false and
-    // also when it throws (the exception then goes on to the caller), so the
-    // connection is never left inside a transaction.
-    void RunInTransaction(const std::function<bool()>& showWindow);
+    // Runs `showWindow` inside a transaction on the shared connection. The
+    // window is given the commit, to run on OK while it is still open.
+    // Answering true, the transaction is committed if the window did not;
+    // answering false or throwing (the exception then goes on to the
+    // caller), it is rolled back, so the connection is never left inside a
+    // transaction.
+    using Commit = std::function<void()>;
+    void RunInTransaction(const std::function<bool(const Commit& commit)>& showWindow);
 
     // Whether OpenDatabase asked the program to end (the user cancelled the
     // settings dialog after a failed open).

@@ -166,7 +166,7 @@ struct TfrmMember::TabSpec {
 };
 
 TfrmMember::TfrmMember(QWidget* parent)
-    : QDialog(parent) {
+    : qv::VisitDialog(parent) {
     SetUpFindDialog(this, QStringLiteral("frmMember"));
     setWindowTitle(tr("Member Details"));
 
@@ -959,7 +959,12 @@ void TfrmMember::mnuPopupDeleteMemberClick() {
     // What was typed goes with the row; posting it first could only fail.
     adoMember->cancel();
     adoMember->deleteRecord();
-    accept();
+    // Held up by another program, the deletion is undone with the visit
+    // rather than left waiting in a window that no longer shows a member.
+    if (CommitVisit(tr("The member was not deleted.")) == CommitOutcome::Done)
+        QDialog::accept();
+    else
+        reject();
 }
 
 void TfrmMember::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/VisitDialog.h"
+
 #include <QDialog>
 #include <QList>
 #include <QMetaObject>
@@ -28,7 +30,7 @@ class MemberTabModel;
 // the tab's dataset, inside the transaction the caller began: OK (Update, or
 // Delete Member) means commit, anything else roll back, so Close undoes the
 // whole visit.
-class TfrmMember : public QDialog {
+class TfrmMember : public qv::VisitDialog {
     Q_OBJECT
 public:
     explicit TfrmMember(QWidget* parent = nullptr);

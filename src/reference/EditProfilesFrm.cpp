@@ -31,7 +31,7 @@ QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& cap
 } // namespace
 
 TfrmEditProfiles::TfrmEditProfiles(QWidget* parent)
-    : QDialog(parent) {
+    : qv::VisitDialog(parent) {
     setObjectName(QStringLiteral("frmEditProfiles"));
     ApplyDialogFont(this);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -93,7 +93,7 @@ TfrmEditProfiles::TfrmEditProfiles(QWidget* parent)
     connect(btnAdd, &QPushButton::clicked, this, [this] { btnAddClick(); });
     connect(btnDelete, &QPushButton::clicked, this, &TfrmEditProfiles::btnDeleteClick);
     connect(btnRename, &QPushButton::clicked, this, [this] { btnRenameClick(); });
-    connect(btnApply, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnApply, &QPushButton::clicked, this, &TfrmEditProfiles::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(lsvProfiles, &QTreeWidget::itemSelectionChanged, this,
             [this] { lsvProfilesSelectItem(); });

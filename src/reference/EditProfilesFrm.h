@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/VisitDialog.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -16,7 +18,7 @@ class Dataset;
 // Edits a lookup table of a generated key and one name column (profiles,
 // asset kinds). Every change is written at once, inside the transaction the
 // caller has open: the caller commits after Apply and rolls back otherwise.
-class TfrmEditProfiles : public QDialog {
+class TfrmEditProfiles : public qv::VisitDialog {
     Q_OBJECT
 public:
     explicit TfrmEditProfiles(QWidget* parent = nullptr);

@@ -316,9 +316,11 @@ void TfrmMemberList::dbgMembersTitleClick(int column) {
     titles->setSortIndicatorShown(true);
 }
 
-// The member's record opens inside a transaction: OK commits it and re-runs
-// the list, back on the same row number while the list is that long; anything
-// else (an error included) rolls the visit back and leaves the list as it was.
+// The member's record opens inside a transaction: OK commits it (from the
+// window, which stays open while another program holds the register) and
+// re-runs the list, back on the same row number while the list is that long;
+// anything else (an error included) rolls the visit back and leaves the list
+// as it was.
 void TfrmMemberList::dbgMembersDblClick() {
     if (!adoMembers->isActive() || adoMembers->recNo() < 1)
         return;
@@ -326,12 +328,12 @@ void TfrmMemberList::dbgMembersDblClick() {
     const int memberId = int(adoMembers->field(QStringLiteral("MemberID")).asInteger());
     TfrmMember frmMember(this);
     qv::TransactionGuard transaction(connection);
+    frmMember.SetCommit([&transaction] { transaction.commit(); });
     frmMember.ShowForMember(connection, memberId);
     if (frmMember.result() != QDialog::Accepted) {
         transaction.rollback();
         return;
     }
-    transaction.commit();
     const int position = adoMembers->recNo();
     adoMembers->close();
     adoMembers->open();

@@ -624,7 +624,7 @@ void TestMainFrm::windowThrowingInsideTransactionIsRolledBack() {
     // the window closes with OK, and storing it then fails.
     QPushButton command("Add");
     connect(&command, &QPushButton::clicked, &frm, [&] {
-        frm.RunInTransaction([&] {
+        frm.RunInTransaction([&](const TfrmMain::Commit&) {
             addMember("Lost");
             QDialog window(&frm);
             qvtest::WhenModal([](QWidget* modal) { static_cast<QDialog*>(modal)->accept(); });
@@ -647,11 +647,11 @@ void TestMainFrm::windowThrowingInsideTransactionIsRolledBack() {
     QCOMPARE(members(), 0);
 
     // The connection goes on: OK commits, anything else rolls back.
-    frm.RunInTransaction([&] {
+    frm.RunInTransaction([&](const TfrmMain::Commit&) {
         addMember("Kept");
         return true;
     });
-    frm.RunInTransaction([&] {
+    frm.RunInTransaction([&](const TfrmMain::Commit&) {
         addMember("Dropped");
         return false;
     });

@@ -70,6 +70,7 @@ class TestMemberFrm : public QObject {
 private slots:
     void cleanup() { Regional::resetLocale(); }
     void visitIsUndoneByCloseAndStoredByUpdate();
+    void updateWaitsOutAnotherCopyReading();
     void updateChecksAndDeleteMember();
     void modifyDialogsOpenPresetAndWriteBackUnchanged();
     void readOnlyRegisterCanOnlyBeLookedAt();
@@ -139,6 +140,68 @@ void TestMemberFrm::visitIsUndoneByCloseAndStoredByUpdate() {
         QCOMPARE(reruns.count(), 1);
         QCOMPARE(list.adoMembers->recNo(), 2);
     }
+}
+
+// A second copy of the program reading the register (its own member window
+// open) keeps the commit waiting. Update then says so and keeps the window
+// and the visit as they were, to be pressed again; Delete Member is undone.
+void TestMemberFrm::updateWaitsOutAnotherCopyReading() {
+    MemberFixture f;
+    f.connection().setBusyTimeout(100);
+    Connection other;
+    other.setConnectionString(f.reg.connectionString());
+    other.open();
+    const auto otherReads = [&] {
+        other.beginTrans();
+        Query q(&other);
+        q.setSQL("SELECT COUNT(*) FROM Members");
+        Result rows;
+        q.fetch(rows);
+    };
+    TfrmMemberList list;
+    list.OpenMemberList(f.connection(), MemberSQL::AllMembersSQL(), QString(), -1, false, false,
+                        "Member List");
+    list.adoMembers->setRecNo(2); // Smith
+    const QStringList before = RecordOf(f.connection(), f.smith);
+
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog(8000);
+    WhenDialog<TfrmMember>([&](TfrmMember* frm) {
+        frm->dbedtCity->setText("York");
+        frm->mnuNotesDelete->trigger();
+        otherReads();
+        frm->btnUpdate->click();
+        QCOMPARE(boxes.shown().size(), 2); // the note's question, then the lock
+        QVERIFY(boxes.shown().at(1).text.contains("stayed locked"));
+        QVERIFY(boxes.shown().at(1).text.contains("Nothing is lost"));
+        QVERIFY(frm->isVisible());
+        QCOMPARE(frm->dbedtCity->text(), QString("York"));
+        other.rollbackTrans();
+        frm->btnUpdate->click();
+    });
+    boxes.queue(MessageResult::Yes); // delete the note
+    boxes.queue(MessageResult::Ok);
+    list.dbgMembersDblClick();
+    QVERIFY(!watchdog.fired());
+    QVERIFY(!f.connection().inTransaction());
+    const QStringList after = RecordOf(other, f.smith);
+    QVERIFY(after.filter("Members|").at(0).contains("|York|"));
+    QVERIFY(after.filter("MemberNotes|").isEmpty());
+    QVERIFY(after != before);
+
+    // Delete Member held up the same way leaves the member as stored.
+    boxes.queue(MessageResult::Yes); // delete the member
+    boxes.queue(MessageResult::Ok);
+    WhenDialog<TfrmMember>([&](TfrmMember* frm) {
+        otherReads();
+        frm->mnuPopupDeleteMember->trigger();
+        QVERIFY(boxes.shown().last().text.contains("The member was not deleted."));
+        other.rollbackTrans();
+    });
+    list.dbgMembersDblClick();
+    QVERIFY(!watchdog.fired());
+    QVERIFY(!f.connection().inTransaction());
+    QCOMPARE(RecordOf(other, f.smith), after);
 }
 
 void TestMemberFrm::updateChecksAndDeleteMember() {

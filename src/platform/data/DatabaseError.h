@@ -27,4 +27,12 @@ public:
     using DatabaseError::DatabaseError;
 };
 
+// A commit that waited in vain for another program to let go of the register.
+// Nothing was undone: the transaction is still open and the commit can be
+// tried again once the other program has finished.
+class DatabaseBusy : public DatabaseError {
+public:
+    using DatabaseError::DatabaseError;
+};
+
 } // namespace qv

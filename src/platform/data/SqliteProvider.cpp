@@ -290,7 +290,13 @@ void SqliteProvider::commit() {
     if (sqlite3_get_autocommit(m_db))
         throw DatabaseError(QStringLiteral("The transaction was ended by an earlier error and "
                                            "its changes were rolled back."));
-    exec("COMMIT");
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return;
+    // Another program still reading the register keeps a commit waiting; the
+    // engine then leaves the transaction open for another try.
+    if ((sqlite3_extended_errcode(m_db) & 0xFF) == SQLITE_BUSY && !sqlite3_get_autocommit(m_db))
+        throw DatabaseBusy(errorMessage());
+    fail();
 }
 void SqliteProvider::rollback() {
     // A failed statement may already have ended the transaction.

@@ -1,0 +1,40 @@
+#include "platform/ui/VisitDialog.h"
+
+#include "platform/data/DatabaseError.h"
+#include "platform/ui/MessageBox.h"
+
+namespace qv {
+
+void VisitDialog::accept() {
+    switch (CommitVisit(tr("Nothing is lost: your changes are still in this window. Try again "
+                           "when the other program has finished with the register."))) {
+    case CommitOutcome::Done:
+        QDialog::accept();
+        break;
+    case CommitOutcome::Locked:
+        break;
+    case CommitOutcome::Failed:
+        reject();
+        break;
+    }
+}
+
+VisitDialog::CommitOutcome VisitDialog::CommitVisit(const QString& whenLocked) {
+    if (!m_commit)
+        return CommitOutcome::Done;
+    try {
+        m_commit();
+        return CommitOutcome::Done;
+    } catch (const DatabaseBusy& e) {
+        ShowMessageBox(e.message() + QStringLiteral("\n\n") + whenLocked, MessageKind::Warning,
+                       MessageButtons::Ok, MessagePlacement::Centered, this);
+        return CommitOutcome::Locked;
+    } catch (const DatabaseError& e) {
+        ShowMessageBox(e.message() + QStringLiteral("\n\n") +
+                           tr("The changes made in this window were not stored."),
+                       MessageKind::Error, MessageButtons::Ok, MessagePlacement::Centered, this);
+        return CommitOutcome::Failed;
+    }
+}
+
+} // namespace qv

@@ -477,9 +477,57 @@ int Table::text(int column, std::string& out) const {
 
 // ---- Database ---------------------------------------------------------------
 
+// The tables the file's catalogue (the system table MSysObjects) lists. It is
+// read here, through the same row reader as every other table, rather than by
+// mdb_read_catalog: that also parses each object's property blob, and loops
+// for ever on a blob whose record length a damaged file has turned to zero.
+// No property is needed to read rows.
+struct Database::Catalog {
+    struct Entry {
+        QString name;
+        std::unique_ptr<MdbCatalogEntry> entry;
+    };
+    std::vector<Entry> tables;
+};
+
+namespace {
+
+// Where MSysObjects always starts, and the parts of its columns that say
+// which objects are tables and where each one's definition lies.
+constexpr unsigned long CatalogPage = 2;
+constexpr int ObjectTypeMask = 0x7F;
+constexpr long DefinitionPageMask = 0xFFFFFF;
+
+// Copies a name into the library's fixed field, cut at a whole character.
+void setObjectName(MdbCatalogEntry& entry, const std::string& utf8) {
+    size_t length = std::min(utf8.size(), size_t(MDB_MAX_OBJ_NAME));
+    while (length > 0 && length < utf8.size() && (uchar(utf8[length]) & 0xC0) == 0x80)
+        --length;
+    std::memcpy(entry.object_name, utf8.data(), length);
+    entry.object_name[length] = '\0';
+}
+
+// A table's definition and columns; null when they cannot be read. The map of
+// the table's pages is checked here too: the library walks it without looking
+// at its length, and a damaged one missing altogether would crash the reader.
+MdbTableDef* readDefinition(MdbCatalogEntry* entry) {
+    MdbTableDef* table = mdb_read_table(entry);
+    if (!table)
+        return nullptr;
+    constexpr size_t SmallestMap = 5; // the map's type and its first page
+    if (!table->usage_map || table->map_sz < SmallestMap || !mdb_read_columns(table)) {
+        mdb_free_tabledef(table);
+        return nullptr;
+    }
+    return table;
+}
+
+} // namespace
+
 Database::Database(const QString& path)
     : m_format(FileFormat(path))
-    , m_path(path) {
+    , m_path(path)
+    , m_catalog(std::make_unique<Catalog>()) {
     if (m_format == Format::NotJet)
         throw qv::DatabaseError(
             QStringLiteral("%1 is not an Access database file.").arg(quoted(path)));
@@ -497,7 +545,10 @@ Database::Database(const QString& path)
         throw qv::DatabaseError(
             QStringLiteral("%1 could not be opened as an Access database.").arg(quoted(path)));
     m_mdb = mdb;
-    if (!mdb_read_catalog(mdb, MDB_TABLE)) {
+    try {
+        readCatalog();
+    } catch (const qv::DatabaseError&) {
+        m_catalog->tables.clear();
         mdb_close(mdb);
         m_mdb = nullptr;
         throw qv::DatabaseError(
@@ -505,37 +556,67 @@ Database::Database(const QString& path)
                            "damaged, cut short or encrypted.")
                 .arg(quoted(path)));
     }
-    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-        const auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type == MDB_TABLE &&
-            !mdb_is_system_table(const_cast<MdbCatalogEntry*>(entry)))
-            m_tables << QString::fromUtf8(entry->object_name);
+}
+
+void Database::readCatalog() {
+    MdbCatalogEntry system{};
+    system.mdb = handle(m_mdb);
+    std::strcpy(system.object_name, "MSysObjects");
+    system.object_type = MDB_TABLE;
+    system.table_pg = CatalogPage;
+    MdbTableDef* definition = readDefinition(&system);
+    if (!definition)
+        throw qv::DatabaseError(QStringLiteral("MSysObjects"));
+    Table objects(*this, definition, QStringLiteral("MSysObjects"));
+    const int id = objects.columnIndex(QStringLiteral("Id"));
+    const int name = objects.columnIndex(QStringLiteral("Name"));
+    const int type = objects.columnIndex(QStringLiteral("Type"));
+    const int flags = objects.columnIndex(QStringLiteral("Flags"));
+    const auto is = [&objects](int column, ColumnKind kind) {
+        return column >= 0 && objects.columns()[size_t(column)].kind == kind;
+    };
+    if (!is(id, ColumnKind::Integer) || !is(name, ColumnKind::Text) ||
+        !is(type, ColumnKind::Integer) || !is(flags, ColumnKind::Integer))
+        throw qv::DatabaseError(QStringLiteral("MSysObjects"));
+    std::string text;
+    while (objects.next()) {
+        if (objects.isNull(id) || objects.isNull(name) || objects.isNull(type) ||
+            (objects.integer(type) & ObjectTypeMask) != MDB_TABLE)
+            continue;
+        objects.text(name, text);
+        if (text.empty())
+            continue;
+        auto entry = std::make_unique<MdbCatalogEntry>();
+        entry->mdb = handle(m_mdb);
+        setObjectName(*entry, text);
+        entry->object_type = MDB_TABLE;
+        entry->table_pg = (unsigned long)(objects.integer(id) & DefinitionPageMask);
+        entry->flags = objects.isNull(flags) ? 0 : int(objects.integer(flags));
+        const QString tableName = QString::fromUtf8(text);
+        if (!mdb_is_system_table(entry.get()))
+            m_tables << tableName;
+        m_catalog->tables.push_back({tableName, std::move(entry)});
     }
 }
 
 Database::~Database() {
+    m_catalog.reset();
     if (m_mdb)
         mdb_close(handle(m_mdb));
 }
 
 std::unique_ptr<Table> Database::openTable(const QString& name) {
-    MdbHandle* mdb = handle(m_mdb);
-    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type != MDB_TABLE || mdb_is_system_table(entry) ||
-            QString::fromUtf8(entry->object_name).compare(name, Qt::CaseInsensitive) != 0)
+    for (Catalog::Entry& item : m_catalog->tables) {
+        MdbCatalogEntry* entry = item.entry.get();
+        if (mdb_is_system_table(entry) || item.name.compare(name, Qt::CaseInsensitive) != 0)
             continue;
-        MdbTableDef* table = mdb_read_table(entry);
-        if (!table || !mdb_read_columns(table)) {
-            if (table)
-                mdb_free_tabledef(table);
+        MdbTableDef* table = readDefinition(entry);
+        if (!table)
             throw qv::DatabaseError(
                 QStringLiteral("The table %1 of %2 cannot be read: the file seems "
                                "damaged or cut short.")
                     .arg(name, quoted(m_path)));
-        }
-        return std::unique_ptr<Table>(
-            new Table(*this, table, QString::fromUtf8(entry->object_name)));
+        return std::unique_ptr<Table>(new Table(*this, table, item.name));
     }
     return nullptr;
 }

@@ -116,10 +116,14 @@ public:
 
 private:
     friend class Table;
+    struct Catalog;
+    void readCatalog();
+
     void* m_mdb = nullptr; // MdbHandle
     Format m_format = Format::NotJet;
     QString m_path;
     QStringList m_tables;
+    std::unique_ptr<Catalog> m_catalog;
 };
 
 } // namespace JetReader

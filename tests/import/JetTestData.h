@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QtEndian>
 
 namespace jettest {
 
@@ -52,6 +53,44 @@ inline QByteArray WithTablesRenamed(const QByteArray& jet, const QStringList& ta
         const QByteArray to(reinterpret_cast<const char*>(renamed.utf16()), renamed.size() * 2);
         out.replace(from, to);
     }
+    return out;
+}
+
+// The register with the property list of every object damaged as one
+// flipped byte damages it: the first property of each says it is 0 bytes
+// long. A list is blocks of a 32-bit length and a 16-bit type; a property
+// block (type 0 to 2) holds a length, its name's length and name, then the
+// properties.
+inline QByteArray WithPropertiesDamaged(const QByteArray& jet) {
+    QByteArray out = jet;
+    const QByteArray mark("MR2\0", 4);
+    for (qsizetype at = out.indexOf(mark); at >= 0; at = out.indexOf(mark, at + 4)) {
+        for (qsizetype pos = at + 4; pos + 12 <= out.size();) {
+            const qint32 length = qFromLittleEndian<qint32>(out.constData() + pos);
+            if (qFromLittleEndian<quint16>(out.constData() + pos + 4) <= 2) {
+                const qsizetype first =
+                    pos + 12 + qFromLittleEndian<quint16>(out.constData() + pos + 10);
+                if (first + 2 <= out.size())
+                    out[first] = out[first + 1] = 0;
+                break;
+            }
+            if (length <= 0)
+                break;
+            pos += length;
+        }
+    }
+    return out;
+}
+
+// The register with the definition of the table that has `column` pointing
+// its map of pages at a row that is not there, as a flipped byte can.
+inline QByteArray WithPageMapLost(const QByteArray& jet, const QString& column) {
+    constexpr qsizetype PageSize = 4096, MapRow = 55;
+    const QByteArray name(reinterpret_cast<const char*>(column.utf16()), column.size() * 2);
+    QByteArray out = jet;
+    for (qsizetype page = 0; page + PageSize <= out.size(); page += PageSize)
+        if (out[page] == 0x02 && out.mid(page, PageSize).contains(name))
+            out[page + MapRow] = char(0xFF);
     return out;
 }
 

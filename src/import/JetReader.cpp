@@ -528,13 +528,23 @@ Database::Database(const QString& path)
     : m_format(FileFormat(path))
     , m_path(path)
     , m_catalog(std::make_unique<Catalog>()) {
+    // What stops the reading before the file's kind is looked at, said as it is.
+    const QFileInfo info(path);
+    if (!info.exists())
+        throw qv::DatabaseError(QStringLiteral("%1 could not be found.").arg(quoted(path)));
+    if (info.isDir())
+        throw qv::DatabaseError(
+            QStringLiteral("%1 is a folder, not an Access database file.").arg(quoted(path)));
+    if (QFile file(path); info.isFile() && !file.open(QIODevice::ReadOnly))
+        throw qv::DatabaseError(
+            QStringLiteral("%1 cannot be read: %2").arg(quoted(path), file.errorString()));
     if (m_format == Format::NotJet)
         throw qv::DatabaseError(
             QStringLiteral("%1 is not an Access database file.").arg(quoted(path)));
     // Every Jet file is a whole number of pages; a copy broken off mid-way
     // is not, and the library would read its rows as far as they go.
     const qint64 pageSize = m_format == Format::Jet3 ? 2048 : 4096;
-    const qint64 size = QFileInfo(path).size();
+    const qint64 size = info.size();
     if (size < 3 * pageSize || size % pageSize != 0)
         throw qv::DatabaseError(
             QStringLiteral("%1 is cut short: it ends in the middle of a page, so "

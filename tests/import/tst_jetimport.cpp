@@ -243,6 +243,8 @@ void TestJetImport::refusals_data() {
     QTest::newRow("map of pages lost") << WithPageMapLost(jet, "MemberCategory")
                                        << "The table MembershipLevel of \"%1\" cannot be read";
     QTest::newRow("target exists") << jet << "There is already a file at";
+    QTest::newRow("source missing") << QByteArray() << "\"%1\" could not be found.";
+    QTest::newRow("source a folder") << QByteArray() << "\"%1\" is a folder, not an Access";
     // Opening a FIFO for reading would wait for a writer for ever.
     QTest::newRow("fifo") << QByteArray() << "is not an Access database file.";
 }
@@ -253,9 +255,12 @@ void TestJetImport::refusals() {
     TempFolder folder;
     const QString source = folder.filePath("old.mdb");
     const bool fifo = QByteArray(QTest::currentDataTag()) == "fifo";
+    const QByteArray tag = QTest::currentDataTag();
     if (fifo)
         QCOMPARE(::mkfifo(QFile::encodeName(source).constData(), 0600), 0);
-    else
+    else if (tag == "source a folder")
+        QVERIFY(QDir().mkdir(source));
+    else if (tag != "source missing")
         QVERIFY(qv::test::writeFileBytes(source, bytes));
     const QString target = folder.filePath("new.mdb");
     const bool targetExists = QByteArray(QTest::currentDataTag()) == "target exists";
@@ -269,7 +274,7 @@ void TestJetImport::refusals() {
         message = message.arg(source);
     QVERIFY2(result.message.contains(message), qPrintable(result.message));
     QCOMPARE(Entries(folder.path()), entries);
-    if (!fifo)
+    if (!fifo && !tag.startsWith("source "))
         QCOMPARE(qv::test::readFileBytes(source), bytes);
     if (targetExists)
         QCOMPARE(qv::test::readFileBytes(target), QByteArray("someone's file"));

@@ -515,7 +515,9 @@ MdbTableDef* readDefinition(MdbCatalogEntry* entry) {
     if (!table)
         return nullptr;
     constexpr size_t SmallestMap = 5; // the map's type and its first page
-    if (!table->usage_map || table->map_sz < SmallestMap || !mdb_read_columns(table)) {
+    // Rows are cracked into a cursor of MDB_MAX_COLS fields.
+    if (!table->usage_map || table->map_sz < SmallestMap || table->num_cols > MDB_MAX_COLS ||
+        !mdb_read_columns(table)) {
         mdb_free_tabledef(table);
         return nullptr;
     }

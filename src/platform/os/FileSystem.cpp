@@ -159,7 +159,9 @@ bool copyFileNoOverwrite(const QString& from, const QString& to) {
     if (::lstat(native(to).constData(), &target) == 0)
         return false; // refuse early; the final rename would refuse anyway
 
-    int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO for reading would wait for a writer; the
+    // type check below then refuses it. A regular file reads as ever.
+    int in = ::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in < 0)
         return false;
     struct stat info {};

@@ -189,7 +189,8 @@ void SqliteProvider::open(const ConnectionString& cs) {
     const QString prefix = QStringLiteral("Could not open the database \"%1\": ").arg(path);
     if (info.isDir())
         throw DatabaseError(prefix + QString::fromUtf8(sqlite3_errstr(SQLITE_CANTOPEN)));
-    if (info.exists() && info.isFile() && info.size() == 0)
+    // An empty file, a device or a FIFO would read as an empty database.
+    if (info.exists() && (!info.isFile() || info.size() == 0))
         throw DatabaseError(prefix + QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
 
     // Before the file is opened: a compaction in another copy replaces the

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QTcpServer>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace qv;
 using qv::test::Register;
@@ -179,6 +180,17 @@ void TestConnection::openRefusesWhatIsNotARegister() {
 
     QVERIFY(!openError(dir.path()).isEmpty());
     QVERIFY(!openError(QString()).isEmpty());
+
+    // A device, or a FIFO, read as an empty database and opened as one, and
+    // its lock file was made beside it (in /dev).
+    const QString device = dir.filePath("device.mdb");
+    QVERIFY(QFile::link("/dev/null", device));
+    const QString deviceError = openError(device);
+    QVERIFY2(deviceError.contains("not a database"), qPrintable(deviceError));
+    const QString fifo = dir.filePath("fifo.mdb");
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVERIFY(openError(fifo).contains("not a database"));
+    QVERIFY(!QFileInfo::exists(fifo + "-lock"));
 }
 
 void TestConnection::pathTooLongIsSaid() {

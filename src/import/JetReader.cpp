@@ -315,6 +315,16 @@ bool Table::next() {
                            "damaged or cut short.")
                 .arg(m_name, quoted(m_database.m_path), what));
     };
+    // A row lies after the row offsets at the head of its page and holds at
+    // least its column count and a byte of its null mask. A damaged offset
+    // that says otherwise would send the library's row cracker reading
+    // outside the page.
+    const int offsetsStart = mdb->fmt->row_count_offset + 2;
+    const size_t smallestRow = m_database.m_format == Format::Jet3 ? 2 : 3;
+    const auto holdsRow = [&](int start, size_t length) {
+        const int rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+        return (start & OffsetMask) >= offsetsStart + 2 * rows && length >= smallestRow;
+    };
     if (c.away) {
         // Back to the page the scan stands on.
         if (mdb_read_pg(mdb, t->cur_phys_pg) <= 0)
@@ -328,6 +338,8 @@ bool Table::next() {
             c.started = true;
             c.row = 0;
             c.rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+            if (offsetsStart + 2 * c.rows > mdb->fmt->pg_size)
+                throw damaged(QStringLiteral("page %1").arg(t->cur_phys_pg));
             continue;
         }
         const int row = c.row++;
@@ -354,7 +366,7 @@ bool Table::next() {
                 throw damaged(
                     QStringLiteral("moved row %1 of page %2").arg(targetRow).arg(targetPage));
         }
-        if (mdb_crack_row(t, start & OffsetMask, length, c.fields) < 0)
+        if (!holdsRow(start, length) || mdb_crack_row(t, start & OffsetMask, length, c.fields) < 0)
             throw damaged(QStringLiteral("row %1 of page %2").arg(row).arg(t->cur_phys_pg));
         return true;
     }

@@ -94,4 +94,29 @@ inline QByteArray WithPageMapLost(const QByteArray& jet, const QString& column) 
     return out;
 }
 
+// The register with two row slots added to the first data page of the
+// table that has `column`: a deleted one, then one of no length at the very
+// head of the page, as a damaged row count brings into view.
+inline QByteArray WithEmptyRowSlot(const QByteArray& jet, const QString& column) {
+    constexpr qsizetype PageSize = 4096, Owner = 4, RowCount = 12;
+    const QByteArray name(reinterpret_cast<const char*>(column.utf16()), column.size() * 2);
+    QByteArray out = jet;
+    qsizetype definition = -1;
+    for (qsizetype page = 0; page + PageSize <= out.size() && definition < 0; page += PageSize)
+        if (out[page] == 0x02 && out.mid(page, PageSize).contains(name))
+            definition = page / PageSize;
+    for (qsizetype page = 0; page + PageSize <= out.size(); page += PageSize) {
+        if (out[page] != 0x01 ||
+            qFromLittleEndian<quint32>(out.constData() + page + Owner) != quint32(definition))
+            continue;
+        char* head = out.data() + page;
+        const quint16 rows = qFromLittleEndian<quint16>(head + RowCount);
+        qToLittleEndian<quint16>(rows + 2, head + RowCount);
+        qToLittleEndian<quint16>(0x8000, head + RowCount + 2 + 2 * rows);
+        qToLittleEndian<quint16>(0, head + RowCount + 4 + 2 * rows);
+        break;
+    }
+    return out;
+}
+
 } // namespace jettest

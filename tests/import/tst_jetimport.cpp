@@ -240,6 +240,9 @@ void TestJetImport::refusals_data() {
     QTest::newRow("one table missing")
         << WithTablesRenamed(jet, {"FileAttachments"}) << "the table FileAttachments is missing.";
     // The library walks a missing map of pages and crashes.
+    // The library's row cracker reads before the page.
+    QTest::newRow("row of no length") << WithEmptyRowSlot(jet, "FirstNames")
+                                      << "The table Members of \"%1\" cannot be read (row 23";
     QTest::newRow("map of pages lost") << WithPageMapLost(jet, "MemberCategory")
                                        << "The table MembershipLevel of \"%1\" cannot be read";
     QTest::newRow("target exists") << jet << "There is already a file at";

@@ -126,11 +126,19 @@ bool ImportJetRegister(QWidget* parent, const QString& jetPath, const QString& n
 }
 
 QString JetImportQuestion(const QString& jetPath, const QString& newPath) {
+    // A register named on the command line is this run's only, and so is the
+    // new one: the question must not promise more.
+    const bool forRun = !MemberSettings::RegisterForRun().isEmpty();
     return QStringLiteral("The database file %1 is in the Access (Jet) format, which Quorvane "
                           "does not open directly.\n\r\n\rImport it into a new database file "
-                          "beside it and use that from now on?\n\r\n\rNew file: %2\n\r\n\r"
-                          "The Access file itself is left unchanged.")
-        .arg(u'"' + Native(jetPath) + u'"', u'"' + Native(newPath) + u'"');
+                          "beside it and %3?\n\r\n\rNew file: %2\n\r\n\r%4")
+        .arg(u'"' + Native(jetPath) + u'"', u'"' + Native(newPath) + u'"',
+             forRun ? QStringLiteral("open that for this run")
+                    : QStringLiteral("use that from now on"),
+             forRun ? QStringLiteral("The Access file itself is left unchanged, and so are the "
+                                     "saved settings: choose the new file in the settings to "
+                                     "keep using it.")
+                    : QStringLiteral("The Access file itself is left unchanged."));
 }
 
 bool ImportAndUseJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath) {

@@ -60,6 +60,7 @@ void TestImportUi::startUpOfferImportsAndOpensTheNewRegister() {
     QCOMPARE(question.buttons, MessageButtons::YesNo);
     QCOMPARE(question.placement, MessagePlacement::NearPointer);
     QVERIFY(question.text.contains('"' + jet + '"') && question.text.contains('"' + fresh + '"'));
+    QVERIFY(question.text.contains("and use that from now on?"));
     QCOMPARE(boxes.shown().at(1).kind, MessageKind::Information);
     QVERIFY(boxes.shown().at(1).text.contains("Members: 54 read, 54 written"));
 
@@ -109,8 +110,14 @@ void TestImportUi::registerOnTheCommandLineImportedForThisRun() {
     TfrmMain frm(dm);
     frm.OpenDatabase();
 
-    // The new register is this run's; the saved settings stay as they were.
+    // The new register is this run's; the saved settings stay as they were,
+    // and the question promised no more.
     const QString fresh = box.filePath("Club (imported).mdb");
+    const QString question = boxes.shown().at(0).text;
+    QVERIFY2(question.contains("and open that for this run?") &&
+                 question.contains("so are the saved settings") &&
+                 !question.contains("from now on"),
+             qPrintable(question));
     QVERIFY(dm.adoMembers().isOpen());
     QCOMPARE(MemberSettings::RegisterForRun(), fresh);
     QCOMPARE(apptest::Scalar(dm.adoMembers(), "SELECT COUNT(*) FROM Members"), 54);

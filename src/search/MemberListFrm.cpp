@@ -23,6 +23,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -150,6 +151,9 @@ void TfrmMemberList::buildControls() {
             &TfrmMemberList::dbgMembersDblClick);
     connect(dbgMembers, &QWidget::customContextMenuRequested, this,
             &TfrmMemberList::dbgMembersContextMenu);
+    // Enter opens the row's member as a double-click does, so the keyboard
+    // reaches every record.
+    dbgMembers->installEventFilter(this);
 
     pnlBottom = new QWidget(this);
     pnlBottom->setObjectName(QStringLiteral("pnlBottom"));
@@ -245,6 +249,9 @@ void TfrmMemberList::OpenMemberList(qv::Connection& connection, const QString& s
     adoMembers->open();
     UpdateRecordCount();
     setWindowTitle(caption);
+    // The rows have the keyboard from the start: arrows, Home and End move
+    // through them rather than between the buttons above.
+    dbgMembers->setFocus();
 }
 
 void TfrmMemberList::UpdateRecordCount() {
@@ -421,6 +428,14 @@ void TfrmMemberList::changeEvent(QEvent* event) {
 }
 
 bool TfrmMemberList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == dbgMembers && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            dbgMembersDblClick();
+            return true;
+        }
+    }
     if (watched == m_restoreWatched && event->type() == QEvent::WindowStateChange &&
         !m_restoreWatched->isMinimized()) {
         m_restoreWatched->removeEventFilter(this);

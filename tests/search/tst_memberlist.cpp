@@ -1,7 +1,10 @@
+#include "ModalHelpers.h"
 #include "db/MemberSQL.h"
+#include "members/MemberFrm.h"
 #include "platform/data/Dataset.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Regional.h"
+#include "platform/ui/DBEdit.h"
 #include "platform/ui/DatasetGrid.h"
 #include "platform/ui/DatasetNavigator.h"
 #include "reports/PrintShared.h"
@@ -74,6 +77,7 @@ private slots:
     void yearsService();
     void gridShowsDatesAndYears();
     void recordCountFollowsMovesRequeryAndFilter();
+    void keyboardMovesRowsAndOpensRecords();
     void emptyListHasNoPopup();
     void pastMembersListShowsEveryRow();
     void titleClicksSort();
@@ -247,6 +251,43 @@ void TestMemberList::recordCountFollowsMovesRequeryAndFilter() {
     QCOMPARE(surnames(*list.adoMembers), QStringLiteral("Adams,Brown,Jones,Smith,Zeal"));
     list.chkIncludePastMembers->click();
     QCOMPARE(count->text(), QStringLiteral("1 of 4 records"));
+}
+
+void TestMemberList::keyboardMovesRowsAndOpensRecords() {
+    TfrmMemberList list;
+    list.OpenMemberList(m_register->connection(), MemberSQL::AllMembersSQL(), QString(), -1, false,
+                        false, QStringLiteral("Member List"));
+    list.show();
+    QVERIFY(QTest::qWaitForWindowActive(&list));
+    // The rows have the keyboard, not the Print button above them.
+    QCOMPARE(QApplication::focusWidget(), list.dbgMembers);
+    QLabel* count = list.lblRecordCount;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(count->text(), QStringLiteral("2 of 3 records"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+    QCOMPARE(count->text(), QStringLiteral("3 of 3 records"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(count->text(), QStringLiteral("1 of 3 records"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+
+    // Enter opens the current row's member, as a double-click does; the
+    // keypad's Enter too. Nothing else (no print dialog) opens.
+    for (const Qt::Key enter : {Qt::Key_Return, Qt::Key_Enter}) {
+        qvtest::ModalWatchdog watchdog;
+        QString opened;
+        qvtest::WhenModal([&opened](QWidget* window) {
+            auto* member = qobject_cast<TfrmMember*>(window);
+            opened = member ? member->dbedtSurname->text()
+                            : QString::fromLatin1(window->metaObject()->className());
+            qobject_cast<QDialog*>(window)->reject();
+        });
+        QTest::keyClick(list.dbgMembers, enter,
+                        enter == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QVERIFY(!watchdog.fired());
+        QCOMPARE(opened, QStringLiteral("Jones"));
+        QCOMPARE(count->text(), QStringLiteral("2 of 3 records"));
+        QVERIFY(!m_register->connection().inTransaction());
+    }
 }
 
 void TestMemberList::emptyListHasNoPopup() {

@@ -1,8 +1,10 @@
 // The data grid as a screen reader's bridge asks it: a current cell whenever
 // there are rows, and an accessible table that never answers a null cell.
+#include "pictures/Pictures.h"
 #include "platform/data/Dataset.h"
 #include "platform/ui/DatasetGrid.h"
 #include "platform/ui/DatasetModel.h"
+#include "platform/ui/DatasetNavigator.h"
 #include "support/RegisterFixture.h"
 
 #include <QAccessible>
@@ -10,6 +12,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolButton>
 
 using namespace qv;
 
@@ -26,6 +29,7 @@ private slots:
     void tableNeverAnswersANullCell();
     void gridOffTheScreenScrollsToItsRowWhenShown();
     void titlesShowTheHandAndTheirEdgesTheResizeCursor();
+    void navigatorButtonsShowTheirPictures();
 
 private:
     QAccessibleInterface* grid() const { return QAccessible::queryAccessibleInterface(m_grid); }
@@ -140,6 +144,30 @@ void TestDatasetGrid::titlesShowTheHandAndTheirEdgesTheResizeCursor() {
     QCOMPARE(viewport->cursor().shape(), Qt::SplitHCursor);
     QTest::mouseMove(viewport, QPoint(titles->sectionSize(0) / 2, middle));
     QCOMPARE(viewport->cursor().shape(), Qt::PointingHandCursor);
+}
+
+// Each navigator button shows its picture from the program's assets, drawn
+// (not a blank square from a misspelt name).
+void TestDatasetGrid::navigatorButtonsShowTheirPictures() {
+    DatasetNavigator navigator;
+    const struct {
+        DatasetNavigator::Button button;
+        const char16_t* picture;
+    } expected[] = {{DatasetNavigator::First, u"nav-first"},
+                    {DatasetNavigator::Prior, u"nav-prior"},
+                    {DatasetNavigator::Next, u"nav-next"},
+                    {DatasetNavigator::Last, u"nav-last"},
+                    {DatasetNavigator::Refresh, u"nav-refresh"}};
+    for (const auto& e : expected) {
+        const QImage shown = navigator.button(e.button)->icon().pixmap(16).toImage();
+        QVERIFY(!shown.isNull());
+        QCOMPARE(shown, Pictures::icon(e.picture).pixmap(16).toImage());
+        bool inked = false;
+        for (int y = 0; y < shown.height() && !inked; ++y)
+            for (int x = 0; x < shown.width() && !inked; ++x)
+                inked = qAlpha(shown.pixel(x, y)) > 0;
+        QVERIFY2(inked, qPrintable(QString::fromUtf16(e.picture)));
+    }
 }
 
 int main(int argc, char** argv) {

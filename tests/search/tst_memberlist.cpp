@@ -264,6 +264,14 @@ void TestMemberList::keyboardMovesRowsAndOpensRecords() {
     QLabel* count = list.lblRecordCount;
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
     QCOMPARE(count->text(), QStringLiteral("2 of 3 records"));
+    // Whole rows are selected: Home and End go to the first and last row,
+    // as Ctrl+Home and Ctrl+End do.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End);
+    QCOMPARE(count->text(), QStringLiteral("3 of 3 records"));
+    QCOMPARE(list.dbgMembers->currentIndex().row(), 2);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
+    QCOMPARE(count->text(), QStringLiteral("1 of 3 records"));
+    QCOMPARE(list.dbgMembers->currentIndex().row(), 0);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(count->text(), QStringLiteral("3 of 3 records"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home, Qt::ControlModifier);

@@ -143,10 +143,23 @@ void DatasetGrid::commitEdit() {
     }
 }
 
-// Down on the last row appends a new one, as does Down on a new row that has
+// In an editable grid Down on the last row appends a new one, as does Down on a new row that has
 // been typed into (which posts it first); an untouched new row stays the last.
 void DatasetGrid::keyPressEvent(QKeyEvent* event) {
     Dataset* data = dataset();
+    // A read-only grid selects whole rows, so Home and End have no column to
+    // go to: they go to the first and the last row.
+    if (!isEditable() && data && data->isActive() && !data->isEmpty() &&
+        (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        const int row = event->key() == Qt::Key_Home ? 0 : m_model->rowCount() - 1;
+        const QModelIndex target =
+            m_model->index(row, currentIndex().isValid() ? currentIndex().column() : 0);
+        selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
+                                                      QItemSelectionModel::Rows);
+        scrollTo(target);
+        return;
+    }
     if (isEditable() && data && data->isActive() && event->key() == Qt::Key_Down &&
         event->modifiers() == Qt::NoModifier && state() != EditingState) {
         const bool onNewRow = m_model->newRow() >= 0;

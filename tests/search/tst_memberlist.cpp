@@ -296,6 +296,10 @@ void TestMemberList::keyboardMovesRowsAndOpensRecords() {
         QCOMPARE(count->text(), QStringLiteral("2 of 3 records"));
         QVERIFY(!m_register->connection().inTransaction());
     }
+    // Esc from the rows closes the list.
+    QTest::keyClick(list.dbgMembers, Qt::Key_Escape);
+    QVERIFY(!list.isVisible());
+    QCOMPARE(list.result(), int(QDialog::Rejected));
 }
 
 void TestMemberList::emptyListHasNoPopup() {

@@ -201,6 +201,10 @@ QString oneLine(const QString& message) {
     return out;
 }
 
+bool succeeded(const PGresult* r) {
+    return r && (PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK);
+}
+
 void quietNotices(void*, const char*) {
     // Warnings such as "there is no transaction in progress" are not errors.
 }
@@ -288,19 +292,39 @@ void PgProvider::open(const ConnectionString& cs) {
     }
     PQsetNoticeProcessor(m_conn, quietNotices, nullptr);
     try {
-        setLockTimeout(m_lockTimeout);
-        // "now" is the user's local time, as on the other kinds; a zone the
-        // server does not know leaves the server's own.
-        const QByteArray zone = QTimeZone::systemTimeZoneId();
-        if (!zone.isEmpty()) {
-            const char* values[] = {zone.constData()};
-            PQclear(PQexecParams(m_conn, "SELECT set_config('TimeZone', $1, false)", 1, nullptr,
-                                 values, nullptr, nullptr, 0));
-        }
+        applySessionSettings();
     } catch (const DatabaseError&) {
         close();
         throw;
     }
+}
+
+void PgProvider::applySessionSettings() {
+    setLockTimeout(m_lockTimeout);
+    // "now" is the user's local time, as on the other kinds; a zone the
+    // server does not know leaves the server's own.
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    if (!zone.isEmpty()) {
+        const char* values[] = {zone.constData()};
+        PQclear(PQexecParams(m_conn, "SELECT set_config('TimeZone', $1, false)", 1, nullptr, values,
+                             nullptr, nullptr, 0));
+    }
+}
+
+// A server restarted, or a connection dropped while the program sat idle, is
+// found out by the statement that fails on it. Outside a transaction the
+// connection is made again; inside one it is not, so that the rest of a visit
+// can never be stored without what the server lost of it.
+void PgProvider::reconnectIfLost() {
+    if (m_inTransaction || PQstatus(m_conn) != CONNECTION_BAD)
+        return;
+    PQreset(m_conn);
+    if (PQstatus(m_conn) != CONNECTION_OK)
+        throw DatabaseError(QStringLiteral("The connection to the PostgreSQL server was lost and "
+                                           "could not be made again: %1")
+                                .arg(oneLine(QString::fromUtf8(PQerrorMessage(m_conn)))));
+    m_tables.clear();
+    applySessionSettings();
 }
 
 void PgProvider::close() {
@@ -351,31 +375,69 @@ void PgProvider::fail(PGresult* result) const {
     throw DatabaseError(message);
 }
 
-PGresult* PgProvider::run(const QString& sql, const std::vector<Value>& params) {
+PGresult* PgProvider::send(const QByteArray& sql, const std::vector<Value>& params, bool simple) {
+    // The simple protocol also takes several statements in one text.
+    if (simple)
+        return PQexec(m_conn, sql.constData());
+    const QByteArray text = numberPlaceholders(sql);
+    const Parameters values(params);
+    return PQexecParams(m_conn, text.constData(), int(params.size()), nullptr,
+                        values.pointers.data(), nullptr, nullptr, 0);
+}
+
+void PgProvider::control(const char* sql) {
+    PGresult* r = PQexec(m_conn, sql);
+    if (!succeeded(r))
+        fail(r);
+    PQclear(r);
+}
+
+// Inside a transaction each statement runs under a savepoint of its own: one
+// the server refuses (a row another user holds past the wait, a constraint)
+// is undone alone, as on the other kinds, and what the transaction did before
+// it stays, to be committed or rolled back with the rest.
+PGresult* PgProvider::run(const QString& sql, const std::vector<Value>& params, Protocol protocol,
+                          Retry retry) {
     if (!m_conn)
         throw DatabaseError(QStringLiteral("The connection is not open."));
-    PGresult* r;
-    if (params.empty()) {
-        // The simple protocol also takes several statements in one text.
-        r = PQexec(m_conn, sql.toUtf8().constData());
-    } else {
-        const QByteArray text = numberPlaceholders(sql.toUtf8());
-        const Parameters values(params);
-        r = PQexecParams(m_conn, text.constData(), int(params.size()), nullptr,
-                         values.pointers.data(), nullptr, nullptr, 0);
+    reconnectIfLost();
+    const QByteArray text = sql.toUtf8();
+    const bool simple = protocol == Protocol::Simple && params.empty();
+    const bool step = m_inTransaction && PQtransactionStatus(m_conn) == PQTRANS_INTRANS;
+    if (step)
+        control("SAVEPOINT qv_step");
+    PGresult* r = send(text, params, simple);
+    if (!succeeded(r) && retry == Retry::WhenLost && !m_inTransaction &&
+        PQstatus(m_conn) == CONNECTION_BAD) {
+        PQclear(r);
+        reconnectIfLost();
+        r = send(text, params, simple);
     }
-    const ExecStatusType status = r ? PQresultStatus(r) : PGRES_FATAL_ERROR;
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        fail(r);
-    return r;
+    if (succeeded(r)) {
+        if (step) {
+            const ResultHolder released(PQexec(m_conn, "RELEASE SAVEPOINT qv_step"));
+            if (!succeeded(released.get())) {
+                PQclear(r);
+                fail(nullptr);
+            }
+        }
+        return r;
+    }
+    if (step && PQtransactionStatus(m_conn) == PQTRANS_INERROR)
+        PQclear(PQexec(m_conn, "ROLLBACK TO SAVEPOINT qv_step; RELEASE SAVEPOINT qv_step"));
+    fail(r);
 }
 
 void PgProvider::begin() {
-    PQclear(run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"), {}));
+    PQclear(run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"), {}, Protocol::Simple,
+                Retry::WhenLost));
+    m_inTransaction = true;
 }
 
 void PgProvider::beginExclusive() {
-    PQclear(run(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"), {}));
+    PQclear(run(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"), {}, Protocol::Simple,
+                Retry::WhenLost));
+    m_inTransaction = true;
     try {
         // The key is the program's mark, "QVRN".
         PQclear(run(QStringLiteral("SELECT pg_advisory_xact_lock(1364627022)"), {}));
@@ -386,21 +448,30 @@ void PgProvider::beginExclusive() {
 }
 
 void PgProvider::commit() {
+    // Whatever the server answers, the transaction is over.
+    m_inTransaction = false;
     const QString ended = QStringLiteral("The transaction was ended by an earlier error and its "
                                          "changes were rolled back.");
     if (m_conn && PQtransactionStatus(m_conn) == PQTRANS_INERROR) {
-        PQclear(run(QStringLiteral("ROLLBACK"), {}));
+        control("ROLLBACK");
         throw DatabaseError(ended);
     }
-    const ResultHolder r(run(QStringLiteral("COMMIT"), {}));
+    if (!m_conn)
+        throw DatabaseError(QStringLiteral("The connection is not open."));
+    PGresult* raw = PQexec(m_conn, "COMMIT");
+    if (!succeeded(raw))
+        fail(raw);
+    const ResultHolder r(raw);
     // The server answers a commit of a failed transaction with a rollback.
     if (qstrcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)
         throw DatabaseError(ended);
 }
 
 void PgProvider::rollback() {
-    if (m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
-        PQclear(run(QStringLiteral("ROLLBACK"), {}));
+    m_inTransaction = false;
+    // A lost connection took the transaction with it on the server.
+    if (m_conn && PQstatus(m_conn) == CONNECTION_OK && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+        control("ROLLBACK");
 }
 
 qint64 PgProvider::execute(const QString& sql, const std::vector<Value>& params) {
@@ -453,15 +524,10 @@ void PgProvider::describeColumns(const PGresult* r, std::vector<ColumnInfo>& col
 }
 
 void PgProvider::fetch(const QString& sql, const std::vector<Value>& params, Result& out) {
-    if (!m_conn)
-        throw DatabaseError(QStringLiteral("The connection is not open."));
     // The extended protocol even without values: one statement, one result.
-    const QByteArray text = numberPlaceholders(sql.toUtf8());
-    const Parameters values(params);
-    PGresult* raw = PQexecParams(m_conn, text.constData(), int(params.size()), nullptr,
-                                 values.pointers.data(), nullptr, nullptr, 0);
-    if (!raw || (PQresultStatus(raw) != PGRES_TUPLES_OK && PQresultStatus(raw) != PGRES_COMMAND_OK))
-        fail(raw);
+    // A query that only reads may be asked again on a connection made anew.
+    const bool reads = sql.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive);
+    PGresult* raw = run(sql, params, Protocol::Extended, reads ? Retry::WhenLost : Retry::Never);
     const ResultHolder r(raw);
     describeColumns(r.get(), out.columns);
 

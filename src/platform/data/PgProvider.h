@@ -65,7 +65,14 @@ public:
     static Address parseServer(const QString& server);
 
 private:
-    PGresult* run(const QString& sql, const std::vector<Value>& params);
+    enum class Protocol { Simple, Extended };
+    enum class Retry { Never, WhenLost };
+    PGresult* run(const QString& sql, const std::vector<Value>& params,
+                  Protocol protocol = Protocol::Simple, Retry retry = Retry::Never);
+    PGresult* send(const QByteArray& sql, const std::vector<Value>& params, bool simple);
+    void control(const char* sql);
+    void applySessionSettings();
+    void reconnectIfLost();
     [[noreturn]] void fail(PGresult* result) const;
     void describeColumns(const PGresult* result, std::vector<ColumnInfo>& columns);
 
@@ -73,6 +80,7 @@ private:
     PGconn* m_conn = nullptr;
     int m_loginTimeout = 15;
     int m_lockTimeout = 5000;
+    bool m_inTransaction = false;
 
     // What the catalog says of the tables results came from, by table oid:
     // the table's name and its column names by attribute number.

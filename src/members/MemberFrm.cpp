@@ -524,6 +524,16 @@ void TfrmMember::OpenForMember(qv::Connection& connection, int memberId) {
 
 void TfrmMember::ShowForMember(qv::Connection& connection, int memberId) {
     OpenForMember(connection, memberId);
+    // A list shown a while ago may still hold a member another user has
+    // deleted since: an empty window would take typing it cannot store.
+    if (adoMember->isEmpty()) {
+        qv::ShowMessageBox(tr("This member is no longer in the register: another user may have "
+                              "deleted them. Search again to see the register as it is now."),
+                           qv::MessageKind::Error, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, parentWidget());
+        setResult(QDialog::Rejected);
+        return;
+    }
     exec();
 }
 

@@ -71,6 +71,7 @@ private slots:
     void cleanup() { Regional::resetLocale(); }
     void visitIsUndoneByCloseAndStoredByUpdate();
     void updateWaitsOutAnotherCopyReading();
+    void anotherCopysUnstoredChangesRefuseAStep();
     void updateChecksAndDeleteMember();
     void modifyDialogsOpenPresetAndWriteBackUnchanged();
     void readOnlyRegisterCanOnlyBeLookedAt();
@@ -174,6 +175,12 @@ void TestMemberFrm::updateWaitsOutAnotherCopyReading() {
         QCOMPARE(boxes.shown().size(), 2); // the note's question, then the lock
         QVERIFY(boxes.shown().at(1).text.contains("stayed locked"));
         QVERIFY(boxes.shown().at(1).text.contains("Nothing is lost"));
+        // Waiting to commit, this copy keeps others from starting to read.
+        QVERIFY(boxes.shown().at(1).text.contains("other copies of Quorvane cannot open"));
+        Connection third;
+        third.setConnectionString(f.reg.connectionString());
+        third.setBusyTimeout(50);
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, third.open());
         QVERIFY(frm->isVisible());
         QCOMPARE(frm->dbedtCity->text(), QString("York"));
         other.rollbackTrans();
@@ -202,6 +209,74 @@ void TestMemberFrm::updateWaitsOutAnotherCopyReading() {
     QVERIFY(!watchdog.fired());
     QVERIFY(!f.connection().inTransaction());
     QCOMPARE(RecordOf(other, f.smith), after);
+}
+
+// Another copy has changed the register in its own open window. A step here
+// is refused at once and says what to do; nothing of it is left pending and
+// what was typed stays, so that once the other window is closed the same
+// steps store what this window shows. A member the other copy deleted is not
+// opened from a list that still shows him.
+void TestMemberFrm::anotherCopysUnstoredChangesRefuseAStep() {
+    MemberFixture f;
+    Connection other;
+    other.setConnectionString(f.reg.connectionString());
+    other.open();
+    other.beginTrans();
+    other.execute(QString("UPDATE Members SET TelNo = '1' WHERE MemberID = %1").arg(f.jones));
+    TfrmMemberList list;
+    list.OpenMemberList(f.connection(), MemberSQL::AllMembersSQL(), QString(), -1, false, false,
+                        "Member List");
+    list.adoMembers->setRecNo(2); // Smith
+
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog(8000);
+    const auto addPayment = [](TfrmMember* frm) {
+        WhenDialog<TfrmFeePaymentAdd>([](TfrmFeePaymentAdd* d) {
+            d->edtReceiptRef->setText("R-2");
+            d->mskPaymentAmount->setText("5");
+            d->btnAdd->click();
+        });
+        QTest::mouseClick(frm->btnPaymentAdd, Qt::LeftButton);
+    };
+    WhenDialog<TfrmMember>([&](TfrmMember* frm) {
+        addPayment(frm);
+        QCOMPARE(boxes.shown().size(), 1);
+        QVERIFY2(boxes.shown().last().text.startsWith(
+                     "Another copy of Quorvane has changed the register and not yet stored its "
+                     "changes, so this change was not made (database is locked). Neither copy"),
+                 qPrintable(boxes.shown().last().text));
+        QCOMPARE(frm->adoFeePayments->state(), Dataset::State::Browse);
+        QCOMPARE(frm->adoFeePayments->recordCount(), 1);
+        frm->dbedtCity->setText("York");
+        QTest::mouseClick(frm->btnUpdate, Qt::LeftButton);
+        QCOMPARE(boxes.shown().size(), 2);
+        QVERIFY(boxes.shown().last().text.startsWith("Another copy of Quorvane"));
+        QVERIFY(frm->isVisible());
+        QCOMPARE(frm->dbedtCity->text(), QString("York"));
+
+        other.rollbackTrans();
+        addPayment(frm);
+        QCOMPARE(frm->adoFeePayments->recordCount(), 2);
+        QTest::mouseClick(frm->btnUpdate, Qt::LeftButton);
+    });
+    boxes.queue(MessageResult::Ok);
+    boxes.queue(MessageResult::Ok);
+    list.dbgMembersDblClick();
+    QCOMPARE(boxes.shown().size(), 2);
+    QVERIFY(!f.connection().inTransaction());
+    const QStringList record = RecordOf(other, f.smith);
+    QVERIFY(record.at(0).contains("|York|"));
+    QCOMPARE(record.filter("|R-2|").size(), 1);
+
+    list.adoMembers->setRecNo(1); // Jones, whom the other copy now deletes
+    QCOMPARE(list.adoMembers->field("MemberID").asInteger(), f.jones);
+    other.execute(QString("DELETE FROM Members WHERE MemberID = %1").arg(f.jones));
+    boxes.queue(MessageResult::Ok);
+    list.dbgMembersDblClick();
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(boxes.shown().size(), 3);
+    QVERIFY(boxes.shown().last().text.startsWith("This member is no longer in the register"));
+    QVERIFY(!f.connection().inTransaction());
 }
 
 void TestMemberFrm::updateChecksAndDeleteMember() {

@@ -6,6 +6,7 @@
 #include "platform/data/TextCollation.h"
 
 #include <QAtomicInt>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -158,6 +159,22 @@ QString SqliteProvider::errorMessage() const {
         .arg(message);
 }
 
+// A transaction that has read cannot wait for another copy's unstored
+// changes: that copy cannot store them while this one reads, so the engine
+// refuses the write at once instead of waiting.
+bool SqliteProvider::refusedAtOnce(qint64 elapsedMs) const {
+    return (sqlite3_extended_errcode(m_db) & 0xFF) == SQLITE_BUSY &&
+           !sqlite3_get_autocommit(m_db) && elapsedMs < m_busyTimeout / 2;
+}
+
+QString SqliteProvider::heldByAnotherWriter() const {
+    return QStringLiteral("Another copy of Quorvane has changed the register and not yet stored "
+                          "its changes, so this change was not made (%1). Neither copy can store "
+                          "its changes while the other has a window open on the register: close "
+                          "one of the two windows, then try again here.")
+        .arg(QString::fromUtf8(sqlite3_errmsg(m_db)));
+}
+
 void SqliteProvider::fail() const {
     throw DatabaseError(errorMessage());
 }
@@ -295,8 +312,13 @@ void SqliteProvider::commit() {
         return;
     // Another program still reading the register keeps a commit waiting; the
     // engine then leaves the transaction open for another try.
+    // The engine keeps its claim on the register meanwhile, and other copies
+    // cannot start reading it until this commit is tried again or given up.
     if ((sqlite3_extended_errcode(m_db) & 0xFF) == SQLITE_BUSY && !sqlite3_get_autocommit(m_db))
-        throw DatabaseBusy(errorMessage());
+        throw DatabaseBusy(errorMessage() +
+                           QStringLiteral(". Until these changes are stored or given up, other "
+                                          "copies of Quorvane cannot open the register's lists "
+                                          "and members."));
     fail();
 }
 void SqliteProvider::rollback() {
@@ -386,11 +408,14 @@ qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& par
             ddl = true;
             dropWidthGuards();
         }
+        QElapsedTimer clock;
+        clock.start();
         int rc;
         while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         }
         if (rc != SQLITE_DONE) {
-            const DatabaseError error(errorMessage());
+            const DatabaseError error(refusedAtOnce(clock.elapsed()) ? heldByAnotherWriter()
+                                                                     : errorMessage());
             if (ddl)
                 rebuildWidthGuards();
             throw error;

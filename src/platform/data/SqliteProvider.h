@@ -55,6 +55,8 @@ public:
 private:
     void exec(const char* sql);
     QString errorMessage() const;
+    bool refusedAtOnce(qint64 elapsedMs) const;
+    QString heldByAnotherWriter() const;
     [[noreturn]] void fail() const;
     // Temporary triggers that refuse a text longer than its column's declared
     // width, as the Access and SQL Server engines do; SQLite alone would store it.

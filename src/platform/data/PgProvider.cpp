@@ -392,22 +392,24 @@ void PgProvider::control(const char* sql) {
     PQclear(r);
 }
 
-// Inside a transaction each statement runs under a savepoint of its own: one
-// the server refuses (a row another user holds past the wait, a constraint)
-// is undone alone, as on the other kinds, and what the transaction did before
-// it stays, to be committed or rolled back with the rest.
+// Inside a transaction each statement that changes rows runs under a
+// savepoint of its own: one the server refuses (a row another user holds past
+// the wait, a constraint) is undone alone, as on the other kinds, and what the
+// transaction did before it stays, to be committed or rolled back with the
+// rest.
 PGresult* PgProvider::run(const QString& sql, const std::vector<Value>& params, Protocol protocol,
-                          Retry retry) {
+                          Effect effect) {
     if (!m_conn)
         throw DatabaseError(QStringLiteral("The connection is not open."));
     reconnectIfLost();
     const QByteArray text = sql.toUtf8();
     const bool simple = protocol == Protocol::Simple && params.empty();
-    const bool step = m_inTransaction && PQtransactionStatus(m_conn) == PQTRANS_INTRANS;
+    const bool step = effect == Effect::Changes && m_inTransaction &&
+                      PQtransactionStatus(m_conn) == PQTRANS_INTRANS;
     if (step)
         control("SAVEPOINT qv_step");
     PGresult* r = send(text, params, simple);
-    if (!succeeded(r) && retry == Retry::WhenLost && !m_inTransaction &&
+    if (!succeeded(r) && effect == Effect::OnlyReads && !m_inTransaction &&
         PQstatus(m_conn) == CONNECTION_BAD) {
         PQclear(r);
         reconnectIfLost();
@@ -430,13 +432,13 @@ PGresult* PgProvider::run(const QString& sql, const std::vector<Value>& params, 
 
 void PgProvider::begin() {
     PQclear(run(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ"), {}, Protocol::Simple,
-                Retry::WhenLost));
+                Effect::OnlyReads));
     m_inTransaction = true;
 }
 
 void PgProvider::beginExclusive() {
     PQclear(run(QStringLiteral("BEGIN ISOLATION LEVEL READ COMMITTED"), {}, Protocol::Simple,
-                Retry::WhenLost));
+                Effect::OnlyReads));
     m_inTransaction = true;
     try {
         // The key is the program's mark, "QVRN".
@@ -503,7 +505,7 @@ void PgProvider::describeColumns(const PGresult* r, std::vector<ColumnInfo>& col
                                "FROM pg_class c JOIN pg_attribute a ON "
                                "a.attrelid = c.oid WHERE c.oid = ANY(?::oid[]) "
                                "AND a.attnum > 0"),
-                oids));
+                oids, Protocol::Extended, Effect::OnlyReads));
         for (int row = 0; row < PQntuples(names.get()); ++row) {
             TableNames& t =
                 m_tables[unsigned(QByteArray(PQgetvalue(names.get(), row, 0)).toUInt())];
@@ -525,9 +527,9 @@ void PgProvider::describeColumns(const PGresult* r, std::vector<ColumnInfo>& col
 
 void PgProvider::fetch(const QString& sql, const std::vector<Value>& params, Result& out) {
     // The extended protocol even without values: one statement, one result.
-    // A query that only reads may be asked again on a connection made anew.
     const bool reads = sql.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive);
-    PGresult* raw = run(sql, params, Protocol::Extended, reads ? Retry::WhenLost : Retry::Never);
+    PGresult* raw =
+        run(sql, params, Protocol::Extended, reads ? Effect::OnlyReads : Effect::Changes);
     const ResultHolder r(raw);
     describeColumns(r.get(), out.columns);
 

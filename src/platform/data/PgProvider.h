@@ -66,9 +66,11 @@ public:
 
 private:
     enum class Protocol { Simple, Extended };
-    enum class Retry { Never, WhenLost };
+    // A statement that only reads needs no savepoint of its own and may be
+    // sent again on a connection made anew.
+    enum class Effect { Changes, OnlyReads };
     PGresult* run(const QString& sql, const std::vector<Value>& params,
-                  Protocol protocol = Protocol::Simple, Retry retry = Retry::Never);
+                  Protocol protocol = Protocol::Simple, Effect effect = Effect::Changes);
     PGresult* send(const QByteArray& sql, const std::vector<Value>& params, bool simple);
     void control(const char* sql);
     void applySessionSettings();

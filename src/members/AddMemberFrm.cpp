@@ -67,6 +67,15 @@ void TfrmAddMember::grpNameAddressExit() {
     adoMember->edit();
 }
 
+// A row that leaving the group could not store (another copy held the
+// register) is stored here, rather than the add refused for want of names
+// that are there.
+bool TfrmAddMember::MemberRowStored() {
+    if (adoMember->recNo() < 1)
+        grpNameAddressExit();
+    return TfrmMember::MemberRowStored();
+}
+
 void TfrmAddMember::btnUpdateClick() {
     UpdateMemberRow();
     const int memberId =

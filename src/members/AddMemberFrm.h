@@ -27,6 +27,7 @@ public slots:
 
 protected:
     void FormShow() override;
+    bool MemberRowStored() override;
 
 private:
     void focusMoved(QWidget* from, QWidget* to);

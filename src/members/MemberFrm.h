@@ -155,7 +155,7 @@ protected:
     // the message shown, when the window must stay open.
     bool CheckUpdate();
     // The add actions' first step: the member row must be stored.
-    bool MemberRowStored();
+    virtual bool MemberRowStored();
 
     void BindConnection(qv::Connection& connection, int memberId);
     void OpenTabs();

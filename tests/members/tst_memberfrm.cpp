@@ -271,6 +271,32 @@ void TestMemberFrm::anotherCopysUnstoredChangesRefuseAStep() {
     QCOMPARE(boxes.shown().size(), 3);
     QVERIFY(boxes.shown().last().text.startsWith("This member is no longer in the register"));
     QVERIFY(!f.connection().inTransaction());
+
+    // A new member's row that leaving the names could not store is stored by
+    // the next add, not refused for want of names that are there.
+    other.beginTrans();
+    other.execute(QString("UPDATE Members SET TelNo = '2' WHERE MemberID = %1").arg(f.smith));
+    TfrmAddMember add;
+    TransactionGuard guard(f.connection());
+    add.OpenForNewMember(f.connection());
+    add.show();
+    add.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&add));
+    add.dbedtFirstName->setText("Dee");
+    add.dbedtSurname->setText("Dale");
+    add.dbedtAddress->setText("5 Low Rd");
+    add.dbedtCity->setFocus();
+    QTest::keyClicks(add.dbedtCity, "Hull");
+    boxes.queue(MessageResult::Ok);
+    QTest::mouseClick(add.btnAddDate, Qt::LeftButton); // the focus leaves the group
+    QCOMPARE(boxes.shown().size(), 4);
+    QCOMPARE(add.adoMember->recNo(), 0);
+    other.rollbackTrans();
+    WhenDialog<TfrmAddDateJoined>([](TfrmAddDateJoined* d) { d->btnAdd->click(); });
+    QTest::mouseClick(add.btnAddDate, Qt::LeftButton);
+    QCOMPARE(add.adoDatesJoined->recordCount(), 1);
+    QCOMPARE(boxes.shown().size(), 4);
+    QVERIFY(!watchdog.fired());
 }
 
 void TestMemberFrm::updateChecksAndDeleteMember() {

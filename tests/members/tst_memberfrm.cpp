@@ -35,6 +35,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 using namespace qv;
@@ -143,9 +144,10 @@ void TestMemberFrm::visitIsUndoneByCloseAndStoredByUpdate() {
     }
 }
 
-// A second copy of the program reading the register (its own member window
-// open) keeps the commit waiting. Update then says so and keeps the window
-// and the visit as they were, to be pressed again; Delete Member is undone.
+// Another program in the middle of reading the register (a long read keeps
+// the engine's shared lock until it ends) keeps the commit waiting. Update
+// then says so and keeps the window and the visit as they were, to be pressed
+// again; Delete Member is undone.
 void TestMemberFrm::updateWaitsOutAnotherCopyReading() {
     MemberFixture f;
     f.connection().setBusyTimeout(100);
@@ -153,11 +155,12 @@ void TestMemberFrm::updateWaitsOutAnotherCopyReading() {
     other.setConnectionString(f.reg.connectionString());
     other.open();
     const auto otherReads = [&] {
-        other.beginTrans();
-        Query q(&other);
-        q.setSQL("SELECT COUNT(*) FROM Members");
-        Result rows;
-        q.fetch(rows);
+        QCOMPARE(sqlite3_exec(other.sqliteHandle(), "BEGIN; SELECT COUNT(*) FROM Members", nullptr,
+                              nullptr, nullptr),
+                 SQLITE_OK);
+    };
+    const auto otherEndsReading = [&] {
+        sqlite3_exec(other.sqliteHandle(), "ROLLBACK", nullptr, nullptr, nullptr);
     };
     TfrmMemberList list;
     list.OpenMemberList(f.connection(), MemberSQL::AllMembersSQL(), QString(), -1, false, false,
@@ -178,7 +181,7 @@ void TestMemberFrm::updateWaitsOutAnotherCopyReading() {
         QVERIFY(boxes.shown().at(1).text.contains("other copies of Quorvane cannot open"));
         QVERIFY(frm->isVisible());
         QCOMPARE(frm->dbedtCity->text(), QString("York"));
-        other.rollbackTrans();
+        otherEndsReading();
         frm->btnUpdate->click();
     });
     boxes.queue(MessageResult::Yes); // delete the note
@@ -198,7 +201,7 @@ void TestMemberFrm::updateWaitsOutAnotherCopyReading() {
         otherReads();
         frm->mnuPopupDeleteMember->trigger();
         QVERIFY(boxes.shown().last().text.contains("The member was not deleted."));
-        other.rollbackTrans();
+        otherEndsReading();
     });
     list.dbgMembersDblClick();
     QVERIFY(!watchdog.fired());

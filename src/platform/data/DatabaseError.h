@@ -35,4 +35,14 @@ public:
     using DatabaseError::DatabaseError;
 };
 
+// What a write is refused with when another user committed a change to the
+// rows it rests on after this window read them: storing it would overwrite
+// their work with the stale values on screen. Every kind of register says the
+// same.
+inline QString changedSinceOpenedMessage() {
+    return QStringLiteral("Another user has changed or deleted the same record since you "
+                          "opened it, so your change was not saved. Close the window without "
+                          "saving and open the record again to see the other change.");
+}
+
 } // namespace qv

@@ -356,10 +356,7 @@ void PgProvider::fail(PGresult* result) const {
         throw DatabaseError(
             QStringLiteral("The connection to the PostgreSQL server was lost: %1").arg(message));
     if (state == QLatin1String("40001") || state == QLatin1String("40P01"))
-        throw DatabaseError(
-            QStringLiteral("Another user has changed or deleted the same record since you "
-                           "opened it, so your change was not saved. Close the window without "
-                           "saving and open the record again to see the other change."));
+        throw DatabaseError(changedSinceOpenedMessage());
     if (state == QLatin1String("55P03"))
         throw DatabaseError(
             QStringLiteral("Another user is changing the same record and had not finished "

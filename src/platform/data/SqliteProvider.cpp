@@ -128,6 +128,25 @@ void likeFunction(sqlite3_context* context, int argc, sqlite3_value** argv) {
         delete folded;
 }
 
+// A digest of every value of a result in order: two reads that give the same
+// rows give the same digest, and a changed value changes it.
+quint64 digestOf(const RowStore& rows) {
+    size_t h = qHash(rows.columnCount());
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        for (int column = 0; column < rows.columnCount(); ++column) {
+            const Cell& cell = rows.cell(row, column);
+            h = qHash((quint64(cell.type) << 32) | cell.length, h);
+            if (cell.type == Cell::Integer)
+                h = qHashBits(&cell.integer, sizeof cell.integer, h);
+            else if (cell.type == Cell::Float)
+                h = qHashBits(&cell.real, sizeof cell.real, h);
+            else if (cell.type == Cell::Text)
+                h = qHashBits(rows.text(cell), cell.length, h);
+        }
+    }
+    return h;
+}
+
 int collateText(void*, int aLength, const void* a, int bLength, const void* b) {
     return compareText(static_cast<const char*>(a), size_t(aLength), static_cast<const char*>(b),
                        size_t(bLength));
@@ -274,6 +293,7 @@ void SqliteProvider::close() {
         }
         QSqlDatabase::removeDatabase(m_connectionName);
     }
+    endTransaction();
     // Only once the engine has let go of the file.
     m_lock.release();
     m_path.clear();
@@ -294,22 +314,85 @@ void SqliteProvider::exec(const char* sql) {
         fail();
 }
 
+// An engine transaction would hold a shared lock from its first read to its
+// end, and a window left open with nothing typed would keep every other copy
+// from storing anything. So the engine's transaction waits for the first
+// write; the rollback journal stays (a register may live in a network folder,
+// where WAL does not work).
 void SqliteProvider::begin() {
-    exec("BEGIN");
+    m_reads.clear();
+    m_transaction = Transaction::Unwritten;
 }
 // IMMEDIATE takes the write lock at once, waiting out another writer within
 // the busy timeout; readers go on.
 void SqliteProvider::beginExclusive() {
     exec("BEGIN IMMEDIATE");
+    m_reads.clear();
+    m_transaction = Transaction::Open;
 }
+
+void SqliteProvider::endTransaction() {
+    m_transaction = Transaction::None;
+    m_reads.clear();
+}
+
+void SqliteProvider::noteRead(const QString& sql, const std::vector<Value>& params,
+                              const RowStore& rows) {
+    const quint64 digest = digestOf(rows);
+    for (const Read& read : m_reads)
+        if (read.digest == digest && read.rows == rows.rowCount() && read.sql == sql &&
+            read.params == params)
+            return;
+    // A statement read twice with different results keeps both: the window may
+    // still show the first, and the write is refused unless both still hold.
+    m_reads.push_back({sql, params, rows.rowCount(), digest});
+}
+
+// The plain BEGIN takes the shared lock at the first read of the check, so
+// what is checked cannot change before the write; a write refused because
+// another copy has unstored changes is refused at once, as it always was.
+bool SqliteProvider::startWriting() {
+    if (m_transaction != Transaction::Unwritten)
+        return false;
+    exec("BEGIN");
+    m_transaction = Transaction::Open;
+    try {
+        for (const Read& read : m_reads) {
+            Result now;
+            fetch(read.sql, read.params, now);
+            if (now.rows.rowCount() != read.rows || digestOf(now.rows) != read.digest)
+                throw DatabaseError(changedSinceOpenedMessage());
+        }
+    } catch (...) {
+        abandonWriting();
+        throw;
+    }
+    return true;
+}
+
+void SqliteProvider::abandonWriting() {
+    if (!sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    // A rollback the engine refused leaves its transaction open: the next
+    // write goes on in it rather than begin another.
+    m_transaction = sqlite3_get_autocommit(m_db) ? Transaction::Unwritten : Transaction::Open;
+}
+
 void SqliteProvider::commit() {
+    // Nothing was written: there is nothing to store and no lock to let go.
+    if (m_transaction == Transaction::Unwritten) {
+        endTransaction();
+        return;
+    }
     // Some failures (a full disk, an I/O error) make the engine roll back on
     // its own; committing then must not pass for success.
     if (sqlite3_get_autocommit(m_db))
         throw DatabaseError(QStringLiteral("The transaction was ended by an earlier error and "
                                            "its changes were rolled back."));
-    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+    if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+        endTransaction();
         return;
+    }
     // Another program still reading the register keeps a commit waiting; the
     // engine then leaves the transaction open for another try.
     // The engine keeps its claim on the register meanwhile, and other copies
@@ -322,6 +405,7 @@ void SqliteProvider::commit() {
     fail();
 }
 void SqliteProvider::rollback() {
+    endTransaction();
     // A failed statement may already have ended the transaction.
     if (!sqlite3_get_autocommit(m_db))
         exec("ROLLBACK");
@@ -383,6 +467,22 @@ bool isTableDdl(const QString& sql) {
 qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& params) {
     if (!m_db)
         throw DatabaseError(QStringLiteral("The connection is not open."));
+    const bool began = startWriting();
+    bool stepped = false;
+    try {
+        return executeBatch(sql, params, stepped);
+    } catch (...) {
+        // The first write failed whole: nothing of the visit is written yet.
+        if (began && !stepped)
+            abandonWriting();
+        throw;
+    }
+}
+
+// Runs each statement of the text in turn; `stepped` tells whether one of
+// them was carried out before a later one failed.
+qint64 SqliteProvider::executeBatch(const QString& sql, const std::vector<Value>& params,
+                                    bool& stepped) {
     const QByteArray utf8 = sql.toUtf8();
     const char* rest = utf8.constData();
     const char* end = rest + utf8.size();
@@ -421,6 +521,7 @@ qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& par
             throw error;
         }
         changed += sqlite3_changes64(m_db);
+        stepped = true;
     }
     if (ddl)
         rebuildWidthGuards();
@@ -507,6 +608,21 @@ void SqliteProvider::finalizeStatements() {
 void SqliteProvider::fetch(const QString& sql, const std::vector<Value>& params, Result& out) {
     if (!m_db)
         throw DatabaseError(QStringLiteral("The connection is not open."));
+    // A statement that writes as it returns rows is a write like any other.
+    const bool began = m_transaction == Transaction::Unwritten &&
+                       !sqlite3_stmt_readonly(keptStatement(sql).stmt) && startWriting();
+    try {
+        fetchRows(sql, params, out);
+    } catch (...) {
+        if (began)
+            abandonWriting();
+        throw;
+    }
+    if (m_transaction == Transaction::Unwritten)
+        noteRead(sql, params, out.rows);
+}
+
+void SqliteProvider::fetchRows(const QString& sql, const std::vector<Value>& params, Result& out) {
     KeptStatement& kept = keptStatement(sql);
     sqlite3_stmt* s = kept.stmt;
     QString failure;

@@ -24,7 +24,13 @@ public:
     void close() override;
     bool isOpen() const override { return m_db != nullptr; }
 
+    // A transaction begun here takes no lock on the file until its first
+    // write: until then its reads run on their own, and another copy can
+    // store changes meanwhile. The first write begins the engine's
+    // transaction and reads again all that was read; when another copy has
+    // changed any of it since, the write is refused and nothing is written.
     void begin() override;
+    // Locks the file for writing at once, waiting out another writer.
     void beginExclusive() override;
     void commit() override;
     void rollback() override;
@@ -58,6 +64,22 @@ private:
     bool refusedAtOnce(qint64 elapsedMs) const;
     QString heldByAnotherWriter() const;
     [[noreturn]] void fail() const;
+    qint64 executeBatch(const QString& sql, const std::vector<Value>& params, bool& stepped);
+    void fetchRows(const QString& sql, const std::vector<Value>& params, Result& out);
+
+    // Where the program's transaction stands on the engine: none; begun, not
+    // yet written, reading without a lock; or open on the engine.
+    enum class Transaction { None, Unwritten, Open };
+    // Before a write: opens the engine's transaction of an unwritten one and
+    // checks what it read. Answers whether it opened it now.
+    bool startWriting();
+    // Undoes an engine transaction that startWriting() opened for a write
+    // that then failed having changed nothing: the visit is unwritten again
+    // and holds no lock, so another copy can go on.
+    void abandonWriting();
+    // A read of an unwritten transaction, checked again before its first write.
+    void noteRead(const QString& sql, const std::vector<Value>& params, const RowStore& rows);
+    void endTransaction();
     // Temporary triggers that refuse a text longer than its column's declared
     // width, as the Access and SQL Server engines do; SQLite alone would store it.
     void rebuildWidthGuards();
@@ -76,6 +98,17 @@ private:
     KeptStatement& keptStatement(const QString& sql);
     void forgetStatement(const QString& sql);
     void finalizeStatements();
+
+    // One read of an unwritten transaction: its statement, values and what it
+    // gave, as a digest of every value.
+    struct Read {
+        QString sql;
+        std::vector<Value> params;
+        int rows = 0;
+        quint64 digest = 0;
+    };
+    std::vector<Read> m_reads;
+    Transaction m_transaction = Transaction::None;
 
     QHash<QString, KeptStatement> m_statements;
     quint64 m_fetches = 0;

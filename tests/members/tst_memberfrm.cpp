@@ -1,6 +1,7 @@
 #include "MemberFixture.h"
 #include "ModalHelpers.h"
 #include "app/MainFrm.h"
+#include "db/DBConnectionStrings.h"
 #include "db/DataModule.h"
 #include "db/MemberSQL.h"
 #include "members/AddDateJoinedFrm.h"
@@ -21,20 +22,25 @@
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/MessageBox.h"
 #include "search/MemberListFrm.h"
+#include "settings/MemberSettings.h"
 #include "support/AppTestMain.h"
 #include "support/UrlCatcher.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextStream>
 #include <QToolButton>
+#include <cstdio>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -63,6 +69,84 @@ void typeNote(DatasetGrid* grid, const QString& text) {
     QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
 }
 
+void addPayment(TfrmMember* frm) {
+    WhenDialog<TfrmFeePaymentAdd>([](TfrmFeePaymentAdd* d) {
+        d->edtReceiptRef->setText("R-2");
+        d->mskPaymentAmount->setText("5");
+        d->btnAdd->click();
+    });
+    QTest::mouseClick(frm->btnPaymentAdd, Qt::LeftButton);
+}
+
+const char* const CopyVariable = "QV_MEMBERFRM_COPY";
+
+// The other copy: this program run again on the register the variable names.
+// Each line it reads, "MEMBERID CITY", is one visit to that member through the
+// member window: the city typed, then Update. It answers "stored", or the
+// message that refused the change (line breaks as "\n"), and then closes
+// the window.
+int runOtherCopy() {
+    test::SettingsSandbox settings;
+    const QString path = qEnvironmentVariable(CopyVariable);
+    MemberSettings::SetAccessDatabase(path);
+    Connection connection;
+    connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+    connection.open();
+    MessageBoxTest::enable();
+    QTextStream in(stdin);
+    QString line;
+    while (in.readLineInto(&line)) {
+        const QStringList words = line.split(u' ');
+        MessageBoxTest::clear();
+        MessageBoxTest::queueAnswer(MessageResult::Ok);
+        OpenMember visit(connection, words.at(0).toLongLong());
+        visit.frm.SetCommit([&visit] { visit.guard.commit(); });
+        visit.frm.dbedtCity->setText(words.at(1));
+        QTest::mouseClick(visit.frm.btnUpdate, Qt::LeftButton);
+        QString answer = QStringLiteral("stored");
+        if (visit.frm.result() != QDialog::Accepted) {
+            answer = MessageBoxTest::shown().isEmpty() ? QStringLiteral("nothing said")
+                                                       : MessageBoxTest::shown().last().text;
+            visit.frm.btnClose->click();
+        }
+        std::printf("%s\n", qPrintable(answer.replace(u'\n', QStringLiteral("\\n"))));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+// The parent's side of the other copy.
+class OtherCopy {
+public:
+    explicit OtherCopy(const QString& path) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(CopyVariable, path);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QCoreApplication::applicationFilePath(), {});
+        m_process.waitForStarted(5000);
+    }
+    ~OtherCopy() {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(5000))
+            m_process.kill();
+    }
+    // One visit there; what it answered.
+    QString change(qint64 memberId, const QString& city) {
+        m_process.write(QString("%1 %2\n").arg(memberId).arg(city).toUtf8());
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_process.canReadLine() && m_process.state() == QProcess::Running &&
+               clock.elapsed() < 15000)
+            m_process.waitForReadyRead(100);
+        return QString::fromUtf8(m_process.readLine()).trimmed().replace("\\n", "\n");
+    }
+
+private:
+    QProcess m_process;
+};
+
 } // namespace
 
 class TestMemberFrm : public QObject {
@@ -73,6 +157,7 @@ private slots:
     void visitIsUndoneByCloseAndStoredByUpdate();
     void updateWaitsOutAnotherCopyReading();
     void anotherCopysUnstoredChangesRefuseAStep();
+    void idleWindowHoldsNoOtherCopyUp();
     void updateChecksAndDeleteMember();
     void modifyDialogsOpenPresetAndWriteBackUnchanged();
     void readOnlyRegisterCanOnlyBeLookedAt();
@@ -228,14 +313,6 @@ void TestMemberFrm::anotherCopysUnstoredChangesRefuseAStep() {
 
     MessageBoxTestScope boxes;
     qvtest::ModalWatchdog watchdog(8000);
-    const auto addPayment = [](TfrmMember* frm) {
-        WhenDialog<TfrmFeePaymentAdd>([](TfrmFeePaymentAdd* d) {
-            d->edtReceiptRef->setText("R-2");
-            d->mskPaymentAmount->setText("5");
-            d->btnAdd->click();
-        });
-        QTest::mouseClick(frm->btnPaymentAdd, Qt::LeftButton);
-    };
     WhenDialog<TfrmMember>([&](TfrmMember* frm) {
         addPayment(frm);
         QCOMPARE(boxes.shown().size(), 1);
@@ -300,6 +377,60 @@ void TestMemberFrm::anotherCopysUnstoredChangesRefuseAStep() {
     QCOMPARE(add.adoDatesJoined->recordCount(), 1);
     QCOMPARE(boxes.shown().size(), 4);
     QVERIFY(!watchdog.fired());
+}
+
+// Two copies of the program, each in its own process, on one register file.
+// A window open here with nothing changed yet holds the other copy up in
+// nothing: it stores a change to another member, and a third program adds
+// one. Once this window has written, the other copy's change is refused at
+// once and this Update stores. A change the other copy stores to this
+// window's member while it idles refuses this window's first write, so the
+// stale values on screen never overwrite it.
+void TestMemberFrm::idleWindowHoldsNoOtherCopyUp() {
+    MemberFixture f;
+    OtherCopy other(f.reg.path());
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog(30000);
+    {
+        OpenMember here(f.connection(), f.smith);
+        here.frm.SetCommit([&here] { here.guard.commit(); });
+        QCOMPARE(other.change(f.jones, "Ripon"), QString("stored"));
+        Connection third;
+        third.setConnectionString(f.reg.connectionString());
+        third.open();
+        third.execute("INSERT INTO Members (Surname, FirstNames, Address, City) VALUES ('Wren', "
+                      "'Jo', '3 Low Rd', 'Selby')");
+
+        here.frm.dbedtCity->setText("York");
+        addPayment(&here.frm);
+        QCOMPARE(here.frm.adoFeePayments->recordCount(), 2);
+        const QString refused = other.change(f.jones, "Thirsk");
+        QVERIFY2(refused.startsWith("Another copy of Quorvane has changed the register and not "
+                                    "yet stored its changes"),
+                 qPrintable(refused));
+        QTest::mouseClick(here.frm.btnUpdate, Qt::LeftButton);
+        QCOMPARE(here.frm.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(shownTexts(boxes), QStringList());
+    const QStringList smith = RecordOf(f.connection(), f.smith);
+    QVERIFY(smith.at(0).contains("|York|"));
+    QCOMPARE(smith.filter("|R-2|").size(), 1);
+    QVERIFY(RecordOf(f.connection(), f.jones).at(0).contains("|Ripon|"));
+    QCOMPARE(f.reg.count("Members"), 3);
+
+    {
+        OpenMember here(f.connection(), f.smith);
+        QCOMPARE(other.change(f.smith, "Wetherby"), QString("stored"));
+        boxes.queue(MessageResult::Ok);
+        here.frm.dbedtCity->setText("Leeds");
+        QTest::mouseClick(here.frm.btnUpdate, Qt::LeftButton);
+        QCOMPARE(shownTexts(boxes), QStringList{changedSinceOpenedMessage()});
+        QVERIFY(here.frm.isVisible());
+        QCOMPARE(here.frm.dbedtCity->text(), QString("Leeds"));
+        here.frm.btnClose->click();
+    }
+    QVERIFY(!watchdog.fired());
+    QVERIFY(RecordOf(f.connection(), f.smith).at(0).contains("|Wetherby|"));
 }
 
 void TestMemberFrm::updateChecksAndDeleteMember() {
@@ -689,6 +820,16 @@ void TestMemberFrm::addMember() {
     QVERIFY(record.at(0).contains("|Joan|9 New St|Leeds|~|0113 496 0000|"));
 }
 
-QV_APP_TEST_MAIN(TestMemberFrm)
+// As QV_APP_TEST_MAIN, and the other copy when this program is run as one.
+extern "C" const char* __lsan_default_options() {
+    return "detect_leaks=0";
+}
+int main(int argc, char** argv) {
+    QuorvaneApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet(CopyVariable))
+        return runOtherCopy();
+    TestMemberFrm test;
+    return QTest::qExec(&test, argc, argv);
+}
 
 #include "tst_memberfrm.moc"

@@ -76,27 +76,40 @@ struct Opening {
 };
 
 // The seven statements through our datasets alone, tied by the member link
-// as in the window but with no window listening. Answers the rows read.
-int openPlainDatasets(qv::Connection& connection, int id) {
-    qv::Dataset member(&connection);
-    member.setSQL(MemberSQL::MemberRowSQL());
-    member.setParameter("MemberID", id);
+// as in the window but with no window listening.
+struct PlainDatasets {
+    qv::Dataset member;
     std::vector<std::unique_ptr<qv::Dataset>> details;
-    for (const QStringList& sql :
-         {MemberSQL::MemberDatesJoinedSQL(), MemberSQL::MemberAssetsSQL(),
-          MemberSQL::MemberProfilesSQL(), MemberSQL::MemberFeePaymentsSQL(),
-          MemberSQL::MemberFilesSQL(), MemberSQL::MemberNotesSQL()}) {
-        details.push_back(std::make_unique<qv::Dataset>(&connection));
-        details.back()->setSQL(sql);
-        details.back()->setMaster(&member);
+
+    PlainDatasets(qv::Connection& connection, int id)
+        : member(&connection) {
+        member.setSQL(MemberSQL::MemberRowSQL());
+        member.setBaseTable("Members", "MemberID");
+        member.setParameter("MemberID", id);
+        for (const QStringList& sql :
+             {MemberSQL::MemberDatesJoinedSQL(), MemberSQL::MemberAssetsSQL(),
+              MemberSQL::MemberProfilesSQL(), MemberSQL::MemberFeePaymentsSQL(),
+              MemberSQL::MemberFilesSQL(), MemberSQL::MemberNotesSQL()}) {
+            details.push_back(std::make_unique<qv::Dataset>(&connection));
+            details.back()->setSQL(sql);
+            details.back()->setMaster(&member);
+        }
     }
-    member.open();
-    int rows = member.recordCount();
-    for (auto& d : details) {
-        d->open();
-        rows += d->recordCount();
+    // Answers the rows read.
+    int open() {
+        member.open();
+        int rows = member.recordCount();
+        for (auto& d : details) {
+            d->open();
+            rows += d->recordCount();
+        }
+        return rows;
     }
-    return rows;
+};
+
+int openPlainDatasets(qv::Connection& connection, int id) {
+    PlainDatasets datasets(connection, id);
+    return datasets.open();
 }
 
 // The bare engine's part of an opening: in one read transaction, as the
@@ -428,6 +441,55 @@ Deleting measureDelete(const QString& path, int samples) {
     return d;
 }
 
+// The first change of a visit: the member and his six lists read, then his
+// city changed and posted, rolled back untimed. On a file register this is
+// where the visit's transaction first takes the file. The bare engine runs
+// the one UPDATE in a transaction of its own.
+struct FirstChange {
+    std::vector<double> window, bare;
+};
+
+FirstChange measureFirstChange(const QString& path, int samples) {
+    FirstChange f;
+    {
+        const std::unique_ptr<qv::Connection> connection = OpenRegister(path);
+        const std::vector<qint64> members = sampleMembers(*connection, samples + 1);
+        for (size_t i = 0; i < members.size(); ++i) {
+            connection->beginTrans();
+            PlainDatasets datasets(*connection, int(members[i]));
+            datasets.open();
+            datasets.member.field("City").setValue(qv::Value(QStringLiteral("York")));
+            const Clock::time_point start = Clock::now();
+            datasets.member.post();
+            const double ms = msSince(start);
+            connection->rollbackTrans();
+            if (i > 0)
+                f.window.push_back(ms);
+        }
+    }
+    const BareEngine bareEngine(path);
+    sqlite3* db = bareEngine.handle();
+    const std::vector<qint64> members = [&] {
+        const std::unique_ptr<qv::Connection> connection = OpenRegister(path);
+        return sampleMembers(*connection, samples + 1);
+    }();
+    for (size_t i = 0; i < members.size(); ++i) {
+        sqlite3_stmt* stmt = nullptr;
+        const Clock::time_point start = Clock::now();
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_prepare_v2(db, "UPDATE Members SET City = 'York' WHERE MemberID = ?", -1, &stmt,
+                           nullptr);
+        sqlite3_bind_int64(stmt, 1, members[i]);
+        sqlite3_step(stmt);
+        sqlite3_finalize(stmt);
+        const double ms = msSince(start);
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (i > 0)
+            f.bare.push_back(ms);
+    }
+    return f;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -486,5 +548,13 @@ int main(int argc, char** argv) {
                     median(d->bare), median(d->window) / median(d->bare), d->subRecords);
     std::printf("  growth %d -> %d members: window %.2fx, bare %.2fx\n", small, members,
                 median(dl.window) / median(ds.window), median(dl.bare) / median(ds.bare));
+
+    const FirstChange fc = measureFirstChange(large, samples);
+    std::printf("\nFirst change of a visit (seven datasets read, the member's city posted), "
+                "median of %d members, rolled back (ms):\n",
+                samples);
+    std::printf("  %-44s %9.3f\n", "our datasets", median(fc.window));
+    std::printf("  %-44s %9.3f\n", "bare engine: BEGIN and the UPDATE", median(fc.bare));
+    std::printf("  ratio %.2f\n", median(fc.window) / median(fc.bare));
     return 0;
 }

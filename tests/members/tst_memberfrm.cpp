@@ -28,7 +28,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -135,11 +134,8 @@ public:
     // One visit there; what it answered.
     QString change(qint64 memberId, const QString& city) {
         m_process.write(QString("%1 %2\n").arg(memberId).arg(city).toUtf8());
-        QElapsedTimer clock;
-        clock.start();
-        while (!m_process.canReadLine() && m_process.state() == QProcess::Running &&
-               clock.elapsed() < 15000)
-            m_process.waitForReadyRead(100);
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(15000)) {
+        }
         return QString::fromUtf8(m_process.readLine()).trimmed().replace("\\n", "\n");
     }
 

@@ -180,7 +180,9 @@ void DatasetGrid::keyPressEvent(QKeyEvent* event) {
     if (isEditable() && data && data->isActive() && state() != EditingState) {
         const bool plain =
             (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
-        if (event->key() == Qt::Key_Insert && plain) {
+        // Shift+Insert pastes: only Insert alone starts a row.
+        if (event->key() == Qt::Key_Insert &&
+            (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
             // An untouched new row is the new row already.
             if (m_model->newRow() < 0 || data->isModified())
                 data->append();

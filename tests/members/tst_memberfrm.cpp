@@ -29,9 +29,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -62,6 +62,29 @@ QStringList shownTexts(const MessageBoxTestScope& boxes) {
 void typeNote(DatasetGrid* grid, const QString& text) {
     QTest::keyClicks(grid, text.left(1));
     QTest::keyClicks(QApplication::focusWidget(), text.mid(1));
+}
+
+// The member window on Smith, or Add Member, shown and active.
+std::unique_ptr<TfrmMember> shownWindow(MemberFixture& f, bool adding) {
+    std::unique_ptr<TfrmMember> frm;
+    if (adding) {
+        auto* add = new TfrmAddMember;
+        frm.reset(add);
+        add->OpenForNewMember(f.connection());
+    } else {
+        frm = std::make_unique<TfrmMember>();
+        frm->OpenForMember(f.connection(), int(f.smith));
+    }
+    frm->show();
+    frm->activateWindow();
+    return QTest::qWaitForWindowActive(frm.get()) ? std::move(frm) : nullptr;
+}
+
+void fillNameAndAddress(TfrmMember& frm) {
+    frm.dbedtFirstName->setText("Dee");
+    frm.dbedtSurname->setText("Dale");
+    frm.dbedtAddress->setText("5 Low Rd");
+    frm.dbedtCity->setText("Hull");
 }
 
 } // namespace
@@ -730,19 +753,9 @@ void TestMemberFrm::discardQuestion() {
     const QStringList before = RecordOf(f.connection(), f.smith);
     const qint64 members = f.reg.count("Members");
     TransactionGuard guard(f.connection());
-    std::unique_ptr<TfrmMember> window;
-    if (adding) {
-        auto* add = new TfrmAddMember;
-        window.reset(add);
-        add->OpenForNewMember(f.connection());
-    } else {
-        window = std::make_unique<TfrmMember>();
-        window->OpenForMember(f.connection(), int(f.smith));
-    }
+    const std::unique_ptr<TfrmMember> window = shownWindow(f, adding);
+    QVERIFY(window);
     TfrmMember& frm = *window;
-    frm.show();
-    frm.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&frm));
     MessageBoxTestScope boxes;
     qvtest::ModalWatchdog watchdog(8000);
 
@@ -764,11 +777,7 @@ void TestMemberFrm::discardQuestion() {
         frm.btnAddDate->click();
         break;
     case Change::RowStored:
-        for (auto [edit, text] : {std::pair{frm.dbedtFirstName, "Dee"},
-                                  {frm.dbedtSurname, "Dale"},
-                                  {frm.dbedtAddress, "5 Low Rd"},
-                                  {frm.dbedtCity, "Hull"}})
-            edit->setText(text);
+        fillNameAndAddress(frm);
         static_cast<TfrmAddMember&>(frm).grpNameAddressExit();
         QVERIFY(frm.adoMember->recNo() >= 1);
         break;
@@ -831,27 +840,13 @@ void TestMemberFrm::noteStartedByTyping() {
     QFETCH(bool, adding);
     MemberFixture f;
     TransactionGuard guard(f.connection());
-    std::unique_ptr<TfrmMember> window;
-    if (adding) {
-        auto* add = new TfrmAddMember;
-        window.reset(add);
-        add->OpenForNewMember(f.connection());
-    } else {
-        window = std::make_unique<TfrmMember>();
-        window->OpenForMember(f.connection(), int(f.smith));
-    }
+    const std::unique_ptr<TfrmMember> window = shownWindow(f, adding);
+    QVERIFY(window);
     TfrmMember& frm = *window;
-    frm.show();
-    frm.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&frm));
     MessageBoxTestScope boxes;
     qvtest::ModalWatchdog watchdog(8000);
     if (adding) {
-        for (auto [edit, text] : {std::pair{frm.dbedtFirstName, "Dee"},
-                                  {frm.dbedtSurname, "Dale"},
-                                  {frm.dbedtAddress, "5 Low Rd"},
-                                  {frm.dbedtCity, "Hull"}})
-            edit->setText(text);
+        fillNameAndAddress(frm);
         WhenDialog<TfrmAddDateJoined>([](TfrmAddDateJoined* d) { d->btnAdd->click(); });
         frm.btnAddDateClick();
         frm.activateWindow();
@@ -891,16 +886,12 @@ void TestMemberFrm::deleteAssetTakesTheChosenRow() {
                      {{"M", f.jones}, {"A", f.card}, {"D", QDate(2020, 1, 1)}});
     f.reg.insert("INSERT INTO MemberAssets (MemberID, AssetID, DateIssued) VALUES (:M, :A, :D)",
                  {{"M", f.smith}, {"A", f.card}, {"D", QDate(2021, 1, 1)}});
-    const QString all = "SELECT MemberAssetID FROM MemberAssets ORDER BY MemberAssetID";
     const auto keys = [&] {
-        QStringList k;
-        Query q(&f.connection());
-        q.setSQL(all);
-        Result rows;
-        q.fetch(rows);
-        for (int r = 0; r < rows.rows.rowCount(); ++r)
-            k << rows.rows.value(rows.rows.cell(r, 0)).toText();
-        return k;
+        return f.reg
+            .scalar("SELECT group_concat(MemberAssetID) FROM (SELECT MemberAssetID FROM "
+                    "MemberAssets ORDER BY 1)")
+            .toText()
+            .split(',');
     };
     OpenMember open(f.connection(), f.smith);
     TfrmMember& frm = open.frm;
@@ -939,48 +930,27 @@ void TestMemberFrm::accessKeysAreUnique() {
     QFETCH(bool, adding);
     MemberFixture f;
     TransactionGuard guard(f.connection());
-    std::unique_ptr<TfrmMember> window;
-    if (adding) {
-        auto* add = new TfrmAddMember;
-        window.reset(add);
-        add->OpenForNewMember(f.connection());
-    } else {
-        window = std::make_unique<TfrmMember>();
-        window->OpenForMember(f.connection(), int(f.smith));
-    }
+    const std::unique_ptr<TfrmMember> window = shownWindow(f, adding);
+    QVERIFY(window);
     TfrmMember& frm = *window;
-    frm.show();
-    frm.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&frm));
 
-    const auto key = [](const QString& caption) {
-        const QString single = QString(caption).replace("&&", "");
-        const qsizetype at = single.indexOf('&');
-        return at >= 0 && at + 1 < single.size() ? single.at(at + 1).toLower() : QChar();
-    };
-    QMap<QChar, QStringList> owners;
-    QStringList keyless;
-    const auto add = [&](const QString& caption) {
-        const QChar k = key(caption);
-        if (k.isNull())
-            keyless << caption;
-        else
-            owners[k] << caption;
-    };
+    // Each caption's key letter ('?' when it has none); disabled buttons
+    // take no key (Qt passes them over), the tabs' own buttons have none.
+    QStringList captions, keys;
     for (const QLabel* label : frm.findChildren<QLabel*>())
         if (label->buddy())
-            add(label->text());
+            captions << label->text();
     for (int tab = 0; tab < frm.pgcDetails->count(); ++tab)
-        add(frm.pgcDetails->tabText(tab));
-    // Disabled buttons take no key (Qt passes them over); the tabs' add
-    // and modify buttons have none.
+        captions << frm.pgcDetails->tabText(tab);
     for (const QPushButton* button : frm.findChildren<QPushButton*>())
-        if (button->isEnabled() && key(button->text()) != QChar())
-            add(button->text());
-    QVERIFY2(keyless.isEmpty(), qPrintable(keyless.join(", ")));
-    for (auto it = owners.cbegin(); it != owners.cend(); ++it)
-        QVERIFY2(it->size() == 1, qPrintable(it->join(" / ")));
-    QCOMPARE(owners.size(), 8 + 6 + (adding ? 2 : 4));
+        if (button->isEnabled() && button->text().contains('&'))
+            captions << button->text();
+    for (const QString& caption : captions)
+        keys << QString(caption).remove("&&").section('&', 1).left(1).toLower();
+    QVERIFY2(!keys.contains(QString()), qPrintable(captions.join(", ")));
+    QVERIFY2(QSet<QString>(keys.begin(), keys.end()).size() == keys.size(),
+             qPrintable(captions.join(", ")));
+    QCOMPARE(keys.size(), 8 + 6 + (adding ? 2 : 4));
 
     // Alt and the button's letter presses it.
     MessageBoxTestScope boxes;

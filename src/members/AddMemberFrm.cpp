@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 
@@ -18,6 +19,11 @@ TfrmAddMember::TfrmAddMember(QWidget* parent)
     btnClose->setText(tr("&Cancel"));
     btnPrint->setEnabled(false);
     m_newMember = true;
+    // Surname keeps its U here, where no Update button wants it; the A the
+    // member window gives it belongs to Add.
+    for (QLabel* label : findChildren<QLabel*>())
+        if (label->buddy() == dbedtSurname)
+            label->setText(tr("S&urname:"));
     // No Delete Member: there is nothing stored to delete.
     delete mnuPopup;
     mnuPopup = nullptr;

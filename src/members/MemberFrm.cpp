@@ -217,6 +217,12 @@ TfrmMember::TfrmMember(QWidget* parent)
     };
     connect(adoMember, &Dataset::afterOpen, this, notesFollowMember);
     connect(adoMember, &Dataset::stateChanged, this, notesFollowMember);
+
+    // Close throws the whole visit away: ask first when it holds anything.
+    SetDiscardQuestion(tr("Discard the changes to this member?"));
+    for (Dataset* d :
+         {adoMember, adoDatesJoined, adoAssets, adoProfiles, adoFeePayments, adoFiles, adoNotes})
+        TrackWrites(d);
 }
 
 TfrmMember::~TfrmMember() = default;
@@ -243,8 +249,8 @@ void TfrmMember::buildControls() {
     auto* nameForm = new QFormLayout(grpNameAddress);
     dbedtFirstName =
         edit(grpNameAddress, nameForm, "dbedtFirstName", "FirstNames", tr("Fi&rst Name(s):"));
-    dbedtSurname = edit(grpNameAddress, nameForm, "dbedtSurname", "Surname", tr("S&urname:"));
-    dbedtAddress = edit(grpNameAddress, nameForm, "dbedtAddress", "Address", tr("Add&ress:"));
+    dbedtSurname = edit(grpNameAddress, nameForm, "dbedtSurname", "Surname", tr("Surn&ame:"));
+    dbedtAddress = edit(grpNameAddress, nameForm, "dbedtAddress", "Address", tr("A&ddress:"));
     dbedtCity = edit(grpNameAddress, nameForm, "dbedtCity", "City", tr("C&ity:"));
     dbedtPostCode = edit(grpNameAddress, nameForm, "dbedtPostCode", "PostCode", tr("P&ost Code:"));
 
@@ -252,8 +258,8 @@ void TfrmMember::buildControls() {
     grpPhoneEmail->setObjectName(QStringLiteral("grpPhoneEmail"));
     auto* phoneForm = new QFormLayout(grpPhoneEmail);
     dbedtTelNo = edit(grpPhoneEmail, phoneForm, "dbedtTelNo", "TelNo", tr("&Tel No:"));
-    dbedtMobileNo = edit(grpPhoneEmail, phoneForm, "dbedtMobileNo", "MobileNo", tr("&Mobile No:"));
-    dbedtEmail = edit(grpPhoneEmail, phoneForm, "dbedtEmail", "EmailAddress", tr("&E-mail:"));
+    dbedtMobileNo = edit(grpPhoneEmail, phoneForm, "dbedtMobileNo", "MobileNo", tr("Mo&bile No:"));
+    dbedtEmail = edit(grpPhoneEmail, phoneForm, "dbedtEmail", "EmailAddress", tr("E-&mail:"));
     btnSendEmail = button(grpPhoneEmail, "btnSendEmail", tr("Se&nd E-mail"));
     btnSendEmail->setIcon(qv::Pictures::icon(u"send-email"));
     btnSendEmail->setEnabled(false);
@@ -312,7 +318,7 @@ void TfrmMember::buildControls() {
          tr("&Delete Member Asset")},
         {&tabProfiles,
          "tabProfiles",
-         tr("&Profiles"),
+         tr("Pro&files"),
          u"profiles",
          &dbgProfiles,
          "dbgProfiles",
@@ -332,7 +338,7 @@ void TfrmMember::buildControls() {
          tr("&Delete Member Profile")},
         {&tabFeePayments,
          "tabFeePayments",
-         tr("&Fee Payments"),
+         tr("Fee Pa&yments"),
          u"fee-payments",
          &dbgFeePayments,
          "dbgFeePayments",
@@ -372,7 +378,7 @@ void TfrmMember::buildControls() {
          tr("&Delete File Link")},
         {&tabNotes,
          "tabNotes",
-         tr("&Notes"),
+         tr("Not&es"),
          u"notes",
          &dbgNotes,
          "dbgNotes",
@@ -614,6 +620,15 @@ void TfrmMember::UpdateMemberRow() {
         e->updateRecord();
 }
 
+bool TfrmMember::HoldsChanges() const {
+    if (HasWritten() || adoMember->isModified() || adoNotes->isModified() || dbgNotes->isTyping())
+        return true;
+    for (const qv::DBEdit* e : findChildren<qv::DBEdit*>())
+        if (e->holdsUnwrittenText())
+            return true;
+    return false;
+}
+
 void TfrmMember::settleNotes() {
     dbgNotes->commitEdit();
     if (adoNotes->state() == Dataset::State::Edit || adoNotes->state() == Dataset::State::Insert) {
@@ -666,8 +681,21 @@ void TfrmMember::btnUpdateClick() {
 bool TfrmMember::MemberRowStored() {
     if (adoMember->recNo() >= 1)
         return true;
-    qv::ShowMessageBox(tr("You must enter name details first!"), qv::MessageKind::Error,
-                       qv::MessageButtons::Ok, qv::MessagePlacement::Centered, this);
+    // Say which of the four are wanted: with the names filled in, "name
+    // details" alone sends the user looking in the wrong place.
+    const std::pair<const qv::DBEdit*, QString> needed[] = {{dbedtFirstName, tr("First Name(s)")},
+                                                            {dbedtSurname, tr("Surname")},
+                                                            {dbedtAddress, tr("Address")},
+                                                            {dbedtCity, tr("City")}};
+    QStringList empty;
+    for (const auto& [edit, name] : needed)
+        if (edit->text().isEmpty())
+            empty << name;
+    QString message = tr("You must enter name details first!");
+    if (!empty.isEmpty())
+        message += Paragraph + tr("Still empty: %1.").arg(empty.join(QStringLiteral(", ")));
+    qv::ShowMessageBox(message, qv::MessageKind::Error, qv::MessageButtons::Ok,
+                       qv::MessagePlacement::Centered, this);
     dbedtFirstName->setFocus();
     return false;
 }
@@ -901,12 +929,13 @@ void TfrmMember::btnSendEmailClick() {
 
 void TfrmMember::deleteRow(Dataset* dataset, const QString& question, const QString& keyColumn,
                            void (*statement)(qv::Connection&, int)) {
-    if (qv::ShowMessageBox(question, qv::MessageKind::Warning, qv::MessageButtons::YesNo,
+    if (qv::ShowMessageBox(question, qv::MessageKind::Warning, qv::MessageButtons::YesNoDefaultNo,
                            qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
         return;
     if (dataset->recNo() < 1)
         return;
     statement(*dataset->connection(), int(dataset->field(keyColumn).asInteger()));
+    NoteWrite();
     dataset->close();
     dataset->open();
 }
@@ -963,7 +992,7 @@ void TfrmMember::mnuPopupDeleteMemberClick() {
         tr("If a member has left, you may prefer to update the dates they where members rather "
            "then deleting their details.") +
         Paragraph + tr("Continue deleting this member?");
-    if (qv::ShowMessageBox(question, qv::MessageKind::Warning, qv::MessageButtons::YesNo,
+    if (qv::ShowMessageBox(question, qv::MessageKind::Warning, qv::MessageButtons::YesNoDefaultNo,
                            qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
         return;
     // What was typed goes with the row; posting it first could only fail.
@@ -974,7 +1003,7 @@ void TfrmMember::mnuPopupDeleteMemberClick() {
     if (CommitVisit(tr("The member was not deleted.")) == CommitOutcome::Done)
         QDialog::accept();
     else
-        reject();
+        CloseCancelled();
 }
 
 void TfrmMember::contextMenuEvent(QContextMenuEvent* event) {

@@ -45,6 +45,10 @@ public:
 
     bool NewMember() const { return m_newMember; }
 
+    // What was written in the visit, and typing not yet written: the member
+    // row's edits, a note being typed.
+    bool HoldsChanges() const override;
+
     // The column of a joined tab that holds the sub-record's own copy of the
     // lookup key: "DatesJoined.MembershipLevelID" where the provider names
     // the two copies by table, "MembershipLevelID" where it does not.

@@ -211,8 +211,9 @@ void TfrmEditProfiles::btnDeleteClick() {
     QTreeWidgetItem* item = SelectedItem();
     if (!item)
         return;
-    if (qv::ShowMessageBox(DeleteQuestion, qv::MessageKind::Confirmation, qv::MessageButtons::YesNo,
-                           qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
+    if (qv::ShowMessageBox(DeleteQuestion, qv::MessageKind::Confirmation,
+                           qv::MessageButtons::YesNoDefaultNo, qv::MessagePlacement::Centered,
+                           this) != qv::MessageResult::Yes)
         return;
     // The cascading keys take every issue or holding of it along.
     MemberSQL::DeleteByKey(*m_connection, m_table, m_keyColumn, ItemKey(item));

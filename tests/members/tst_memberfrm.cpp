@@ -34,6 +34,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -41,6 +42,7 @@
 #include <QToolButton>
 #include <cstdio>
 #include <sqlite3.h>
+#include <memory>
 #include <sys/stat.h>
 
 using namespace qv;
@@ -106,6 +108,7 @@ int runOtherCopy() {
         if (visit.frm.result() != QDialog::Accepted) {
             answer = MessageBoxTest::shown().isEmpty() ? QStringLiteral("nothing said")
                                                        : MessageBoxTest::shown().last().text;
+            MessageBoxTest::queueAnswer(MessageResult::Yes); // give up the refused change
             visit.frm.btnClose->click();
         }
         std::printf("%s\n", qPrintable(answer.replace(u'\n', QStringLiteral("\\n"))));
@@ -143,6 +146,29 @@ private:
     QProcess m_process;
 };
 
+// The member window on Smith, or Add Member, shown and active.
+std::unique_ptr<TfrmMember> shownWindow(MemberFixture& f, bool adding) {
+    std::unique_ptr<TfrmMember> frm;
+    if (adding) {
+        auto* add = new TfrmAddMember;
+        frm.reset(add);
+        add->OpenForNewMember(f.connection());
+    } else {
+        frm = std::make_unique<TfrmMember>();
+        frm->OpenForMember(f.connection(), int(f.smith));
+    }
+    frm->show();
+    frm->activateWindow();
+    return QTest::qWaitForWindowActive(frm.get()) ? std::move(frm) : nullptr;
+}
+
+void fillNameAndAddress(TfrmMember& frm) {
+    frm.dbedtFirstName->setText("Dee");
+    frm.dbedtSurname->setText("Dale");
+    frm.dbedtAddress->setText("5 Low Rd");
+    frm.dbedtCity->setText("Hull");
+}
+
 } // namespace
 
 class TestMemberFrm : public QObject {
@@ -160,6 +186,14 @@ private slots:
     void tabsColoursFilesAndMail();
     void notesAndFailedActionsLeaveNothingPending();
     void addMember();
+    void discardQuestion_data();
+    void discardQuestion();
+    void noteStartedByTyping_data();
+    void noteStartedByTyping();
+    void deleteAssetTakesTheChosenRow_data();
+    void deleteAssetTakesTheChosenRow();
+    void accessKeysAreUnique_data();
+    void accessKeysAreUnique();
 };
 
 // One visit adds a period, changes a payment and deletes a note, through the
@@ -178,6 +212,8 @@ void TestMemberFrm::visitIsUndoneByCloseAndStoredByUpdate() {
 
         MessageBoxTestScope boxes;
         boxes.queue(MessageResult::Yes); // delete the note
+        if (!update)
+            boxes.queue(MessageResult::Yes); // discard the changes
         qvtest::ModalWatchdog watchdog(8000);
         WhenDialog<TfrmMember>([&](TfrmMember* frm) {
             WhenDialog<TfrmAddDateJoined>([](TfrmAddDateJoined* d) {
@@ -423,6 +459,7 @@ void TestMemberFrm::idleWindowHoldsNoOtherCopyUp() {
         QCOMPARE(shownTexts(boxes), QStringList{changedSinceOpenedMessage()});
         QVERIFY(here.frm.isVisible());
         QCOMPARE(here.frm.dbedtCity->text(), QString("Leeds"));
+        boxes.queue(MessageResult::Yes); // discard the refused change
         here.frm.btnClose->click();
     }
     QVERIFY(!watchdog.fired());
@@ -477,6 +514,7 @@ void TestMemberFrm::updateChecksAndDeleteMember() {
     open.frm.mnuPopupDeleteMember->trigger();
     QCOMPARE(open.frm.result(), int(QDialog::Accepted));
     QCOMPARE(boxes.shown().at(0).kind, MessageKind::Warning);
+    QCOMPARE(boxes.shown().at(0).defaultAnswer, MessageResult::No); // Enter keeps the member
     QCOMPARE(boxes.shown().at(0).text,
              QString("Are you sure you want to delete this member? This action can not be "
                      "undone.\n\r\n\rIf a member has left, you may prefer to update the dates "
@@ -739,7 +777,7 @@ void TestMemberFrm::addMember() {
         TfrmMain main(dm);
         main.OpenDatabase();
         qvtest::ModalWatchdog watchdog(8000);
-        WhenDialog<TfrmAddMember>([](TfrmAddMember* frm) {
+        WhenDialog<TfrmAddMember>([&](TfrmAddMember* frm) {
             QCOMPARE(frm->windowTitle(), QString("Add Member"));
             QCOMPARE(frm->btnUpdate->text(), QString("&Add"));
             QCOMPARE(frm->btnClose->text(), QString("&Cancel"));
@@ -754,6 +792,7 @@ void TestMemberFrm::addMember() {
             WhenDialog<TfrmAddDateJoined>([](TfrmAddDateJoined* d) { d->btnAdd->click(); });
             frm->btnAddDate->click();
             QCOMPARE(frm->adoDatesJoined->recordCount(), 1);
+            boxes.queue(MessageResult::Yes); // discard the changes
             frm->btnClose->click();
         });
         main.findChild<QAction*>("mnuDataAddMember")->trigger();
@@ -780,7 +819,7 @@ void TestMemberFrm::addMember() {
     frm.dbedtAddress->setText("9 New St");
     boxes.queue(MessageResult::Ok);
     frm.btnAddDateClick();
-    QCOMPARE(boxes.shown().last().text, NameFirst);
+    QCOMPARE(boxes.shown().last().text, NameFirst + "\n\r\n\rStill empty: City.");
     QCOMPARE(QApplication::focusWidget(), frm.dbedtFirstName);
     QCOMPARE(frm.adoDatesJoined->recordCount(), 0);
 
@@ -815,6 +854,245 @@ void TestMemberFrm::addMember() {
     QCOMPARE(record.size(), 2);
     QVERIFY(record.at(0).contains("|Joan|9 New St|Leeds|~|0113 496 0000|"));
 }
+
+// What a close would throw away: written rows, typing not yet written.
+enum class Change { None, TypedName, NoteBeingTyped, PeriodAdded, RowStored };
+enum class CloseBy { Esc, CloseButton, FrameClose };
+Q_DECLARE_METATYPE(Change)
+Q_DECLARE_METATYPE(CloseBy)
+
+void TestMemberFrm::discardQuestion_data() {
+    QTest::addColumn<bool>("adding");
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<CloseBy>("closeBy");
+    QTest::newRow("member unchanged") << false << Change::None << CloseBy::Esc;
+    QTest::newRow("member, surname typed") << false << Change::TypedName << CloseBy::Esc;
+    QTest::newRow("member, note being typed")
+        << false << Change::NoteBeingTyped << CloseBy::CloseButton;
+    QTest::newRow("member, period added") << false << Change::PeriodAdded << CloseBy::FrameClose;
+    QTest::newRow("add member unchanged") << true << Change::None << CloseBy::FrameClose;
+    QTest::newRow("add member, name typed") << true << Change::TypedName << CloseBy::Esc;
+    QTest::newRow("add member, row stored") << true << Change::RowStored << CloseBy::CloseButton;
+}
+
+// Closing a visit that holds changes asks; No keeps the window and all it
+// shows, Yes closes for the rollback. An unchanged visit closes silently.
+void TestMemberFrm::discardQuestion() {
+    QFETCH(bool, adding);
+    QFETCH(Change, change);
+    QFETCH(CloseBy, closeBy);
+    MemberFixture f;
+    const QStringList before = RecordOf(f.connection(), f.smith);
+    const qint64 members = f.reg.count("Members");
+    TransactionGuard guard(f.connection());
+    const std::unique_ptr<TfrmMember> window = shownWindow(f, adding);
+    QVERIFY(window);
+    TfrmMember& frm = *window;
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog(8000);
+
+    switch (change) {
+    case Change::None:
+        frm.dbedtCity->setFocus(); // looking is no change
+        break;
+    case Change::TypedName:
+        QTest::keyClicks(frm.dbedtFirstName, "Ann");
+        break;
+    case Change::NoteBeingTyped:
+        frm.pgcDetails->setCurrentWidget(frm.tabNotes);
+        frm.dbgNotes->setFocus();
+        QTest::keyClick(frm.dbgNotes, Qt::Key_Insert);
+        typeNote(frm.dbgNotes, "Half a note");
+        break;
+    case Change::PeriodAdded:
+        WhenDialog<TfrmAddDateJoined>([](TfrmAddDateJoined* d) { d->btnAdd->click(); });
+        frm.btnAddDate->click();
+        break;
+    case Change::RowStored:
+        fillNameAndAddress(frm);
+        static_cast<TfrmAddMember&>(frm).grpNameAddressExit();
+        QVERIFY(frm.adoMember->recNo() >= 1);
+        break;
+    }
+    const auto onScreen = [&] {
+        QStringList shown;
+        for (const DBEdit* e : frm.findChildren<DBEdit*>())
+            shown << e->text();
+        for (const DatasetGrid* grid : frm.findChildren<DatasetGrid*>())
+            shown << QString::number(grid->model()->rowCount());
+        if (QWidget* focus = QApplication::focusWidget())
+            if (auto* line = qobject_cast<QLineEdit*>(focus))
+                shown << line->text();
+        return shown;
+    };
+    const QStringList shown = onScreen();
+    const auto close = [&] {
+        switch (closeBy) {
+        case CloseBy::Esc:
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            break;
+        case CloseBy::CloseButton:
+            frm.btnClose->click();
+            break;
+        case CloseBy::FrameClose:
+            frm.close();
+            break;
+        }
+    };
+
+    if (change != Change::None) {
+        boxes.queue(MessageResult::No);
+        close();
+        QCOMPARE(boxes.shown().size(), 1);
+        QCOMPARE(boxes.shown().at(0).text, QString("Discard the changes to this member?"));
+        QCOMPARE(boxes.shown().at(0).defaultAnswer, MessageResult::No);
+        QVERIFY(frm.isVisible());
+        QCOMPARE(onScreen(), shown);
+        boxes.queue(MessageResult::Yes);
+    }
+    close();
+    QCOMPARE(boxes.shown().size(), change == Change::None ? 0 : 2);
+    QVERIFY(!frm.isVisible());
+    QCOMPARE(frm.result(), int(QDialog::Rejected));
+    QVERIFY(!watchdog.fired());
+    guard.rollback();
+    QCOMPARE(RecordOf(f.connection(), f.smith), before);
+    QCOMPARE(f.reg.count("Members"), members);
+}
+
+void TestMemberFrm::noteStartedByTyping_data() {
+    QTest::addColumn<bool>("adding");
+    QTest::newRow("new member, empty grid") << true;
+    QTest::newRow("member, Insert on the first note") << false;
+}
+
+// Typing into an empty notes grid, or Insert on any row, starts a note that
+// Update (Add) stores with the member.
+void TestMemberFrm::noteStartedByTyping() {
+    QFETCH(bool, adding);
+    MemberFixture f;
+    TransactionGuard guard(f.connection());
+    const std::unique_ptr<TfrmMember> window = shownWindow(f, adding);
+    QVERIFY(window);
+    TfrmMember& frm = *window;
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog(8000);
+    if (adding) {
+        fillNameAndAddress(frm);
+        WhenDialog<TfrmAddDateJoined>([](TfrmAddDateJoined* d) { d->btnAdd->click(); });
+        frm.btnAddDateClick();
+        frm.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&frm));
+    }
+    const qint64 id = frm.adoMember->field("MemberID").asInteger();
+    frm.pgcDetails->setCurrentWidget(frm.tabNotes);
+    frm.dbgNotes->setFocus();
+    QCOMPARE(frm.dbgNotes->model()->rowCount(), adding ? 0 : 1);
+    if (!adding)
+        QTest::keyClick(frm.dbgNotes, Qt::Key_Insert);
+    typeNote(frm.dbgNotes, "Met at the fair");
+    frm.btnUpdate->click();
+    QCOMPARE(frm.result(), int(QDialog::Accepted));
+    QVERIFY(!watchdog.fired());
+    guard.commit();
+    const QStringList notes = RecordOf(f.connection(), id).filter("MemberNotes|");
+    QCOMPARE(notes.size(), adding ? 1 : 2);
+    QVERIFY2(notes.last().endsWith("|Met at the fair"), qPrintable(notes.join('\n')));
+}
+
+void TestMemberFrm::deleteAssetTakesTheChosenRow_data() {
+    QTest::addColumn<int>("row");
+    QTest::newRow("first row") << 1;
+    QTest::newRow("second row") << 2;
+}
+
+// The issued asset chosen goes by its own key, and nothing else: not the
+// first row, not a row whose own key equals the chosen one's asset kind.
+void TestMemberFrm::deleteAssetTakesTheChosenRow() {
+    QFETCH(int, row);
+    MemberFixture f;
+    // Jones holds a card too, stored before Smith's; Smith's card sorts
+    // first ("Library card"), so his rows' keys and kinds cross over.
+    const qint64 jonesCard =
+        f.reg.insert("INSERT INTO MemberAssets (MemberID, AssetID, DateIssued) VALUES (:M, :A, :D)",
+                     {{"M", f.jones}, {"A", f.card}, {"D", QDate(2020, 1, 1)}});
+    f.reg.insert("INSERT INTO MemberAssets (MemberID, AssetID, DateIssued) VALUES (:M, :A, :D)",
+                 {{"M", f.smith}, {"A", f.card}, {"D", QDate(2021, 1, 1)}});
+    const auto keys = [&] {
+        return f.reg
+            .scalar("SELECT group_concat(MemberAssetID) FROM (SELECT MemberAssetID FROM "
+                    "MemberAssets ORDER BY 1)")
+            .toText()
+            .split(',');
+    };
+    OpenMember open(f.connection(), f.smith);
+    TfrmMember& frm = open.frm;
+    QCOMPARE(frm.adoAssets->recordCount(), 2);
+    frm.adoAssets->setRecNo(row);
+    const QString chosen = frm.adoAssets->field("MemberAssetID").asString();
+    // The chosen row's asset kind is the key of another member's row.
+    if (row == 1)
+        QCOMPARE(frm.adoAssets
+                     ->field(TfrmMember::LookupKeyColumn(*frm.adoAssets, "MemberAssets", "AssetID"))
+                     .asInteger(),
+                 f.card);
+    QStringList expected = keys();
+    QVERIFY(expected.removeOne(chosen));
+    QVERIFY(expected.contains(QString::number(jonesCard)));
+
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Yes);
+    frm.mnuAssetsDelete->trigger();
+    QCOMPARE(boxes.shown().at(0).text,
+             QString("Are you sure you want to delete this member asset?"));
+    QCOMPARE(boxes.shown().at(0).defaultAnswer, MessageResult::No);
+    QCOMPARE(keys(), expected);
+    QCOMPARE(frm.adoAssets->recordCount(), 1);
+}
+
+void TestMemberFrm::accessKeysAreUnique_data() {
+    QTest::addColumn<bool>("adding");
+    QTest::newRow("member window") << false;
+    QTest::newRow("add member") << true;
+}
+
+// Every label, tab and working button of the window has an access key of
+// its own, so each is reached with Alt and its letter.
+void TestMemberFrm::accessKeysAreUnique() {
+    QFETCH(bool, adding);
+    MemberFixture f;
+    TransactionGuard guard(f.connection());
+    const std::unique_ptr<TfrmMember> window = shownWindow(f, adding);
+    QVERIFY(window);
+    TfrmMember& frm = *window;
+
+    // Each caption's key letter ('?' when it has none); disabled buttons
+    // take no key (Qt passes them over), the tabs' own buttons have none.
+    QStringList captions, keys;
+    for (const QLabel* label : frm.findChildren<QLabel*>())
+        if (label->buddy())
+            captions << label->text();
+    for (int tab = 0; tab < frm.pgcDetails->count(); ++tab)
+        captions << frm.pgcDetails->tabText(tab);
+    for (const QPushButton* button : frm.findChildren<QPushButton*>())
+        if (button->isEnabled() && button->text().contains('&'))
+            captions << button->text();
+    for (const QString& caption : captions)
+        keys << QString(caption).remove("&&").section('&', 1).left(1).toLower();
+    QVERIFY2(!keys.contains(QString()), qPrintable(captions.join(", ")));
+    QVERIFY2(QSet<QString>(keys.begin(), keys.end()).size() == keys.size(),
+             qPrintable(captions.join(", ")));
+    QCOMPARE(keys.size(), 8 + 6 + (adding ? 2 : 4));
+
+    // Alt and the button's letter presses it.
+    MessageBoxTestScope boxes;
+    if (!adding) {
+        QSignalSpy updates(frm.btnUpdate, &QPushButton::clicked);
+        QTest::keyClick(&frm, Qt::Key_U, Qt::AltModifier);
+        QTRY_COMPARE(updates.count(), 1); // a shortcut presses it animated
+    }
+}
+
 
 // As QV_APP_TEST_MAIN, and the other copy when this program is run as one.
 extern "C" const char* __lsan_default_options() {

@@ -205,6 +205,7 @@ void TestEditors::deletingAnAssetKindCascadesUntilApply() {
         QCOMPARE(boxes.shown().at(0).text,
                  QString("Are you sure you want to delete this item?\n\r\n\rThis action can not "
                          "be undone.\n\r\n\rMembers will no longer be associated with this item"));
+        QCOMPARE(boxes.shown().at(0).defaultAnswer, MessageResult::No); // Enter keeps it
         QVERIFY(!main.dm.adoMembers().inTransaction());
         QCOMPARE(main.count("Assets"), apply ? 1 : 2);
         QCOMPARE(main.count("MemberAssets"), apply ? 0 : 2);

@@ -37,15 +37,17 @@ void DBEdit::load() {
         setText(shown);
 }
 
-void DBEdit::updateRecord() {
+bool DBEdit::holdsUnwrittenText() const {
     if (!m_dataset || !m_dataset->isActive() || isReadOnly())
-        return;
+        return false;
     if (m_dataset->state() != Dataset::State::Insert && m_dataset->currentIndex() < 0)
-        return;
-    Field field = m_dataset->field(m_field);
-    if (text() == field.asString())
-        return;
-    field.setValue(text().isEmpty() ? Value() : Value(text()));
+        return false;
+    return text() != m_dataset->field(m_field).asString();
+}
+
+void DBEdit::updateRecord() {
+    if (holdsUnwrittenText())
+        m_dataset->field(m_field).setValue(text().isEmpty() ? Value() : Value(text()));
 }
 
 void DBEdit::focusOutEvent(QFocusEvent* event) {

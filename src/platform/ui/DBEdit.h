@@ -20,6 +20,8 @@ public:
 
     // Writes the text into the row now, when it differs from the column's.
     void updateRecord();
+    // Whether updateRecord would write: text typed and not yet in the row.
+    bool holdsUnwrittenText() const;
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;

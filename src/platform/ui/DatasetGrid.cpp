@@ -143,8 +143,14 @@ void DatasetGrid::commitEdit() {
     }
 }
 
+bool DatasetGrid::isTyping() const {
+    const auto* editor = qobject_cast<const QLineEdit*>(indexWidget(currentIndex()));
+    return state() == EditingState && editor && editor->isModified();
+}
+
 // In an editable grid Down on the last row appends a new one, as does Down on a new row that has
-// been typed into (which posts it first); an untouched new row stays the last.
+// been typed into (which posts it first); an untouched new row stays the last. Insert appends a
+// new row from anywhere, and typing into a grid with no rows starts one with what is typed.
 void DatasetGrid::keyPressEvent(QKeyEvent* event) {
     Dataset* data = dataset();
     // A read-only grid selects whole rows, so Home and End have no column to
@@ -170,6 +176,24 @@ void DatasetGrid::keyPressEvent(QKeyEvent* event) {
         }
         if (onNewRow)
             return;
+    }
+    if (isEditable() && data && data->isActive() && state() != EditingState) {
+        const bool plain =
+            (event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == Qt::NoModifier;
+        // Shift+Insert pastes: only Insert alone starts a row.
+        if (event->key() == Qt::Key_Insert &&
+            (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            // An untouched new row is the new row already.
+            if (m_model->newRow() < 0 || data->isModified())
+                data->append();
+            return;
+        }
+        const QString text = event->text();
+        if (plain && data->isEmpty() && m_model->newRow() < 0 && !text.isEmpty() &&
+            text.at(0).isPrint()) {
+            data->append();
+            // The new row is current now: the key opens its cell and is the first typed.
+        }
     }
     QTableView::keyPressEvent(event);
 }

@@ -15,7 +15,8 @@ class DatasetModel;
 //
 // Read-only unless made editable. An editable grid is typed into like a
 // data grid of old: typing edits the cell, moving to another row posts the
-// row left, and moving down past the last row appends a new one.
+// row left, and moving down past the last row appends a new one, as do
+// Insert anywhere and typing into a grid with no rows.
 class DatasetGrid : public QTableView {
     Q_OBJECT
 public:
@@ -35,6 +36,8 @@ public:
     bool isEditable() const;
     // Puts the text of a cell still being typed into the dataset's row.
     void commitEdit();
+    // Whether a cell's editor is open with text typed into it.
+    bool isTyping() const;
 
 signals:
     void titleClicked(int column);

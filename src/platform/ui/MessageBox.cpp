@@ -62,25 +62,12 @@ QMessageBox::StandardButtons standardButtons(MessageButtons buttons) {
     case MessageButtons::Ok:
         return QMessageBox::Ok;
     case MessageButtons::YesNo:
+    case MessageButtons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     case MessageButtons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case MessageButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    }
-    return QMessageBox::Ok;
-}
-
-// The first button is the default, as on the platform these messages were
-// written for; Enter therefore confirms a question.
-QMessageBox::StandardButton defaultButton(MessageButtons buttons) {
-    switch (buttons) {
-    case MessageButtons::Ok:
-    case MessageButtons::OkCancel:
-        return QMessageBox::Ok;
-    case MessageButtons::YesNo:
-    case MessageButtons::YesNoCancel:
-        return QMessageBox::Yes;
     }
     return QMessageBox::Ok;
 }
@@ -123,11 +110,12 @@ QPoint boxPosition(MessagePlacement placement, QWidget* parent, const QSize& siz
         const int top = parent ? parent->window()->frameGeometry().top() + 25 : pointer.y();
         return NearPointerPosition(pointer, top, size, screen->availableGeometry());
     }
-    QScreen* screen = parent ? parent->window()->screen() : screenFor(pointer, nullptr);
+    QWidget* over = ShownOwnerWindow(parent);
+    QScreen* screen = over ? over->screen() : screenFor(pointer, nullptr);
     if (!screen)
         return QPoint();
     const QRect area = screen->availableGeometry();
-    return CenteredPosition(parent ? parent->window()->frameGeometry() : area, size, area);
+    return CenteredPosition(over ? over->frameGeometry() : area, size, area);
 }
 
 // Places itself once its final size is known: QMessageBox fixes its size in its
@@ -199,12 +187,29 @@ MessageResult SafeAnswer(MessageButtons buttons) {
     case MessageButtons::Ok:
         return MessageResult::Ok;
     case MessageButtons::YesNo:
+    case MessageButtons::YesNoDefaultNo:
         return MessageResult::No;
     case MessageButtons::OkCancel:
     case MessageButtons::YesNoCancel:
         return MessageResult::Cancel;
     }
     return MessageResult::Cancel;
+}
+
+// The first button is the default, as on the platform these messages were
+// written for, save where No is asked for.
+MessageResult DefaultAnswer(MessageButtons buttons) {
+    switch (buttons) {
+    case MessageButtons::Ok:
+    case MessageButtons::OkCancel:
+        return MessageResult::Ok;
+    case MessageButtons::YesNo:
+    case MessageButtons::YesNoCancel:
+        return MessageResult::Yes;
+    case MessageButtons::YesNoDefaultNo:
+        return MessageResult::No;
+    }
+    return MessageResult::Ok;
 }
 
 bool HasButton(MessageButtons buttons, MessageResult answer) {
@@ -218,6 +223,14 @@ QPoint NearPointerPosition(const QPoint& pointer, int top, const QSize& boxSize,
     const int y =
         std::max(screenArea.top(), std::min(top, screenArea.bottom() + 1 - boxSize.height()));
     return QPoint(x, y);
+}
+
+QWidget* ShownOwnerWindow(QWidget* parent) {
+    QWidget* window = parent ? parent->window() : nullptr;
+    for (QWidget* w = window; w; w = w->parentWidget() ? w->parentWidget()->window() : nullptr)
+        if (w->isVisible())
+            return w;
+    return nullptr;
 }
 
 QPoint CenteredPosition(const QRect& over, const QSize& boxSize, const QRect& screenArea) {
@@ -239,7 +252,7 @@ std::unique_ptr<QMessageBox> CreateMessageBox(const MessageRequest& request, QWi
     box->setTextFormat(Qt::PlainText);
     box->setText(MessageDisplayText(request.text));
     box->setStandardButtons(standardButtons(request.buttons));
-    box->setDefaultButton(defaultButton(request.buttons));
+    box->setDefaultButton(standardButton(DefaultAnswer(request.buttons)));
     box->setEscapeButton(standardButton(SafeAnswer(request.buttons)));
     return box;
 }
@@ -252,6 +265,7 @@ MessageResult ShowMessageBox(const QString& text, MessageKind kind, MessageButto
     request.kind = kind;
     request.buttons = buttons;
     request.placement = placement;
+    request.defaultAnswer = DefaultAnswer(buttons);
     request.parent = parent;
 
     TestState& state = testState();

@@ -28,7 +28,10 @@ bool currentTestFailed();
 namespace qv {
 
 enum class MessageKind { Error, Information, Warning, Confirmation };
-enum class MessageButtons { Ok, YesNo, OkCancel, YesNoCancel };
+// The first button is the default (Enter presses it), except in
+// YesNoDefaultNo: Yes and No with No the default, for every question whose Yes
+// destroys data, so that Enter pressed out of habit keeps it.
+enum class MessageButtons { Ok, YesNo, OkCancel, YesNoCancel, YesNoDefaultNo };
 enum class MessageResult { Ok, Cancel, Yes, No };
 
 // NearPointer: top-left at the pointer's x minus 50 and the parent window's top
@@ -56,6 +59,9 @@ QString MessageDisplayText(const QString& text);
 // The answer given when a box is closed without a button or cannot be answered.
 MessageResult SafeAnswer(MessageButtons buttons);
 
+// The button Enter presses in a box with `buttons`.
+MessageResult DefaultAnswer(MessageButtons buttons);
+
 // Whether `answer` is one of the buttons of a box with `buttons`.
 bool HasButton(MessageButtons buttons, MessageResult answer);
 
@@ -63,6 +69,11 @@ bool HasButton(MessageButtons buttons, MessageResult answer);
 // inside `screenArea` as far as the box's size allows.
 QPoint NearPointerPosition(const QPoint& pointer, int top, const QSize& boxSize,
                            const QRect& screenArea);
+
+// The window a box or dialog of `parent` stands over: the parent's own window,
+// or, while that is not on the screen (a dialog refusing to open), the
+// nearest window on the screen it belongs to; null when there is none.
+QWidget* ShownOwnerWindow(QWidget* parent);
 
 // Top-left of a box centred over `over`, moved inside `screenArea`.
 QPoint CenteredPosition(const QRect& over, const QSize& boxSize, const QRect& screenArea);
@@ -74,6 +85,7 @@ struct MessageRequest {
     MessageKind kind = MessageKind::Information;
     MessageButtons buttons = MessageButtons::Ok;
     MessagePlacement placement = MessagePlacement::Centered;
+    MessageResult defaultAnswer = MessageResult::Ok; // the button Enter presses
     QPointer<QWidget> parent;
     QPoint position; // top-left the box has (or would have had)
     QSize size;      // the size the position was computed with

@@ -1,6 +1,7 @@
 #include "platform/ui/VisitDialog.h"
 
 #include "platform/data/DatabaseError.h"
+#include "platform/data/Dataset.h"
 #include "platform/ui/MessageBox.h"
 
 namespace qv {
@@ -14,9 +15,22 @@ void VisitDialog::accept() {
     case CommitOutcome::Locked:
         break;
     case CommitOutcome::Failed:
-        reject();
+        CloseCancelled();
         break;
     }
+}
+
+void VisitDialog::reject() {
+    if (!m_discardQuestion.isEmpty() && HoldsChanges() &&
+        ShowMessageBox(m_discardQuestion, MessageKind::Warning, MessageButtons::YesNoDefaultNo,
+                       MessagePlacement::Centered, this) != MessageResult::Yes)
+        return;
+    QDialog::reject();
+}
+
+void VisitDialog::TrackWrites(Dataset* dataset) {
+    connect(dataset, &Dataset::afterPost, this, [this] { ++m_writes; });
+    connect(dataset, &Dataset::afterDelete, this, [this] { ++m_writes; });
 }
 
 VisitDialog::CommitOutcome VisitDialog::CommitVisit(const QString& whenLocked) {

@@ -47,7 +47,9 @@ public:
                 return;
             if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                 m_fired = true;
-                dialog->reject();
+                // done(), not reject(): a window that asks before closing
+                // could otherwise keep itself open.
+                dialog->done(QDialog::Rejected);
             }
         });
         m_timer->start(50);

@@ -2,11 +2,16 @@
 #include "platform/ui/MessageBox.h"
 
 #include <QAbstractButton>
+#include <QDialog>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
 
 using namespace qv;
+
+Q_DECLARE_METATYPE(qv::MessageButtons)
+Q_DECLARE_METATYPE(qv::MessageResult)
 
 namespace {
 
@@ -28,6 +33,8 @@ private slots:
     void displayText_data();
     void displayText();
     void realBoxShowsStoredText();
+    void defaultButton_data();
+    void defaultButton();
     void answersTakenInOrderAndRecorded();
     void emptyQueueAnswersSafeButtonAndIsFlagged();
     void answerThatIsNoButtonIsFlagged();
@@ -80,6 +87,38 @@ void TestMessageBox::realBoxShowsStoredText() {
     QCOMPARE(named->text(), request.text);
 }
 
+void TestMessageBox::defaultButton_data() {
+    QTest::addColumn<MessageButtons>("buttons");
+    QTest::addColumn<MessageResult>("answer");
+    QTest::addColumn<QMessageBox::StandardButton>("button");
+    QTest::newRow("Ok") << MessageButtons::Ok << MessageResult::Ok << QMessageBox::Ok;
+    QTest::newRow("YesNo") << MessageButtons::YesNo << MessageResult::Yes << QMessageBox::Yes;
+    QTest::newRow("OkCancel") << MessageButtons::OkCancel << MessageResult::Ok << QMessageBox::Ok;
+    QTest::newRow("YesNoCancel") << MessageButtons::YesNoCancel << MessageResult::Yes
+                                 << QMessageBox::Yes;
+    QTest::newRow("YesNoDefaultNo")
+        << MessageButtons::YesNoDefaultNo << MessageResult::No << QMessageBox::No;
+}
+
+// The button Enter presses is the one the record says, on the real box too:
+// a question whose Yes destroys data has No.
+void TestMessageBox::defaultButton() {
+    QFETCH(MessageButtons, buttons);
+    QFETCH(MessageResult, answer);
+    QFETCH(QMessageBox::StandardButton, button);
+    MessageRequest request;
+    request.text = QStringLiteral("Delete?");
+    request.buttons = buttons;
+    const auto box = CreateMessageBox(request, nullptr);
+    QVERIFY(box->defaultButton());
+    QCOMPARE(box->standardButton(box->defaultButton()), button);
+
+    MessageBoxTestScope boxes;
+    boxes.queue(answer);
+    QCOMPARE(ShowMessageBox(request.text, MessageKind::Warning, buttons), answer);
+    QCOMPARE(boxes.shown().at(0).defaultAnswer, answer);
+}
+
 void TestMessageBox::answersTakenInOrderAndRecorded() {
     QWidget parent;
     MessageBoxTestScope boxes;
@@ -117,6 +156,7 @@ void TestMessageBox::emptyQueueAnswersSafeButtonAndIsFlagged() {
         {MessageButtons::YesNo, MessageResult::No},
         {MessageButtons::OkCancel, MessageResult::Cancel},
         {MessageButtons::YesNoCancel, MessageResult::Cancel},
+        {MessageButtons::YesNoDefaultNo, MessageResult::No},
     };
     MessageBoxTest::enable();
     for (const auto& [buttons, safe] : cases) {
@@ -125,8 +165,8 @@ void TestMessageBox::emptyQueueAnswersSafeButtonAndIsFlagged() {
         QCOMPARE(ShowMessageBox(QStringLiteral("Delete?"), MessageKind::Confirmation, buttons),
                  safe);
     }
-    QCOMPARE(MessageBoxTest::unexpectedCount(), 4);
-    QCOMPARE(MessageBoxTest::shown().size(), 4);
+    QCOMPARE(MessageBoxTest::unexpectedCount(), 5);
+    QCOMPARE(MessageBoxTest::shown().size(), 5);
     QVERIFY(MessageBoxTest::shown().at(1).unexpected);
     QVERIFY(MessageBoxTest::problems().at(0).contains(QStringLiteral("Delete?")));
     MessageBoxTest::disable();
@@ -222,6 +262,21 @@ void TestMessageBox::recordedPlacement() {
     const MessageRequest centred = boxes.shown().at(2);
     const QPoint offCentre = QRect(centred.position, centred.size).center() - area.center();
     QVERIFY(offCentre.manhattanLength() <= 2);
+
+    // A dialog that refuses to open was never shown: its box stands over
+    // the window it belongs to, not over the corner the dialog would take.
+    QWidget owner;
+    owner.setGeometry(area.left() + 300, area.top() + 200, 600, 400);
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    QDialog refusing(&owner);
+    boxes.queue(MessageResult::Ok);
+    ShowMessageBox(QStringLiteral("Nothing to list."), MessageKind::Error, MessageButtons::Ok,
+                   MessagePlacement::Centered, &refusing);
+    const MessageRequest owned = boxes.shown().at(3);
+    const QPoint offOwner =
+        QRect(owned.position, owned.size).center() - owner.frameGeometry().center();
+    QVERIFY(offOwner.manhattanLength() <= 2);
 }
 
 void TestMessageBox::realBoxPlacedAndAnswered() {

@@ -245,56 +245,28 @@ void TestMemberDialogs::typedDateIsStoredOrRefused_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("column"); // "Table.Column"; empty when refused
     QTest::addColumn<QString>("stored"); // or the field named in the message
-    QTest::newRow("period joined, short") << "btnAddDate"
-                                          << "dtpJoinDate"
-                                          << "12/03/2015"
-                                          << "DatesJoined.DateJoined"
-                                          << "2015-03-12 00:00:00";
-    QTest::newRow("period ended, iso") << "btnAddDate"
-                                       << "dtpEndDate"
-                                       << "2016-04-30"
-                                       << "DatesJoined.DateEnded"
-                                       << "2016-04-30 00:00:00";
-    QTest::newRow("payment, iso") << "btnPaymentAdd"
-                                  << "dtpPaymentDate"
-                                  << "2015-03-12"
-                                  << "FeePayments.PaymentDate"
-                                  << "2015-03-12 00:00:00";
-    QTest::newRow("asset issued, two-digit year") << "btnAssetsAdd"
-                                                  << "dtpJoinDate"
-                                                  << "1/2/99"
-                                                  << "MemberAssets.DateIssued"
-                                                  << "1999-02-01 00:00:00";
-    QTest::newRow("asset returned, short") << "btnAssetsAdd"
-                                           << "dtpEndDate"
-                                           << "28/02/2016"
-                                           << "MemberAssets.DateReturned"
-                                           << "2016-02-28 00:00:00";
-    QTest::newRow("profile start, iso") << "btnProfilesAdd"
-                                        << "dtpJoinDate"
-                                        << "2014-11-05"
-                                        << "MemberProfiles.ProfileStart"
-                                        << "2014-11-05 00:00:00";
-    QTest::newRow("file added, short") << "btnFilesAdd"
-                                       << "dtpDateAdded"
-                                       << "05/11/2014"
-                                       << "FileAttachments.DateAdded"
-                                       << "2014-11-05 00:00:00";
-    QTest::newRow("31 February refused") << "btnAddDate"
-                                         << "dtpJoinDate"
-                                         << "31/02/2015"
-                                         << ""
-                                         << "Date Joined";
-    QTest::newRow("words refused") << "btnPaymentAdd"
-                                   << "dtpPaymentDate"
-                                   << "hello"
-                                   << ""
-                                   << "Payment Date";
-    QTest::newRow("ended 30 February refused") << "btnAddDate"
-                                               << "dtpEndDate"
-                                               << "2015-02-30"
-                                               << ""
-                                               << "Date Ended";
+    const char* const rows[][6] = {
+        {"period joined, short", "btnAddDate", "dtpJoinDate", "12/03/2015",
+         "DatesJoined.DateJoined", "2015-03-12"},
+        {"period ended, iso", "btnAddDate", "dtpEndDate", "2016-04-30", "DatesJoined.DateEnded",
+         "2016-04-30"},
+        {"payment, iso", "btnPaymentAdd", "dtpPaymentDate", "2015-03-12", "FeePayments.PaymentDate",
+         "2015-03-12"},
+        {"asset issued, two-digit year", "btnAssetsAdd", "dtpJoinDate", "1/2/99",
+         "MemberAssets.DateIssued", "1999-02-01"},
+        {"asset returned, short", "btnAssetsAdd", "dtpEndDate", "28/02/2016",
+         "MemberAssets.DateReturned", "2016-02-28"},
+        {"profile start, iso", "btnProfilesAdd", "dtpJoinDate", "2014-11-05",
+         "MemberProfiles.ProfileStart", "2014-11-05"},
+        {"file added, short", "btnFilesAdd", "dtpDateAdded", "05/11/2014",
+         "FileAttachments.DateAdded", "2014-11-05"},
+        {"31 February refused", "btnAddDate", "dtpJoinDate", "31/02/2015", "", "Date Joined"},
+        {"words refused", "btnPaymentAdd", "dtpPaymentDate", "hello", "", "Payment Date"},
+        {"ended 30 February refused", "btnAddDate", "dtpEndDate", "2015-02-30", "", "Date Ended"},
+    };
+    for (const auto& r : rows)
+        QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << QString(r[3]) << QString(r[4])
+                            << (*r[4] ? QString(r[5]) + " 00:00:00" : QString(r[5]));
 }
 
 void TestMemberDialogs::typedDateIsStoredOrRefused() {
@@ -363,51 +335,24 @@ void TestMemberDialogs::typedAmountIsStoredOrRefused_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored"); // empty when refused
     QTest::addColumn<QString>("refusal");
-    QTest::newRow("12.5, click at the left") << "left"
-                                             << "12.5"
-                                             << "12.5"
-                                             << "";
-    QTest::newRow("12.5, click at the right") << "right"
-                                              << "12.5"
-                                              << "12.5"
-                                              << "";
-    QTest::newRow("12.5, tab") << "tab"
-                               << "12.5"
-                               << "12.5"
-                               << "";
-    QTest::newRow("12500.00") << "right"
-                              << "12500.00"
-                              << "12500"
-                              << "";
-    QTest::newRow("99999.99") << "left"
-                              << "99999.99"
-                              << "99999.99"
-                              << "";
-    QTest::newRow("the most") << "left"
-                              << "9999999.99"
-                              << "9999999.99"
-                              << "";
-    QTest::newRow("too large") << "left"
-                               << "10000000"
-                               << ""
-                               << "\"10000000\" in Payment Amount (£) is more than the "
-                                  "9999999.99 it takes.";
-    QTest::newRow("three decimals") << "right"
-                                    << "12.505"
-                                    << ""
-                                    << "\"12.505\" in Payment Amount (£) is not an amount.";
-    QTest::newRow("letters") << "left"
-                             << "12a"
-                             << ""
-                             << "\"12a\" in Payment Amount (£) is not an amount.";
-    QTest::newRow("negative") << "left"
-                              << "-5"
-                              << ""
-                              << "\"-5\" in Payment Amount (£) is not an amount.";
-    QTest::newRow("grouping comma") << "left"
-                                    << "12,500"
-                                    << ""
-                                    << "\"12,500\" in Payment Amount (£) is not an amount.";
+    const QString notAmount = "\"%1\" in Payment Amount (£) is not an amount.";
+    const char* const rows[][5] = {
+        {"12.5, click at the left", "left", "12.5", "12.5", ""},
+        {"12.5, click at the right", "right", "12.5", "12.5", ""},
+        {"12.5, tab", "tab", "12.5", "12.5", ""},
+        {"12500.00", "right", "12500.00", "12500", ""},
+        {"99999.99", "left", "99999.99", "99999.99", ""},
+        {"the most", "left", "9999999.99", "9999999.99", ""},
+        {"too large", "left", "10000000", "",
+         "\"10000000\" in Payment Amount (£) is more than the 9999999.99 it takes."},
+        {"three decimals", "right", "12.505", "", "-"},
+        {"letters", "left", "12a", "", "-"},
+        {"negative", "left", "-5", "", "-"},
+        {"grouping comma", "left", "12,500", "", "-"},
+    };
+    for (const auto& r : rows)
+        QTest::newRow(r[0]) << QString(r[1]) << QString(r[2]) << QString(r[3])
+                            << (QString(r[4]) == "-" ? notAmount.arg(r[2]) : QString(r[4]));
 }
 
 void TestMemberDialogs::typedAmountIsStoredOrRefused() {

@@ -221,6 +221,14 @@ bool DatePicker::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void DatePicker::showEvent(QShowEvent* event) {
+    // The label names the picker; a screen reader on the text field needs it
+    // on the field itself.
+    if (m_edit->accessibleName().isEmpty())
+        m_edit->setAccessibleName(FieldCaption(this, QString()));
+    QWidget::showEvent(event);
+}
+
 bool DatePicker::isChecked() const {
     return !m_tick || m_tick->isChecked();
 }

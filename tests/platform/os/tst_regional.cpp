@@ -116,6 +116,7 @@ void TestRegional::readDate_data() {
     QTest::newRow("uk no zeros, dashes") << uk << " 12-3-2015 " << march12;
     QTest::newRow("uk iso") << uk << "2015-03-12" << march12;
     QTest::newRow("uk long") << uk << "Thursday, 12 March 2015" << march12;
+    QTest::newRow("uk long, wrong day") << uk << "Monday, 12 March 2015" << QDate();
     QTest::newRow("us month first") << us << "3/12/2015" << march12;
     QTest::newRow("us iso") << us << "2015-03-12" << march12;
     QTest::newRow("de dots") << de << "12.03.2015" << march12;

@@ -17,6 +17,7 @@
 #include <QStyleOptionFrame>
 #include <QToolButton>
 #include <QWidgetAction>
+#include <algorithm>
 
 namespace qv {
 

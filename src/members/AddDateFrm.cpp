@@ -5,6 +5,7 @@
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/DialogButtons.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/TypedFields.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -127,4 +128,9 @@ bool TfrmAddDate::ShowWithLookup(qv::Connection& connection, const QString& look
 qint64 TfrmAddDate::KeyValue() const {
     return dblMemberCategory->currentIndex() < 0 ? 0
                                                  : dblMemberCategory->currentData().toLongLong();
+}
+
+void TfrmAddDate::accept() {
+    if (qv::CommitTypedFields(this))
+        QDialog::accept();
 }

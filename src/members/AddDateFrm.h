@@ -53,6 +53,9 @@ public slots:
     // The text field follows the tick of the second date.
     void dtpEndDateChange();
 
+    // Closes with OK only when every typed date and amount is one.
+    void accept() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     // The add dialogs offer today for both dates, the second unticked; the

@@ -5,6 +5,7 @@
 #include "platform/ui/AmountEdit.h"
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/DialogButtons.h"
+#include "platform/ui/TypedFields.h"
 
 #include <QFormLayout>
 #include <QLabel>
@@ -69,4 +70,9 @@ void TfrmFeePaymentAdd::showEvent(QShowEvent* event) {
 
 void TfrmFeePaymentAdd::mskPaymentAmountExit() {
     mskPaymentAmount->normalise();
+}
+
+void TfrmFeePaymentAdd::accept() {
+    if (qv::CommitTypedFields(this))
+        QDialog::accept();
 }

@@ -33,6 +33,9 @@ public slots:
     // Leaving the amount shows it with two decimals.
     void mskPaymentAmountExit();
 
+    // Closes with OK only when every typed date and amount is one.
+    void accept() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 };

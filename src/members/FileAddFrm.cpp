@@ -5,6 +5,7 @@
 #include "platform/ui/DialogButtons.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/TypedFields.h"
 #include "settings/AppInfo.h"
 
 #include <QFileInfo>
@@ -107,4 +108,9 @@ void TfrmFileAdd::btnOKClick() {
         return;
     }
     accept();
+}
+
+void TfrmFileAdd::accept() {
+    if (qv::CommitTypedFields(this))
+        QDialog::accept();
 }

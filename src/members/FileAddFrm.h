@@ -37,6 +37,9 @@ public slots:
     // Both texts are needed; they are handed on as typed.
     void btnOKClick();
 
+    // Closes with OK only when every typed date and amount is one.
+    void accept() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     // The add dialog offers today; the modify dialog keeps the stored date.

@@ -3,8 +3,8 @@
 #include "platform/os/Clock.h"
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/DialogButtons.h"
+#include "platform/ui/TypedFields.h"
 
-#include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -16,9 +16,8 @@ TfrmInputDate::TfrmInputDate(QWidget* parent)
 
     lblDate = new QLabel(tr("&Payment Notice/Due Date:"), this);
     lblDate->setObjectName(QStringLiteral("lblDate"));
-    dtpDate = new QDateEdit(this);
+    dtpDate = new qv::DatePicker(false, this);
     dtpDate->setObjectName(QStringLiteral("dtpDate"));
-    qv::SetUpDateEdit(dtpDate);
     lblDate->setBuddy(dtpDate);
     const DialogButtons buttons = CreateDialogButtons(this, tr("&OK"), QStringLiteral("btnOK"));
     btnOK = buttons.confirm;
@@ -43,4 +42,9 @@ void TfrmInputDate::showEvent(QShowEvent* event) {
 
 QDate TfrmInputDate::SelectedDate() const {
     return dtpDate->date();
+}
+
+void TfrmInputDate::accept() {
+    if (qv::CommitTypedFields(this))
+        QDialog::accept();
 }

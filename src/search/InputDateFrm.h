@@ -3,9 +3,12 @@
 #include <QDate>
 #include <QDialog>
 
-class QDateEdit;
 class QLabel;
 class QPushButton;
+
+namespace qv {
+class DatePicker;
+}
 
 // Asks for the payment notice or due date of an unpaid-fees search; offers
 // today's date.
@@ -17,9 +20,12 @@ public:
     QDate SelectedDate() const;
 
     QLabel* lblDate;
-    QDateEdit* dtpDate;
+    qv::DatePicker* dtpDate;
     QPushButton* btnOK;
     QPushButton* btnCancel;
+
+    // Closes with OK only when every typed date and amount is one.
+    void accept() override;
 
 protected:
     void showEvent(QShowEvent* event) override;

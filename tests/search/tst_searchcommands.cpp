@@ -2,6 +2,7 @@
 #include "platform/data/Dataset.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Regional.h"
+#include "platform/ui/DatePicker.h"
 #include "platform/ui/MessageBox.h"
 #include "search/FindFrm.h"
 #include "search/FindLookupFrm.h"
@@ -13,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -112,6 +112,19 @@ ModalScript::Step pick(const QString& item, bool historic = false, bool notMatch
         lookup->chkIncludeHistoric->setChecked(historic);
         lookup->chkNotMatching->setChecked(notMatching);
         lookup->btnFind->click();
+    };
+}
+
+// Clicks into the date as a user does, types `text` over it and presses OK.
+ModalScript::Step typeDate(const QString& text) {
+    return [=](QWidget* window) {
+        window->activateWindow(); // the click's focus, and so its selection
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QLineEdit* edit = window->findChild<DatePicker*>(QStringLiteral("dtpDate"))->lineEdit();
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(edit->width() / 2, edit->height() / 2));
+        QApplication::processEvents();
+        QTest::keyClicks(edit, text);
+        window->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
     };
 }
 
@@ -249,6 +262,10 @@ const QList<CommandCase>& commandCases() {
          "Brown,Smith"},
         {"unpaid fees", FindUnpaidFees, clickButton("btnOK"), "Unpaid Fees - 15/06/2014",
          "Brown,Jones"},
+        {"unpaid fees, short date typed", FindUnpaidFees, typeDate("1/7/2014"),
+         "Unpaid Fees - 01/07/2014", "Brown,Jones"},
+        {"unpaid fees, iso date typed", FindUnpaidFees, typeDate("2014-07-02"),
+         "Unpaid Fees - 02/07/2014", "Brown,Jones,Smith"},
         {"past members", ListPastMembers, noDialog, "Past Members", "Adams"},
         {"membership level", FindMembershipLevel, pick("Gold"), "Member Category - Gold",
          "Jones,Smith"},
@@ -415,6 +432,21 @@ void TestSearchCommands::dialogsOpenWithTheirPresets() {
                  }}));
     QCOMPARE(offeredDate, QDate(2014, 6, 15));
     QCOMPARE(dateShown, Regional::formatLongDate(QDate(2014, 6, 15)));
+    // A date that does not exist is refused; the dialog stays open on it.
+    {
+        MessageBoxTestScope boxes;
+        boxes.queue(MessageResult::Ok);
+        bool stayed = false;
+        QVERIFY(play(SearchCommands::FindUnpaidFees, owner, c, {[&](QWidget* w) {
+                         typeDate("31/02/2014")(w);
+                         stayed = w->isVisible();
+                         qobject_cast<TfrmInputDate*>(w)->btnCancel->click();
+                     }}));
+        QVERIFY(stayed);
+        QCOMPARE(boxes.shown().size(), 1);
+        QVERIFY(boxes.shown().at(0).text.startsWith(
+            "\"31/02/2014\" in Payment Notice/Due Date is not a date."));
+    }
 
     struct Lookup {
         QString caption, prompt, items;

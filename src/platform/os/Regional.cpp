@@ -1,5 +1,8 @@
 #include "platform/os/Regional.h"
 
+#include <QRegularExpression>
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -29,6 +32,37 @@ QString withoutTimeZone(const QString& format) {
     }
     out.remove(QStringLiteral("()"));
     return out.trimmed();
+}
+
+// The short date form's day, month and year ('d', 'M', 'y') in their order
+// ("dd/MM/yyyy" gives d M y, "M/d/yy" M d y, "yyyy-MM-dd" y M d).
+std::array<QChar, 3> fieldOrder(const QString& format) {
+    std::array<QChar, 3> order{u'd', u'M', u'y'};
+    std::array<qsizetype, 3> at{};
+    for (int i = 0; i < 3; ++i) {
+        at[i] = format.indexOf(order[i]);
+        if (at[i] < 0)
+            return {u'd', u'M', u'y'};
+    }
+    std::array<int, 3> index{0, 1, 2};
+    std::sort(index.begin(), index.end(), [&](int a, int b) { return at[a] < at[b]; });
+    return {order[index[0]], order[index[1]], order[index[2]]};
+}
+
+int fullYear(const QString& digits, int thisYear) {
+    const int year = digits.toInt();
+    if (digits.size() > 2)
+        return year;
+    int full = thisYear - thisYear % 100 + year;
+    if (full > thisYear + 19)
+        full -= 100;
+    else if (full < thisYear - 80)
+        full += 100;
+    return full;
+}
+
+QDate atLeastYear100(const QDate& date) {
+    return date.isValid() && date.year() >= 100 ? date : QDate();
 }
 
 } // namespace
@@ -111,6 +145,56 @@ QString formatCurrency(double amount) {
         amount = 0.0;
     const QLocale l = locale();
     return l.toCurrencyString(amount, l.currencySymbol(QLocale::CurrencySymbol), 2);
+}
+
+QDate readDate(const QString& typed, const QDate& today) {
+    const QString text = typed.trimmed();
+    // A four-digit year first is read as year, month, day in every system.
+    static const QRegularExpression iso(QStringLiteral("^(\\d{4})[-/.](\\d{1,2})[-/.](\\d{1,2})$"));
+    if (const QRegularExpressionMatch m = iso.match(text); m.hasMatch())
+        return atLeastYear100(
+            QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()));
+
+    const QString separators = QRegularExpression::escape(QStringLiteral(" ./-") + dateSeparator());
+    const QString between = QStringLiteral("[") + separators + QStringLiteral("]{1,2}");
+    const QRegularExpression numeric(QStringLiteral("^(\\d{1,4})") + between +
+                                     QStringLiteral("(\\d{1,4})") + between +
+                                     QStringLiteral("(\\d{1,4})\\.?$"));
+    if (const QRegularExpressionMatch m = numeric.match(text); m.hasMatch()) {
+        int day = 0, month = 0, year = 0;
+        const std::array<QChar, 3> order = fieldOrder(shortDateFormat());
+        for (int i = 0; i < 3; ++i) {
+            const QString digits = m.captured(i + 1);
+            if (order[i] == u'y') {
+                year = fullYear(digits, today.year());
+            } else if (digits.size() > 2) {
+                return QDate(); // a day or month of three digits
+            } else {
+                (order[i] == u'd' ? day : month) = digits.toInt();
+            }
+        }
+        return atLeastYear100(QDate(year, month, day));
+    }
+    return atLeastYear100(locale().toDate(text, longDateFormat()));
+}
+
+QString shortDatePattern() {
+    QString pattern;
+    bool quoted = false;
+    const QString format = shortDateFormat();
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == u'\'') {
+            quoted = !quoted;
+        } else if (!quoted && c == u'y') {
+            while (i + 1 < format.size() && format[i + 1] == u'y')
+                ++i;
+            pattern += QStringLiteral("yyyy");
+        } else {
+            pattern += quoted ? c : (c == u'M' ? QChar(u'm') : c);
+        }
+    }
+    return pattern;
 }
 
 } // namespace qv::Regional

@@ -39,4 +39,15 @@ QString formatDateTime(const QDateTime& value);
 // shows as zero, never as a negative zero.
 QString formatCurrency(double amount);
 
+// The date a person typed: the short date form of the system (day, month and
+// year in its order, with "/", ".", "-", a space or the system's separator
+// between them), yyyy-mm-dd (or yyyy/mm/dd), or the long form as shown. An invalid date for
+// anything else, for a date that does not exist (31/02/2015) and for one
+// before the year 100. A year of one or two digits is the one from 80 years
+// before to 19 years after the year of `today` (in 2026: 45 is 2045, 46 is
+// 1946).
+QDate readDate(const QString& text, const QDate& today);
+// The short date form as a person writes it: "dd/mm/yyyy", "m/d/yyyy".
+QString shortDatePattern();
+
 } // namespace qv::Regional

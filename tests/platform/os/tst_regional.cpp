@@ -17,6 +17,8 @@ private slots:
     void currency_data();
     void currency();
     void resetReturnsToSystem();
+    void readDate_data();
+    void readDate();
 };
 
 void TestRegional::britishFormats() {
@@ -98,6 +100,49 @@ void TestRegional::resetReturnsToSystem() {
     qv::test::pinRegional();
     Regional::resetLocale();
     QCOMPARE(Regional::locale(), QLocale::system());
+}
+
+// A typed date is read in the system's order or as ISO, and one that does not
+// exist is refused rather than rolled over into the next month.
+void TestRegional::readDate_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QDate>("expected"); // invalid: refused
+    const QLocale uk(QLocale::English, QLocale::UnitedKingdom);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QLocale de(QLocale::German, QLocale::Germany);
+    const QDate march12(2015, 3, 12);
+    QTest::newRow("uk short") << uk << "12/03/2015" << march12;
+    QTest::newRow("uk no zeros, dashes") << uk << " 12-3-2015 " << march12;
+    QTest::newRow("uk iso") << uk << "2015-03-12" << march12;
+    QTest::newRow("uk long") << uk << "Thursday, 12 March 2015" << march12;
+    QTest::newRow("uk long, wrong day") << uk << "Monday, 12 March 2015" << QDate();
+    QTest::newRow("us month first") << us << "3/12/2015" << march12;
+    QTest::newRow("us iso") << us << "2015-03-12" << march12;
+    QTest::newRow("de dots") << de << "12.03.2015" << march12;
+    QTest::newRow("de trailing dot") << de << "12. 3. 2015." << march12;
+    QTest::newRow("two digits, this century") << uk << "12/03/15" << march12;
+    QTest::newRow("two digits, 19 years ahead") << uk << "1/1/45" << QDate(2045, 1, 1);
+    QTest::newRow("two digits, 80 years back") << uk << "1/1/46" << QDate(1946, 1, 1);
+    QTest::newRow("year 101") << uk << "04/03/101" << QDate(101, 3, 4);
+    QTest::newRow("31 February") << uk << "31/02/2015" << QDate();
+    QTest::newRow("iso 30 February") << uk << "2015-02-30" << QDate();
+    QTest::newRow("month 13") << uk << "12/13/2015" << QDate();
+    QTest::newRow("us day as month") << us << "12/31/2015" << QDate(2015, 12, 31);
+    QTest::newRow("uk day as month") << uk << "12/31/2015" << QDate();
+    QTest::newRow("before year 100") << uk << "0099-12-31" << QDate();
+    QTest::newRow("words") << uk << "hello" << QDate();
+    QTest::newRow("two parts") << uk << "12/03" << QDate();
+    QTest::newRow("letters after") << uk << "12/03/2015x" << QDate();
+    QTest::newRow("empty") << uk << "" << QDate();
+}
+
+void TestRegional::readDate() {
+    QFETCH(QLocale, locale);
+    QFETCH(QString, typed);
+    QFETCH(QDate, expected);
+    Regional::setLocaleForTesting(locale);
+    QCOMPARE(Regional::readDate(typed, QDate(2026, 12, 7)), expected);
 }
 
 QTEST_GUILESS_MAIN(TestRegional)

@@ -8,6 +8,7 @@
 #include "db/DBManagement.h"
 #include "db/DataModule.h"
 #include "db/MemberSQL.h"
+#include "history/HistoryView.h"
 #include "import/JetReader.h"
 #include "members/AddMemberFrm.h"
 #include "pictures/Pictures.h"
@@ -21,6 +22,7 @@
 #include "settings/MemberSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLayout>
@@ -70,6 +72,12 @@ TfrmMain::TfrmMain(Tdm& dm, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     createButtons();
     createMenus();
+    // A change logged without a label of its own is named by the window the
+    // user made it in.
+    m_dm.changeRecorder().setDefaultSource([] {
+        const QWidget* window = QApplication::activeModalWidget();
+        return window ? window->windowTitle() : QString();
+    });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     layout()->activate();
     move(0, 0);
@@ -189,6 +197,10 @@ void TfrmMain::createMenus() {
     data->addSeparator();
     item(data, mnuDataBackup, "mnuDataBackup", "&Backup Database...",
          QKeySequence(Qt::CTRL | Qt::Key_B), u"backup", &TfrmMain::mnuDataBackupClick);
+    data->addSeparator();
+    mnuDataChangeHistory = data->addAction(QStringLiteral("C&hange History..."));
+    mnuDataChangeHistory->setObjectName(QStringLiteral("mnuDataChangeHistory"));
+    connect(mnuDataChangeHistory, &QAction::triggered, this, &TfrmMain::mnuDataChangeHistoryClick);
 
     QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
     settings->setObjectName(QStringLiteral("mnuSettings"));
@@ -420,6 +432,13 @@ void TfrmMain::mnuDataEditMembershipLevelsClick() {
         return frmEditMembershipLevels.EditLevels(m_dm.adoMembers(),
                                                   MemberSQL::MembershipLevelListSQL());
     });
+}
+
+void TfrmMain::mnuDataChangeHistoryClick() {
+    if (!m_dm.adoMembers().isOpen())
+        return;
+    TfrmChangeHistory history(m_dm.adoMembers(), this);
+    history.exec();
 }
 
 void TfrmMain::mnuDataBackupClick() {

@@ -67,6 +67,7 @@ public slots:
     void mnuDataEditAssetsClick();
     void mnuDataEditMembershipLevelsClick();
     void mnuDataBackupClick();
+    void mnuDataChangeHistoryClick();
     void mnuSettingsSettingsClick();
     void mnuSettingsCompactRepairClick();
     void mnuHelpProductHelpClick();
@@ -113,6 +114,7 @@ private:
     QAction* mnuDataEditAssets = nullptr;
     QAction* mnuDataEditMembershipLevels = nullptr;
     QAction* mnuDataBackup = nullptr;
+    QAction* mnuDataChangeHistory = nullptr;
     QAction* mnuSettingsSettings = nullptr;
     QAction* mnuSettingsCompactRepair = nullptr;
     QAction* mnuHelpProductHelp = nullptr;

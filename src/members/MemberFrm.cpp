@@ -1,6 +1,8 @@
 #include "members/MemberFrm.h"
 
+#include "db/ChangeLog.h"
 #include "db/MemberSQL.h"
+#include "history/HistoryView.h"
 #include "members/AddDateJoinedFrm.h"
 #include "members/AddMemberAssetFrm.h"
 #include "members/AddMemberProfileFrm.h"
@@ -391,6 +393,10 @@ void TfrmMember::buildControls() {
     };
     for (const TabSpec& tab : tabs)
         pgcDetails->addTab(buildTab(tab), qv::Pictures::icon(tab.picture), tab.caption);
+    tabHistory = new THistoryView(nullptr, pgcDetails);
+    tabHistory->setObjectName(QStringLiteral("tabHistory"));
+    pgcDetails->addTab(tabHistory, tr("History"));
+    connect(tabHistory, &THistoryView::undone, this, &TfrmMember::tabHistoryUndone);
     // The notes are typed straight into their grid, which fills the tab.
     dbgNotes->setEditable(true);
     dbgNotes->horizontalHeader()->setStretchLastSection(true);
@@ -546,6 +552,34 @@ void TfrmMember::FormShow() {
 void TfrmMember::OpenTabs() {
     for (Dataset* d : {adoDatesJoined, adoAssets, adoProfiles, adoFeePayments, adoFiles, adoNotes})
         d->open();
+    OpenHistory();
+}
+
+void TfrmMember::OpenHistory() {
+    History::Filter filter;
+    if (adoMember->recNo() > 0)
+        filter.memberId = adoMember->field(QStringLiteral("MemberID")).asInteger();
+    const bool shown = m_connection && filter.memberId && ChangeLog::HasTables(*m_connection);
+    tabHistory->setConnection(shown ? m_connection : nullptr);
+    tabHistory->setEnabled(shown);
+    if (shown)
+        tabHistory->load(filter);
+}
+
+void TfrmMember::tabHistoryUndone() {
+    adoMember->cancel();
+    for (Dataset* d :
+         {adoMember, adoDatesJoined, adoAssets, adoProfiles, adoFeePayments, adoFiles, adoNotes})
+        d->close();
+    FormShow();
+    if (adoMember->isEmpty()) {
+        // The undo took the member away (undoing the member's addition):
+        // the visit ends with it.
+        if (CommitVisit(tr("The change was not undone.")) == CommitOutcome::Done)
+            QDialog::accept();
+        else
+            reject();
+    }
 }
 
 void TfrmMember::ApplyWriteAccess() {

@@ -23,6 +23,7 @@ class DBEdit;
 } // namespace qv
 
 class MemberTabModel;
+class THistoryView;
 
 // The member details window: one member's name and contact fields, edited in
 // place, and six tabs with his periods, assets, profiles, fee payments, file
@@ -78,6 +79,8 @@ public:
     QWidget* tabFeePayments;
     QWidget* tabFiles;
     QWidget* tabNotes;
+    // The member's change history, newest first, with Undo.
+    THistoryView* tabHistory;
     qv::DatasetGrid* dbgDatesJoined;
     qv::DatasetGrid* dbgAssets;
     qv::DatasetGrid* dbgProfiles;
@@ -176,6 +179,10 @@ private:
                    void (*statement)(qv::Connection&, int));
     // Stores or drops a note row still being typed.
     void settleNotes();
+    // Lists the member's history; a register without a change log shows none.
+    void OpenHistory();
+    // After an undo from the History tab: the window shows the member anew.
+    void tabHistoryUndone();
 
     QList<QMetaObject::Connection> m_doubleClicks;
     bool m_writable = true;

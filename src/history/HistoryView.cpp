@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "history/HistoryView.h"
+
+#include "platform/data/Connection.h"
+#include "platform/ui/MessageBox.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Column { ColWhen, ColUser, ColSource, ColWhat, ColumnCount };
+
+} // namespace
+
+HistoryModel::HistoryModel(qv::Connection* connection, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_connection(connection) {}
+
+void HistoryModel::load(const History::Filter& filter, History::SortBy sort, bool ascending) {
+    if (!m_connection)
+        return;
+    // Read before the model changes, so a failure leaves the list as it was.
+    const qint64 total = History::EntryCount(*m_connection, filter);
+    std::vector<History::Entry> first =
+        History::Entries(*m_connection, filter, 0, PageSize, sort, ascending);
+    beginResetModel();
+    m_filter = filter;
+    m_sort = sort;
+    m_ascending = ascending;
+    m_total = total;
+    m_entries = std::move(first);
+    endResetModel();
+}
+
+qint64 HistoryModel::entryAt(int row) const {
+    return row >= 0 && size_t(row) < m_entries.size() ? m_entries[size_t(row)].id : 0;
+}
+
+int HistoryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_entries.size());
+}
+
+int HistoryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant HistoryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || size_t(index.row()) >= m_entries.size())
+        return {};
+    const History::Entry& e = m_entries[size_t(index.row())];
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        switch (index.column()) {
+        case ColWhen:
+            return e.when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        case ColUser:
+            return e.user;
+        case ColSource:
+            return e.kind == QLatin1String("change")
+                       ? e.source
+                       : e.source + QStringLiteral(" (") + e.kind + u')';
+        case ColWhat:
+            return e.what;
+        }
+    }
+    return {};
+}
+
+QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case ColWhen:
+        return QStringLiteral("When");
+    case ColUser:
+        return QStringLiteral("Who");
+    case ColSource:
+        return QStringLiteral("Window or command");
+    case ColWhat:
+        return QStringLiteral("What changed (old → new)");
+    }
+    return {};
+}
+
+bool HistoryModel::canFetchMore(const QModelIndex& parent) const {
+    return m_connection && !parent.isValid() && qint64(m_entries.size()) < m_total;
+}
+
+void HistoryModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent))
+        return;
+    std::vector<History::Entry> more = History::Entries(
+        *m_connection, m_filter, int(m_entries.size()), PageSize, m_sort, m_ascending);
+    if (more.empty()) {
+        m_total = qint64(m_entries.size()); // entries went since the count
+        return;
+    }
+    const int first = int(m_entries.size());
+    beginInsertRows(QModelIndex(), first, first + int(more.size()) - 1);
+    for (History::Entry& e : more)
+        m_entries.push_back(std::move(e));
+    endInsertRows();
+}
+
+void HistoryModel::sort(int column, Qt::SortOrder order) {
+    const History::SortBy by = column == ColUser     ? History::SortBy::User
+                               : column == ColSource ? History::SortBy::Source
+                                                     : History::SortBy::When;
+    load(m_filter, by, order == Qt::AscendingOrder);
+}
+
+// ---- the view ---------------------------------------------------------------
+
+THistoryView::THistoryView(qv::Connection* connection, QWidget* parent)
+    : QWidget(parent)
+    , m_connection(connection)
+    , m_model(new HistoryModel(connection, this)) {
+    setObjectName(QStringLiteral("HistoryView"));
+    grdHistory = new QTableView(this);
+    grdHistory->setObjectName(QStringLiteral("grdHistory"));
+    grdHistory->setModel(m_model);
+    grdHistory->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdHistory->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdHistory->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdHistory->setWordWrap(true);
+    grdHistory->setSortingEnabled(true);
+    grdHistory->horizontalHeader()->setSortIndicator(ColWhen, Qt::DescendingOrder);
+    grdHistory->horizontalHeader()->setStretchLastSection(true);
+    grdHistory->verticalHeader()->hide();
+    grdHistory->setColumnWidth(ColWhen, 140);
+    grdHistory->setColumnWidth(ColUser, 90);
+    grdHistory->setColumnWidth(ColSource, 140);
+
+    btnUndo = new QPushButton(QStringLiteral("&Undo Change..."), this);
+    btnUndo->setObjectName(QStringLiteral("btnUndo"));
+    btnUndo->setEnabled(false);
+    connect(btnUndo, &QPushButton::clicked, this, &THistoryView::btnUndoClick);
+    connect(grdHistory->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &THistoryView::updateButtons);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &THistoryView::updateButtons);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnUndo);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(grdHistory);
+    layout->addLayout(buttons);
+}
+
+void THistoryView::setConnection(qv::Connection* connection) {
+    m_connection = connection;
+    m_model->setConnection(connection);
+}
+
+void THistoryView::updateButtons() {
+    btnUndo->setEnabled(grdHistory->selectionModel()->hasSelection());
+}
+
+void THistoryView::btnUndoClick() {
+    const QModelIndexList rows = grdHistory->selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return;
+    const qint64 entry = m_model->entryAt(rows.first().row());
+    const QString what = m_model->data(m_model->index(rows.first().row(), ColWhat)).toString();
+    if (qv::ShowMessageBox(QStringLiteral("Undo this change?\n\r\n\r") + what,
+                           qv::MessageKind::Confirmation, qv::MessageButtons::YesNo,
+                           qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
+        return;
+    try {
+        History::Undo(*m_connection, entry);
+    } catch (const History::UndoRefused& refused) {
+        qv::ShowMessageBox(refused.message(), qv::MessageKind::Warning, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, this);
+        return;
+    }
+    m_model->reload();
+    emit undone();
+}
+
+// ---- the whole register's history ---------------------------------------------
+
+TfrmChangeHistory::TfrmChangeHistory(qv::Connection& connection, QWidget* parent)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("frmChangeHistory"));
+    setWindowTitle(QStringLiteral("Change History"));
+    m_view = new THistoryView(&connection, this);
+
+    chkFrom = new QCheckBox(QStringLiteral("&From"), this);
+    chkFrom->setObjectName(QStringLiteral("chkFrom"));
+    dtpFrom = new QDateEdit(QDate::currentDate().addMonths(-1), this);
+    dtpFrom->setObjectName(QStringLiteral("dtpFrom"));
+    dtpFrom->setCalendarPopup(true);
+    chkTo = new QCheckBox(QStringLiteral("&To"), this);
+    chkTo->setObjectName(QStringLiteral("chkTo"));
+    dtpTo = new QDateEdit(QDate::currentDate(), this);
+    dtpTo->setObjectName(QStringLiteral("dtpTo"));
+    dtpTo->setCalendarPopup(true);
+    auto* userLabel = new QLabel(QStringLiteral("&User"), this);
+    edtUser = new QLineEdit(this);
+    edtUser->setObjectName(QStringLiteral("edtUser"));
+    userLabel->setBuddy(edtUser);
+    auto* memberLabel = new QLabel(QStringLiteral("&Member"), this);
+    edtMember = new QLineEdit(this);
+    edtMember->setObjectName(QStringLiteral("edtMember"));
+    memberLabel->setBuddy(edtMember);
+    auto* btnFilter = new QPushButton(QStringLiteral("&Show"), this);
+    btnFilter->setObjectName(QStringLiteral("btnFilter"));
+    btnFilter->setDefault(true);
+    connect(btnFilter, &QPushButton::clicked, this, &TfrmChangeHistory::btnFilterClick);
+    lblCount = new QLabel(this);
+    lblCount->setObjectName(QStringLiteral("lblCount"));
+    auto* btnClose = new QPushButton(QStringLiteral("&Close"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* filters = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{chkFrom, dtpFrom, chkTo, dtpTo, userLabel,
+                                                      edtUser, memberLabel, edtMember, btnFilter})
+        filters->addWidget(w);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(lblCount);
+    bottom->addStretch();
+    bottom->addWidget(btnClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(m_view);
+    layout->addLayout(bottom);
+    resize(900, 560);
+    connect(m_view, &THistoryView::undone, this, [this] {
+        lblCount->setText(QStringLiteral("%1 entries").arg(m_view->model()->total()));
+    });
+    btnFilterClick();
+}
+
+void TfrmChangeHistory::btnFilterClick() {
+    History::Filter filter;
+    if (chkFrom->isChecked())
+        filter.from = dtpFrom->date();
+    if (chkTo->isChecked())
+        filter.to = dtpTo->date();
+    filter.user = edtUser->text().trimmed();
+    filter.member = edtMember->text().trimmed();
+    m_view->load(filter);
+    lblCount->setText(QStringLiteral("%1 entries").arg(m_view->model()->total()));
+}

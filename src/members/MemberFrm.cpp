@@ -3,6 +3,7 @@
 #include "db/ChangeLog.h"
 #include "db/MemberSQL.h"
 #include "history/HistoryView.h"
+#include "history/MemberExport.h"
 #include "members/AddDateJoinedFrm.h"
 #include "members/AddMemberAssetFrm.h"
 #include "members/AddMemberProfileFrm.h"
@@ -14,13 +15,16 @@
 #include "pictures/Pictures.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
+#include "platform/os/FileSystem.h"
 #include "platform/os/Regional.h"
+#include "platform/print/PrintCanvas.h"
 #include "platform/ui/AmountEdit.h"
 #include "platform/ui/DBEdit.h"
 #include "platform/ui/DatasetGrid.h"
 #include "platform/ui/DatasetModel.h"
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/DialogButtons.h"
+#include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
 #include "reports/PrintMemberDetails.h"
 #include "settings/AppInfo.h"
@@ -446,6 +450,10 @@ void TfrmMember::buildControls() {
     mnuPopupDeleteMember->setObjectName(QStringLiteral("mnuPopupDeleteMember"));
     connect(mnuPopupDeleteMember, &QAction::triggered, this,
             &TfrmMember::mnuPopupDeleteMemberClick);
+    mnuPopup->addSeparator();
+    mnuPopupExportData = mnuPopup->addAction(tr("E&xport Member Data..."));
+    mnuPopupExportData->setObjectName(QStringLiteral("mnuPopupExportData"));
+    connect(mnuPopupExportData, &QAction::triggered, this, &TfrmMember::mnuPopupExportDataClick);
 
     auto* top = new QHBoxLayout;
     top->addWidget(grpNameAddress, 1);
@@ -1009,6 +1017,40 @@ void TfrmMember::mnuPopupDeleteMemberClick() {
         QDialog::accept();
     else
         reject();
+}
+
+void TfrmMember::mnuPopupExportDataClick() {
+    if (adoMember->recNo() < 1) {
+        qv::ShowMessageBox(tr("The member must be stored before their data can be exported."),
+                           qv::MessageKind::Information, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, this);
+        return;
+    }
+    const qint64 memberId = adoMember->field(QStringLiteral("MemberID")).asInteger();
+    qv::FileDialogOptions options;
+    options.caption = tr("Export Member Data");
+    options.fileName = tr("Member %1 data.pdf").arg(memberId);
+    options.filter = tr("PDF files (*.pdf)|*.pdf");
+    options.defaultSuffix = QStringLiteral("pdf");
+    const std::optional<QString> path = qv::GetSaveFileName(options, this);
+    if (!path)
+        return;
+    QString failure;
+    try {
+        const QString json = MemberExport::Export(*m_connection, memberId, *path);
+        qv::ShowMessageBox(tr("Everything held on this member was written to") + Paragraph + *path +
+                               Paragraph + tr("and, for other programs, to") + Paragraph + json,
+                           qv::MessageKind::Information, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, this);
+        return;
+    } catch (const qv::FileSystem::FileWriteError& e) {
+        failure = e.message();
+    } catch (const qv::PrintError& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    qv::ShowMessageBox(tr("The member's data was not exported:") + Paragraph + failure,
+                       qv::MessageKind::Error, qv::MessageButtons::Ok,
+                       qv::MessagePlacement::Centered, this);
 }
 
 void TfrmMember::contextMenuEvent(QContextMenuEvent* event) {

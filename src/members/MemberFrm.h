@@ -109,6 +109,7 @@ public:
     QPushButton* btnUpdate;
     QMenu* mnuPopup;
     QAction* mnuPopupDeleteMember;
+    QAction* mnuPopupExportData;
 
 public slots:
     // Makes the window look-only when the register cannot be changed.
@@ -144,6 +145,8 @@ public slots:
     void mnuFilesDeleteClick();
     void mnuNotesDeleteClick();
     void mnuPopupDeleteMemberClick();
+    // Writes everything held on the member to a PDF and a JSON file beside it.
+    void mnuPopupExportDataClick();
 
 protected:
     // Opens the member row, then the six tabs' datasets, then applies the

@@ -12,11 +12,17 @@
 #include "platform/data/Transaction.h"
 #include "platform/ui/AmountEdit.h"
 #include "platform/ui/DBEdit.h"
+#include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
 #include "search/MemberListFrm.h"
 #include "support/AppTestMain.h"
 
+#include <QAction>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -100,6 +106,7 @@ private slots:
     void undoRefusesToOverwriteLaterWork_data();
     void undoRefusesToOverwriteLaterWork();
     void historyWindowPagesFiltersAndUndoes();
+    void exportHoldsTheMemberAndNoOneElse();
 };
 
 // A visit changing the member's city, adding a period, changing a payment and
@@ -326,6 +333,52 @@ void TestHistory::historyWindowPagesFiltersAndUndoes() {
     QVERIFY2(boxes.shown().last().text.contains("TelNo of Member " + QString::number(f.jones) +
                                                 " was changed later"),
              qPrintable(boxes.shown().last().text));
+}
+
+// Export Member Data writes every row of the member, and their history, to
+// the PDF and the JSON file; nothing of another member gets in.
+void TestHistory::exportHoldsTheMemberAndNoOneElse() {
+    LoggedFixture f;
+    Connection& c = f.connection();
+    changeMember(c, f.smith, "TelNo", QString("0113 496 0000"));
+    changeMember(c, f.jones, "TelNo", QString("0190 444 5555"));
+    const QString pdf = f.settings.filePath("smith.pdf");
+
+    membertest::OpenMember open(c, f.smith);
+    FileDialogTestScope files;
+    files.queue(pdf);
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
+    open.frm.mnuPopupExportData->trigger();
+    QVERIFY(boxes.shown().first().text.contains("smith.json"));
+
+    const QByteArray json = test::readFileBytes(f.settings.filePath("smith.json"));
+    const QJsonObject root = QJsonDocument::fromJson(json).object();
+    const QStringList record = membertest::RecordOf(c, f.smith);
+    const QStringList sections{"member",   "periods", "assets", "profiles",
+                               "payments", "files",   "notes"};
+    const QStringList tables{"Members|",     "DatesJoined|",     "MemberAssets|", "MemberProfiles|",
+                             "FeePayments|", "FileAttachments|", "MemberNotes|"};
+    for (qsizetype i = 0; i < sections.size(); ++i)
+        QCOMPARE(root.value(sections[i]).toArray().size(), record.filter(tables[i]).size());
+    // Every stored value of every row is there.
+    for (const QString& row : record)
+        for (const QString& value : row.split('|').mid(1))
+            if (value != "~")
+                QVERIFY2(json.contains(value.toUtf8()), qPrintable(value));
+    QCOMPARE(root.value("history").toArray().size(), 1);
+    QVERIFY(root.value("history").toArray().at(0).toObject().value("Changes").toString().contains(
+        "TelNo (empty) → 0113 496 0000"));
+
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    QVERIFY(text.waitForFinished(20000));
+    const QByteArray printed = text.readAllStandardOutput();
+    QVERIFY(printed.contains("john@example.org") && printed.contains("Keys"));
+    for (const char* other : {"Jones", "Anne", "York", "Mill Lane", "0190 444"}) {
+        QVERIFY2(!json.contains(other), other);
+        QVERIFY2(!printed.contains(other), other);
+    }
 }
 
 QV_APP_TEST_MAIN(TestHistory)

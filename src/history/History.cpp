@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QSet>
 #include <optional>
+#include <sqlite3.h>
 
 namespace History {
 
@@ -390,6 +391,46 @@ std::vector<Entry> Entries(qv::Connection& connection, const Filter& filter, int
     }
     finish();
     return entries;
+}
+
+QString ErasureKeeps() {
+    return QStringLiteral("Their periods of membership and their payments are kept, so totals "
+                          "and statistics still add up.");
+}
+
+void EraseMember(qv::Connection& connection, qint64 memberId) {
+    std::optional<qv::TransactionGuard> own;
+    if (!connection.inTransaction())
+        own.emplace(connection, qv::TransactionKind::Normal, QStringLiteral("Erase Member"));
+    sqlite3* file = connection.sqliteHandle();
+    if (file)
+        sqlite3_exec(file, "PRAGMA secure_delete = ON", nullptr, nullptr, nullptr);
+    if (auto* recorder = dynamic_cast<ChangeLog::Recorder*>(connection.changeRecorder()))
+        if (!recorder->currentEntry())
+            recorder->setNextEntry(ChangeLog::KindErasure());
+    const auto run = [&](const QString& sql) {
+        qv::Query q(&connection);
+        q.setSQL(sql);
+        if (q.hasParameter(QStringLiteral("Name")))
+            q.setParameter(QStringLiteral("Name"), QStringLiteral("Member %1").arg(memberId));
+        q.setParameter(QStringLiteral("MemberID"), memberId);
+        q.execute();
+    };
+    run(QStringLiteral("UPDATE Members SET Surname = 'Erased', FirstNames = :Name, Address = "
+                       "'Erased', City = NULL, PostCode = NULL, TelNo = NULL, MobileNo = NULL, "
+                       "EmailAddress = NULL WHERE MemberID = :MemberID"));
+    run(QStringLiteral("UPDATE MemberNotes SET MemberNote = 'Erased' WHERE MemberID = :MemberID"));
+    run(QStringLiteral("UPDATE FileAttachments SET FilePath = 'Erased', FileDescription = "
+                       "'Erased' WHERE MemberID = :MemberID"));
+    // The log keeps that these values changed, never what they were.
+    run(QStringLiteral(
+        "UPDATE ChangeLogRows SET OldValue = NULL, NewValue = NULL, ValueType = 'X' WHERE "
+        "MemberID = :MemberID AND ((TableName = 'Members' AND ColumnName IN ('Surname', "
+        "'FirstNames', 'Address', 'City', 'PostCode', 'TelNo', 'MobileNo', 'EmailAddress')) OR "
+        "(TableName = 'MemberNotes' AND ColumnName = 'MemberNote') OR (TableName = "
+        "'FileAttachments' AND ColumnName IN ('FilePath', 'FileDescription')))"));
+    if (own)
+        own->commit();
 }
 
 void Undo(qv::Connection& connection, qint64 entry) {

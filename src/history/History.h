@@ -59,4 +59,15 @@ public:
 // erased.
 void Undo(qv::Connection& connection, qint64 entry);
 
+// What an erasure keeps, as the confirmation states it.
+QString ErasureKeeps();
+// Forgets a member: name, address, phone numbers, e-mail address, notes and
+// file references become neutral text (surname "Erased", first names
+// "Member N"), and those values go from the change log too, the erasure's
+// own entry included. Periods and payments stay, so totals still add up.
+// Runs in the caller's transaction when there is one, else in its own. On a
+// file register the freed pages are overwritten, so the values leave the
+// file's bytes.
+void EraseMember(qv::Connection& connection, qint64 memberId);
+
 } // namespace History

@@ -2,6 +2,7 @@
 
 #include "db/ChangeLog.h"
 #include "db/MemberSQL.h"
+#include "history/History.h"
 #include "history/HistoryView.h"
 #include "history/MemberExport.h"
 #include "members/AddDateJoinedFrm.h"
@@ -454,6 +455,9 @@ void TfrmMember::buildControls() {
     mnuPopupExportData = mnuPopup->addAction(tr("E&xport Member Data..."));
     mnuPopupExportData->setObjectName(QStringLiteral("mnuPopupExportData"));
     connect(mnuPopupExportData, &QAction::triggered, this, &TfrmMember::mnuPopupExportDataClick);
+    mnuPopupErase = mnuPopup->addAction(tr("&Erase Member..."));
+    mnuPopupErase->setObjectName(QStringLiteral("mnuPopupErase"));
+    connect(mnuPopupErase, &QAction::triggered, this, &TfrmMember::mnuPopupEraseClick);
 
     auto* top = new QHBoxLayout;
     top->addWidget(grpNameAddress, 1);
@@ -596,6 +600,7 @@ void TfrmMember::ApplyWriteAccess() {
         return;
     btnUpdate->setEnabled(false);
     mnuPopupDeleteMember->setEnabled(false);
+    mnuPopupErase->setEnabled(false);
     for (QPushButton* b : {btnAddDate, btnAssetsAdd, btnProfilesAdd, btnPaymentAdd, btnFilesAdd})
         b->setEnabled(false);
     for (qv::DBEdit* e : {dbedtFirstName, dbedtSurname, dbedtAddress, dbedtCity, dbedtPostCode,
@@ -1051,6 +1056,30 @@ void TfrmMember::mnuPopupExportDataClick() {
     qv::ShowMessageBox(tr("The member's data was not exported:") + Paragraph + failure,
                        qv::MessageKind::Error, qv::MessageButtons::Ok,
                        qv::MessagePlacement::Centered, this);
+}
+
+void TfrmMember::mnuPopupEraseClick() {
+    if (adoMember->recNo() < 1)
+        return;
+    const QString first =
+        tr("Erase this member? Their name, address, phone numbers, e-mail address, notes and file "
+           "references will be replaced with neutral text, and removed from the change history "
+           "too.") +
+        Paragraph + History::ErasureKeeps();
+    if (qv::ShowMessageBox(first, qv::MessageKind::Warning, qv::MessageButtons::YesNo,
+                           qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
+        return;
+    if (qv::ShowMessageBox(tr("An erasure cannot be undone. Erase the member now?"),
+                           qv::MessageKind::Warning, qv::MessageButtons::YesNo,
+                           qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
+        return;
+    // What was typed goes: it is what the erasure removes.
+    adoMember->cancel();
+    History::EraseMember(*m_connection, adoMember->field(QStringLiteral("MemberID")).asInteger());
+    if (CommitVisit(tr("The member was not erased.")) == CommitOutcome::Done)
+        QDialog::accept();
+    else
+        reject();
 }
 
 void TfrmMember::contextMenuEvent(QContextMenuEvent* event) {

@@ -110,6 +110,7 @@ public:
     QMenu* mnuPopup;
     QAction* mnuPopupDeleteMember;
     QAction* mnuPopupExportData;
+    QAction* mnuPopupErase;
 
 public slots:
     // Makes the window look-only when the register cannot be changed.
@@ -147,6 +148,8 @@ public slots:
     void mnuPopupDeleteMemberClick();
     // Writes everything held on the member to a PDF and a JSON file beside it.
     void mnuPopupExportDataClick();
+    // Forgets the member after asking twice, and ends the visit with it.
+    void mnuPopupEraseClick();
 
 protected:
     // Opens the member row, then the six tabs' datasets, then applies the

@@ -107,6 +107,7 @@ private slots:
     void undoRefusesToOverwriteLaterWork();
     void historyWindowPagesFiltersAndUndoes();
     void exportHoldsTheMemberAndNoOneElse();
+    void eraseLeavesNoTraceAndKeepsPayments();
 };
 
 // A visit changing the member's city, adding a period, changing a payment and
@@ -379,6 +380,49 @@ void TestHistory::exportHoldsTheMemberAndNoOneElse() {
         QVERIFY2(!json.contains(other), other);
         QVERIFY2(!printed.contains(other), other);
     }
+}
+
+// Erase Member, asked twice, leaves none of the erased values anywhere in the
+// register file once compacted, the log included, and keeps the payments.
+void TestHistory::eraseLeavesNoTraceAndKeepsPayments() {
+    LoggedFixture f;
+    Connection& c = f.connection();
+    changeMember(c, f.smith, "TelNo", QString("0113 496 0000"));
+    changeMember(c, f.smith, "MobileNo", QString("07700 900123"));
+    MemberSQL::DeleteMemberNote(c, int(f.note)); // the note lives on in the log only
+    const QString kept = "SELECT (SELECT SUM(PaymentAmount) FROM FeePayments WHERE MemberID = "
+                         ":M), (SELECT COUNT(*) FROM DatesJoined WHERE MemberID = :M)";
+    const QStringList totals = rowsOf(c, kept, {Value(f.smith), Value(f.smith)});
+
+    TfrmMemberList list;
+    list.OpenMemberList(c, MemberSQL::AllMembersSQL(), QString(), -1, false, false, "Member List");
+    list.adoMembers->setRecNo(2); // Smith
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Yes);
+    boxes.queue(MessageResult::Yes);
+    qvtest::ModalWatchdog watchdog(8000);
+    WhenDialog<TfrmMember>([](TfrmMember* frm) { frm->mnuPopupErase->trigger(); });
+    list.dbgMembersDblClick();
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(boxes.shown().size(), 2);
+    QVERIFY(boxes.shown().first().text.contains(History::ErasureKeeps()));
+
+    QCOMPARE(
+        rowsOf(c, "SELECT Surname, FirstNames FROM Members WHERE MemberID = :M", {Value(f.smith)}),
+        QStringList("Erased|Member " + QString::number(f.smith)));
+    QCOMPARE(rowsOf(c, kept, {Value(f.smith), Value(f.smith)}), totals);
+    QCOMPARE(rowsOf(c, "SELECT COUNT(*) FROM ChangeLog WHERE EntryKind = 'erasure'"),
+             QStringList("1"));
+    // Undoing an earlier change of an erased value would bring it back.
+    QVERIFY_THROWS_EXCEPTION(History::UndoRefused, History::Undo(c, 1));
+
+    c.execute("VACUUM");
+    c.close();
+    const QByteArray bytes = test::readFileBytes(f.reg.path());
+    for (const char* erased : {"Smith", "John", "1 High St", "Leeds", "john@example.org",
+                               "0113 496", "07700 900", "Keys", "minutes.txt"})
+        QVERIFY2(!bytes.contains(erased), erased);
+    QVERIFY(bytes.contains("Jones")); // the other member is there to find
 }
 
 QV_APP_TEST_MAIN(TestHistory)

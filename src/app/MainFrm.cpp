@@ -75,7 +75,10 @@ TfrmMain::TfrmMain(Tdm& dm, QWidget* parent)
     // A change logged without a label of its own is named by the window the
     // user made it in.
     m_dm.changeRecorder().setDefaultSource([] {
+        // The window the user opened, not a small dialog it opened in turn.
         const QWidget* window = QApplication::activeModalWidget();
+        while (window && window->parentWidget() && window->parentWidget()->window()->isModal())
+            window = window->parentWidget()->window();
         return window ? window->windowTitle() : QString();
     });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -201,6 +204,10 @@ void TfrmMain::createMenus() {
     mnuDataChangeHistory = data->addAction(QStringLiteral("C&hange History..."));
     mnuDataChangeHistory->setObjectName(QStringLiteral("mnuDataChangeHistory"));
     connect(mnuDataChangeHistory, &QAction::triggered, this, &TfrmMain::mnuDataChangeHistoryClick);
+    mnuDataPastMembersDue = data->addAction(QStringLiteral("Past Members Due for &Erasure..."));
+    mnuDataPastMembersDue->setObjectName(QStringLiteral("mnuDataPastMembersDue"));
+    connect(mnuDataPastMembersDue, &QAction::triggered, this,
+            &TfrmMain::mnuDataPastMembersDueClick);
 
     QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
     settings->setObjectName(QStringLiteral("mnuSettings"));
@@ -439,6 +446,13 @@ void TfrmMain::mnuDataChangeHistoryClick() {
         return;
     TfrmChangeHistory history(m_dm.adoMembers(), this);
     history.exec();
+}
+
+void TfrmMain::mnuDataPastMembersDueClick() {
+    if (!m_dm.adoMembers().isOpen())
+        return;
+    TfrmPastMembersDue due(m_dm.adoMembers(), MemberSettings::GetRetentionYears(), this);
+    due.exec();
 }
 
 void TfrmMain::mnuDataBackupClick() {

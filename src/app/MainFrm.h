@@ -68,6 +68,7 @@ public slots:
     void mnuDataEditMembershipLevelsClick();
     void mnuDataBackupClick();
     void mnuDataChangeHistoryClick();
+    void mnuDataPastMembersDueClick();
     void mnuSettingsSettingsClick();
     void mnuSettingsCompactRepairClick();
     void mnuHelpProductHelpClick();
@@ -115,6 +116,7 @@ private:
     QAction* mnuDataEditMembershipLevels = nullptr;
     QAction* mnuDataBackup = nullptr;
     QAction* mnuDataChangeHistory = nullptr;
+    QAction* mnuDataPastMembersDue = nullptr;
     QAction* mnuSettingsSettings = nullptr;
     QAction* mnuSettingsCompactRepair = nullptr;
     QAction* mnuHelpProductHelp = nullptr;

@@ -5,6 +5,7 @@
 #include "platform/data/Connection.h"
 #include "platform/data/Query.h"
 #include "platform/data/Transaction.h"
+#include "platform/os/Clock.h"
 
 #include <QHash>
 #include <QSet>
@@ -431,6 +432,25 @@ void EraseMember(qv::Connection& connection, qint64 memberId) {
         "'FileAttachments' AND ColumnName IN ('FilePath', 'FileDescription')))"));
     if (own)
         own->commit();
+}
+
+std::vector<DueMember> MembersDueForErasure(qv::Connection& connection, int years) {
+    qv::Query q(&connection);
+    q.setSQL(QStringLiteral(
+        "SELECT MemberID, Surname, FirstNames, (SELECT MAX(DateEnded) FROM DatesJoined d WHERE "
+        "d.MemberID = Members.MemberID) FROM Members WHERE EXISTS (SELECT 1 FROM DatesJoined d "
+        "WHERE d.MemberID = Members.MemberID) AND NOT EXISTS (SELECT 1 FROM DatesJoined d WHERE "
+        "d.MemberID = Members.MemberID AND (d.DateEnded IS NULL OR d.DateEnded >= :Cutoff)) AND "
+        "NOT (Surname = 'Erased' AND FirstNames LIKE 'Member %') ORDER BY Surname, FirstNames, "
+        "MemberID"));
+    q.setParameter(QStringLiteral("Cutoff"), qv::Value(qv::Clock::now().date().addYears(-years)));
+    qv::Result r;
+    q.fetch(r);
+    std::vector<DueMember> due;
+    for (int i = 0; i < r.rows.rowCount(); ++i)
+        due.push_back({at(r, i, 0).toInteger(), at(r, i, 1).toText(), at(r, i, 2).toText(),
+                       qv::dateTimeFromStorage(at(r, i, 3).toText()).date()});
+    return due;
 }
 
 void Undo(qv::Connection& connection, qint64 entry) {

@@ -70,4 +70,13 @@ QString ErasureKeeps();
 // file's bytes.
 void EraseMember(qv::Connection& connection, qint64 memberId);
 
+struct DueMember {
+    qint64 id = 0;
+    QString surname, firstNames;
+    QDate lastEnded;
+};
+// Members all of whose periods ended before the day `years` years ago,
+// erased ones left out; by surname and first names.
+std::vector<DueMember> MembersDueForErasure(qv::Connection& connection, int years);
+
 } // namespace History

@@ -2,6 +2,7 @@
 #include "history/HistoryView.h"
 
 #include "platform/data/Connection.h"
+#include "platform/data/Transaction.h"
 #include "platform/ui/MessageBox.h"
 
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -250,4 +252,86 @@ void TfrmChangeHistory::btnFilterClick() {
     filter.member = edtMember->text().trimmed();
     m_view->load(filter);
     lblCount->setText(QStringLiteral("%1 entries").arg(m_view->model()->total()));
+}
+
+// ---- members due for erasure --------------------------------------------------
+
+TfrmPastMembersDue::TfrmPastMembersDue(qv::Connection& connection, int years, QWidget* parent)
+    : QDialog(parent)
+    , m_connection(connection)
+    , m_years(years) {
+    setObjectName(QStringLiteral("frmPastMembersDue"));
+    setWindowTitle(QStringLiteral("Past Members Due for Erasure"));
+    lblCaption = new QLabel(this);
+    lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    lblCaption->setWordWrap(true);
+    grdMembers = new QTableWidget(this);
+    grdMembers->setObjectName(QStringLiteral("grdMembers"));
+    grdMembers->setColumnCount(3);
+    grdMembers->setHorizontalHeaderLabels({QStringLiteral("Surname"), QStringLiteral("First Names"),
+                                           QStringLiteral("Last Period Ended")});
+    grdMembers->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdMembers->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdMembers->verticalHeader()->hide();
+    grdMembers->horizontalHeader()->setStretchLastSection(true);
+    btnEraseAll = new QPushButton(QStringLiteral("&Erase All..."), this);
+    btnEraseAll->setObjectName(QStringLiteral("btnEraseAll"));
+    connect(btnEraseAll, &QPushButton::clicked, this, &TfrmPastMembersDue::btnEraseAllClick);
+    auto* btnClose = new QPushButton(QStringLiteral("&Close"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    connect(btnClose, &QPushButton::clicked, this, &QDialog::accept);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btnEraseAll);
+    buttons->addWidget(btnClose);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblCaption);
+    layout->addWidget(grdMembers);
+    layout->addLayout(buttons);
+    resize(560, 420);
+    fill();
+}
+
+void TfrmPastMembersDue::fill() {
+    std::vector<History::DueMember> due = History::MembersDueForErasure(m_connection, m_years);
+    m_due = std::move(due);
+    lblCaption->setText(QStringLiteral("%1 members whose last period ended more than %2 years ago.")
+                            .arg(m_due.size())
+                            .arg(m_years));
+    grdMembers->setRowCount(int(m_due.size()));
+    for (int row = 0; row < int(m_due.size()); ++row) {
+        const History::DueMember& m = m_due[size_t(row)];
+        grdMembers->setItem(row, 0, new QTableWidgetItem(m.surname));
+        grdMembers->setItem(row, 1, new QTableWidgetItem(m.firstNames));
+        grdMembers->setItem(
+            row, 2, new QTableWidgetItem(m.lastEnded.toString(QStringLiteral("yyyy-MM-dd"))));
+    }
+    btnEraseAll->setEnabled(!m_due.empty());
+}
+
+void TfrmPastMembersDue::btnEraseAllClick() {
+    if (m_due.empty())
+        return;
+    const QString question =
+        QStringLiteral("Erase all %1 members listed? Their names, addresses, phone numbers, "
+                       "e-mail addresses, notes and file references will be replaced with neutral "
+                       "text and removed from the change history. This cannot be undone.")
+            .arg(m_due.size()) +
+        QStringLiteral("\n\r\n\r") + History::ErasureKeeps();
+    if (qv::ShowMessageBox(question, qv::MessageKind::Warning, qv::MessageButtons::YesNo,
+                           qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
+        return;
+    {
+        // All of them or none.
+        qv::TransactionGuard transaction(m_connection, qv::TransactionKind::Normal,
+                                         QStringLiteral("Erase All"));
+        for (const History::DueMember& m : m_due)
+            History::EraseMember(m_connection, m.id);
+        transaction.commit();
+    }
+    const size_t erased = m_due.size();
+    fill();
+    qv::ShowMessageBox(QStringLiteral("%1 members were erased.").arg(erased),
+                       qv::MessageKind::Information, qv::MessageButtons::Ok,
+                       qv::MessagePlacement::Centered, this);
 }

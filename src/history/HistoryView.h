@@ -13,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTableWidget;
 
 namespace qv {
 class Connection;
@@ -100,4 +101,26 @@ private:
     QLineEdit* edtUser;
     QLineEdit* edtMember;
     QLabel* lblCount;
+};
+
+// "Data > Past Members Due for Erasure...": members whose last period ended
+// more than the settings' number of years ago, with Erase All.
+class TfrmPastMembersDue : public QDialog {
+    Q_OBJECT
+public:
+    TfrmPastMembersDue(qv::Connection& connection, int years, QWidget* parent = nullptr);
+
+    QTableWidget* grid() const { return grdMembers; }
+    // Erases every member listed, in one transaction, after one confirmation.
+    void btnEraseAllClick();
+
+private:
+    void fill();
+
+    qv::Connection& m_connection;
+    int m_years;
+    std::vector<History::DueMember> m_due;
+    QLabel* lblCaption;
+    QTableWidget* grdMembers;
+    QPushButton* btnEraseAll;
 };

@@ -10,11 +10,13 @@
 #include "members/MemberFrm.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Transaction.h"
+#include "platform/os/Clock.h"
 #include "platform/ui/AmountEdit.h"
 #include "platform/ui/DBEdit.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
 #include "search/MemberListFrm.h"
+#include "settings/MemberSettings.h"
 #include "support/AppTestMain.h"
 
 #include <QAction>
@@ -25,6 +27,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 
 using namespace qv;
@@ -108,6 +111,7 @@ private slots:
     void historyWindowPagesFiltersAndUndoes();
     void exportHoldsTheMemberAndNoOneElse();
     void eraseLeavesNoTraceAndKeepsPayments();
+    void pastMembersDueAreListedAndErasedTogether();
 };
 
 // A visit changing the member's city, adding a period, changing a payment and
@@ -423,6 +427,42 @@ void TestHistory::eraseLeavesNoTraceAndKeepsPayments() {
                                "0113 496", "07700 900", "Keys", "minutes.txt"})
         QVERIFY2(!bytes.contains(erased), erased);
     QVERIFY(bytes.contains("Jones")); // the other member is there to find
+}
+
+// Members whose last period ended more than the set number of years ago are
+// listed (a member with a later or open period is not), and Erase All erases
+// them in one step.
+void TestHistory::pastMembersDueAreListedAndErasedTogether() {
+    LoggedFixture f;
+    Connection& c = f.connection();
+    QCOMPARE(MemberSettings::GetRetentionYears(), 6);
+    const QDate today = Clock::today();
+    const qint64 old = f.reg.addMember("Old", "Olga");
+    f.reg.addPeriod(old, QDate(1980, 1, 1), today.addYears(-10));
+    f.reg.addPeriod(old, QDate(1990, 1, 1), today.addYears(-6).addDays(-1));
+    const qint64 older = f.reg.addMember("Older", "Otto");
+    f.reg.addPeriod(older, QDate(1970, 1, 1), today.addYears(-20));
+    const qint64 recent = f.reg.addMember("Recent", "Rita");
+    f.reg.addPeriod(recent, QDate(1990, 1, 1), today.addYears(-10));
+    f.reg.addPeriod(recent, QDate(1999, 1, 1), today.addYears(-6));
+
+    TfrmPastMembersDue window(c, MemberSettings::GetRetentionYears());
+    QTableWidget* grid = window.grid();
+    QCOMPARE(grid->rowCount(), 2);
+    QCOMPARE(grid->item(0, 0)->text() + grid->item(1, 0)->text(), QString("OldOlder"));
+
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Yes);
+    boxes.queue(MessageResult::Ok);
+    window.btnEraseAllClick();
+    QCOMPARE(grid->rowCount(), 0);
+    QCOMPARE(rowsOf(c,
+                    "SELECT Surname FROM Members WHERE MemberID IN (:A, :B, :C) ORDER BY "
+                    "MemberID",
+                    {Value(old), Value(older), Value(recent)}),
+             QStringList({"Erased", "Erased", "Recent"}));
+    QCOMPARE(rowsOf(c, "SELECT COUNT(*) FROM ChangeLog WHERE EntryKind = 'erasure'"),
+             QStringList("1"));
 }
 
 QV_APP_TEST_MAIN(TestHistory)

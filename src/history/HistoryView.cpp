@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,16 +31,26 @@ void HistoryModel::load(const History::Filter& filter, History::SortBy sort, boo
     if (!m_connection)
         return;
     // Read before the model changes, so a failure leaves the list as it was.
-    const qint64 total = History::EntryCount(*m_connection, filter);
+    // One entry more than a page says whether another page follows, so the
+    // first page needs no count of the whole log.
     std::vector<History::Entry> first =
-        History::Entries(*m_connection, filter, 0, PageSize, sort, ascending);
+        History::Entries(*m_connection, filter, 0, PageSize + 1, sort, ascending);
     beginResetModel();
     m_filter = filter;
     m_sort = sort;
     m_ascending = ascending;
-    m_total = total;
+    m_total = -1;
+    m_more = first.size() > size_t(PageSize);
+    if (m_more)
+        first.pop_back();
     m_entries = std::move(first);
     endResetModel();
+}
+
+qint64 HistoryModel::total() const {
+    if (m_total < 0)
+        m_total = m_connection ? History::EntryCount(*m_connection, m_filter) : 0;
+    return m_total;
 }
 
 qint64 HistoryModel::entryAt(int row) const {
@@ -92,18 +103,19 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 bool HistoryModel::canFetchMore(const QModelIndex& parent) const {
-    return m_connection && !parent.isValid() && qint64(m_entries.size()) < m_total;
+    return m_connection && !parent.isValid() && m_more;
 }
 
 void HistoryModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent))
         return;
     std::vector<History::Entry> more = History::Entries(
-        *m_connection, m_filter, int(m_entries.size()), PageSize, m_sort, m_ascending);
-    if (more.empty()) {
-        m_total = qint64(m_entries.size()); // entries went since the count
+        *m_connection, m_filter, int(m_entries.size()), PageSize + 1, m_sort, m_ascending);
+    m_more = more.size() > size_t(PageSize);
+    if (m_more)
+        more.pop_back();
+    if (more.empty())
         return;
-    }
     const int first = int(m_entries.size());
     beginInsertRows(QModelIndex(), first, first + int(more.size()) - 1);
     for (History::Entry& e : more)
@@ -236,10 +248,16 @@ TfrmChangeHistory::TfrmChangeHistory(qv::Connection& connection, QWidget* parent
     layout->addWidget(m_view);
     layout->addLayout(bottom);
     resize(900, 560);
-    connect(m_view, &THistoryView::undone, this, [this] {
+    connect(m_view, &THistoryView::undone, this, &TfrmChangeHistory::showCount);
+    btnFilterClick();
+}
+
+// Counted once the page is on the screen: the count of a long log takes
+// longer than the page itself.
+void TfrmChangeHistory::showCount() {
+    QTimer::singleShot(0, this, [this] {
         lblCount->setText(QStringLiteral("%1 entries").arg(m_view->model()->total()));
     });
-    btnFilterClick();
 }
 
 void TfrmChangeHistory::btnFilterClick() {
@@ -251,7 +269,7 @@ void TfrmChangeHistory::btnFilterClick() {
     filter.user = edtUser->text().trimmed();
     filter.member = edtMember->text().trimmed();
     m_view->load(filter);
-    lblCount->setText(QStringLiteral("%1 entries").arg(m_view->model()->total()));
+    showCount();
 }
 
 // ---- members due for erasure --------------------------------------------------

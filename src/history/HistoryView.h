@@ -33,7 +33,8 @@ public:
     void load(const History::Filter& filter, History::SortBy sort = History::SortBy::When,
               bool ascending = false);
     void reload() { load(m_filter, m_sort, m_ascending); }
-    qint64 total() const { return m_total; }
+    // The number of entries under the filter, counted when first asked.
+    qint64 total() const;
     qint64 entryAt(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -50,7 +51,8 @@ private:
     History::Filter m_filter;
     History::SortBy m_sort = History::SortBy::When;
     bool m_ascending = false;
-    qint64 m_total = 0;
+    mutable qint64 m_total = -1; // -1 until counted
+    bool m_more = false;         // whether entries follow the last one read
     std::vector<History::Entry> m_entries;
 };
 
@@ -93,6 +95,8 @@ public:
     void btnFilterClick();
 
 private:
+    void showCount();
+
     THistoryView* m_view;
     QCheckBox* chkFrom;
     QDateEdit* dtpFrom;

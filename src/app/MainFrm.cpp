@@ -201,13 +201,10 @@ void TfrmMain::createMenus() {
     item(data, mnuDataBackup, "mnuDataBackup", "&Backup Database...",
          QKeySequence(Qt::CTRL | Qt::Key_B), u"backup", &TfrmMain::mnuDataBackupClick);
     data->addSeparator();
-    mnuDataChangeHistory = data->addAction(QStringLiteral("C&hange History..."));
-    mnuDataChangeHistory->setObjectName(QStringLiteral("mnuDataChangeHistory"));
-    connect(mnuDataChangeHistory, &QAction::triggered, this, &TfrmMain::mnuDataChangeHistoryClick);
-    mnuDataPastMembersDue = data->addAction(QStringLiteral("Past Members Due for &Erasure..."));
-    mnuDataPastMembersDue->setObjectName(QStringLiteral("mnuDataPastMembersDue"));
-    connect(mnuDataPastMembersDue, &QAction::triggered, this,
-            &TfrmMain::mnuDataPastMembersDueClick);
+    item(data, mnuDataChangeHistory, "mnuDataChangeHistory", "C&hange History...", none,
+         u"change-history", &TfrmMain::mnuDataChangeHistoryClick);
+    item(data, mnuDataPastMembersDue, "mnuDataPastMembersDue", "Past Members Due for &Erasure...",
+         none, u"erase-members", &TfrmMain::mnuDataPastMembersDueClick);
 
     QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
     settings->setObjectName(QStringLiteral("mnuSettings"));

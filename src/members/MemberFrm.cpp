@@ -400,7 +400,7 @@ void TfrmMember::buildControls() {
         pgcDetails->addTab(buildTab(tab), qv::Pictures::icon(tab.picture), tab.caption);
     tabHistory = new THistoryView(nullptr, pgcDetails);
     tabHistory->setObjectName(QStringLiteral("tabHistory"));
-    pgcDetails->addTab(tabHistory, tr("History"));
+    pgcDetails->addTab(tabHistory, qv::Pictures::icon(u"change-history"), tr("History"));
     connect(tabHistory, &THistoryView::undone, this, &TfrmMember::tabHistoryUndone);
     // The notes are typed straight into their grid, which fills the tab.
     dbgNotes->setEditable(true);
@@ -455,7 +455,8 @@ void TfrmMember::buildControls() {
     mnuPopupExportData = mnuPopup->addAction(tr("E&xport Member Data..."));
     mnuPopupExportData->setObjectName(QStringLiteral("mnuPopupExportData"));
     connect(mnuPopupExportData, &QAction::triggered, this, &TfrmMember::mnuPopupExportDataClick);
-    mnuPopupErase = mnuPopup->addAction(tr("&Erase Member..."));
+    mnuPopupErase =
+        mnuPopup->addAction(qv::Pictures::icon(u"erase-members"), tr("&Erase Member..."));
     mnuPopupErase->setObjectName(QStringLiteral("mnuPopupErase"));
     connect(mnuPopupErase, &QAction::triggered, this, &TfrmMember::mnuPopupEraseClick);
 

@@ -80,7 +80,9 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
                        ? e.source
                        : e.source + QStringLiteral(" (") + e.kind + u')';
         case ColWhat:
-            return e.what;
+            // One line in the list (sizing every row to its text would cost
+            // more than reading the page); the tip shows a row per line.
+            return role == Qt::ToolTipRole ? e.what : QString(e.what).replace(u'\n', u' ');
         }
     }
     return {};
@@ -256,7 +258,9 @@ TfrmChangeHistory::TfrmChangeHistory(qv::Connection& connection, QWidget* parent
 // longer than the page itself.
 void TfrmChangeHistory::showCount() {
     QTimer::singleShot(0, this, [this] {
-        lblCount->setText(QStringLiteral("%1 entries").arg(m_view->model()->total()));
+        const qint64 total = m_view->model()->total();
+        lblCount->setText(total == 1 ? QStringLiteral("1 entry")
+                                     : QStringLiteral("%1 entries").arg(total));
     });
 }
 

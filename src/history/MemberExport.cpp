@@ -140,7 +140,7 @@ void Print(qv::PrintCanvas& canvas, const MemberData& data) {
         for (const auto& row : s.rows) {
             for (const auto& [column, value] : row)
                 for (const QString& part : value.split(u'\n'))
-                    line(PrintShared::FitToWidth(column, 16) + part);
+                    line(PrintShared::FitToWidth(column, 20) + part);
             run.advance();
         }
         run.advance();

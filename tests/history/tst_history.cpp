@@ -109,6 +109,7 @@ private slots:
     void undoRefusesToOverwriteLaterWork_data();
     void undoRefusesToOverwriteLaterWork();
     void historyWindowPagesFiltersAndUndoes();
+    void memberHistoryTabUndoesWithinTheVisit();
     void exportHoldsTheMemberAndNoOneElse();
     void eraseLeavesNoTraceAndKeepsPayments();
     void pastMembersDueAreListedAndErasedTogether();
@@ -338,6 +339,33 @@ void TestHistory::historyWindowPagesFiltersAndUndoes() {
     QVERIFY2(boxes.shown().last().text.contains("TelNo of Member " + QString::number(f.jones) +
                                                 " was changed later"),
              qPrintable(boxes.shown().last().text));
+}
+
+// The member window's History tab lists the member's entries only; its Undo
+// runs inside the visit, the window shows the member anew, and the undo is
+// stored with the visit.
+void TestHistory::memberHistoryTabUndoesWithinTheVisit() {
+    LoggedFixture f;
+    Connection& c = f.connection();
+    changeMember(c, f.smith, "TelNo", QString("0113 496 0000"));
+    changeMember(c, f.jones, "TelNo", QString("0190 444 5555"));
+    {
+        membertest::OpenMember open(c, f.smith);
+        THistoryView* tab = open.frm.tabHistory;
+        QCOMPARE(tab->model()->rowCount(), 1);
+        QCOMPARE(open.frm.dbedtTelNo->text(), QString("0113 496 0000"));
+        tab->grid()->selectRow(0);
+        MessageBoxTestScope boxes;
+        boxes.queue(MessageResult::Yes);
+        tab->findChild<QPushButton*>("btnUndo")->click();
+        QCOMPARE(open.frm.dbedtTelNo->text(), QString());
+        QCOMPARE(tab->model()->rowCount(), 2);
+        open.guard.commit();
+    }
+    QCOMPARE(rowsOf(c, "SELECT TelNo FROM Members WHERE MemberID = :Id", {Value(f.smith)}),
+             QStringList("~"));
+    QCOMPARE(rowsOf(c, "SELECT EntryKind FROM ChangeLog ORDER BY ChangeLogID"),
+             QStringList({"change", "change", "undo"}));
 }
 
 // Export Member Data writes every row of the member, and their history, to

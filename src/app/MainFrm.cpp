@@ -8,6 +8,7 @@
 #include "db/DBManagement.h"
 #include "db/DataModule.h"
 #include "db/MemberSQL.h"
+#include "history/HistoryView.h"
 #include "import/JetReader.h"
 #include "members/AddMemberFrm.h"
 #include "pictures/Pictures.h"
@@ -21,6 +22,7 @@
 #include "settings/MemberSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLayout>
@@ -70,6 +72,15 @@ TfrmMain::TfrmMain(Tdm& dm, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     createButtons();
     createMenus();
+    // A change logged without a label of its own is named by the window the
+    // user made it in.
+    m_dm.changeRecorder().setDefaultSource([] {
+        // The window the user opened, not a small dialog it opened in turn.
+        const QWidget* window = QApplication::activeModalWidget();
+        while (window && window->parentWidget() && window->parentWidget()->window()->isModal())
+            window = window->parentWidget()->window();
+        return window ? window->windowTitle() : QString();
+    });
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     layout()->activate();
     move(0, 0);
@@ -189,6 +200,11 @@ void TfrmMain::createMenus() {
     data->addSeparator();
     item(data, mnuDataBackup, "mnuDataBackup", "&Backup Database...",
          QKeySequence(Qt::CTRL | Qt::Key_B), u"backup", &TfrmMain::mnuDataBackupClick);
+    data->addSeparator();
+    item(data, mnuDataChangeHistory, "mnuDataChangeHistory", "C&hange History...", none,
+         u"change-history", &TfrmMain::mnuDataChangeHistoryClick);
+    item(data, mnuDataPastMembersDue, "mnuDataPastMembersDue", "Past Members Due for &Erasure...",
+         none, u"erase-members", &TfrmMain::mnuDataPastMembersDueClick);
 
     QMenu* settings = bar->addMenu(QStringLiteral("&Settings"));
     settings->setObjectName(QStringLiteral("mnuSettings"));
@@ -420,6 +436,20 @@ void TfrmMain::mnuDataEditMembershipLevelsClick() {
         return frmEditMembershipLevels.EditLevels(m_dm.adoMembers(),
                                                   MemberSQL::MembershipLevelListSQL());
     });
+}
+
+void TfrmMain::mnuDataChangeHistoryClick() {
+    if (!m_dm.adoMembers().isOpen())
+        return;
+    TfrmChangeHistory history(m_dm.adoMembers(), this);
+    history.exec();
+}
+
+void TfrmMain::mnuDataPastMembersDueClick() {
+    if (!m_dm.adoMembers().isOpen())
+        return;
+    TfrmPastMembersDue due(m_dm.adoMembers(), MemberSettings::GetRetentionYears(), this);
+    due.exec();
 }
 
 void TfrmMain::mnuDataBackupClick() {

@@ -67,6 +67,8 @@ public slots:
     void mnuDataEditAssetsClick();
     void mnuDataEditMembershipLevelsClick();
     void mnuDataBackupClick();
+    void mnuDataChangeHistoryClick();
+    void mnuDataPastMembersDueClick();
     void mnuSettingsSettingsClick();
     void mnuSettingsCompactRepairClick();
     void mnuHelpProductHelpClick();
@@ -113,6 +115,8 @@ private:
     QAction* mnuDataEditAssets = nullptr;
     QAction* mnuDataEditMembershipLevels = nullptr;
     QAction* mnuDataBackup = nullptr;
+    QAction* mnuDataChangeHistory = nullptr;
+    QAction* mnuDataPastMembersDue = nullptr;
     QAction* mnuSettingsSettings = nullptr;
     QAction* mnuSettingsCompactRepair = nullptr;
     QAction* mnuHelpProductHelp = nullptr;

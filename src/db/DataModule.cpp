@@ -1,8 +1,11 @@
 #include "db/DataModule.h"
 
+#include "platform/data/DatabaseError.h"
 #include "platform/data/PgText.h"
 #include "platform/data/Query.h"
 #include "platform/data/Transaction.h"
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -46,6 +49,7 @@ Tdm::Tdm(QObject* parent)
     : QObject(parent) {
     // The connection starts out with the file provider until a string is given.
     m_adoMembers.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0"));
+    m_adoMembers.setChangeRecorder(&m_recorder);
 }
 
 Tdm::~Tdm() = default;
@@ -55,8 +59,10 @@ bool Tdm::UpgradeDatabase() {
     const QString probe = postgres ? PgProbe : FileProbe;
     // A current register is only read, so a read-only file opens as before.
     if (hasColumn(m_adoMembers, probe, MembershipNo) &&
-        (!postgres || missingTextFunctions(m_adoMembers).isEmpty()))
+        (!postgres || missingTextFunctions(m_adoMembers).isEmpty())) {
+        UpgradeChangeLog();
         return false;
+    }
     // Check again and change under one exclusive transaction: a second copy
     // starting at the same moment waits here, then finds the work done.
     qv::TransactionGuard transaction(m_adoMembers, qv::TransactionKind::Exclusive);
@@ -71,6 +77,24 @@ bool Tdm::UpgradeDatabase() {
             changed = true;
         }
     }
+    ChangeLog::CreateTables(m_adoMembers);
     transaction.commit();
     return changed;
+}
+
+bool Tdm::UpgradeChangeLog() {
+    if (ChangeLog::HasTables(m_adoMembers))
+        return false;
+    try {
+        qv::TransactionGuard transaction(m_adoMembers, qv::TransactionKind::Exclusive);
+        const bool made = ChangeLog::CreateTables(m_adoMembers);
+        transaction.commit();
+        return made;
+    } catch (const qv::DatabaseError&) {
+        if (m_adoMembers.kind() == qv::ConnectionString::Kind::File &&
+            m_adoMembers.sqliteHandle() &&
+            sqlite3_db_readonly(m_adoMembers.sqliteHandle(), "main") == 1)
+            return false;
+        throw;
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/ChangeLog.h"
 #include "platform/data/Connection.h"
 
 #include <QObject>
@@ -21,7 +22,16 @@ public:
     // register's text functions when they are missing.
     // Errors reach the caller; the connection stays open.
     bool UpgradeDatabase();
+    // Adds the change log's tables to a register that lacks them, under the
+    // same exclusive transaction, so two copies opening it at once add them
+    // once. A register that cannot be written opens without them (nothing can
+    // be changed in it to log). Answers whether it added them.
+    bool UpgradeChangeLog();
+
+    // The recorder of every change made through adoMembers().
+    ChangeLog::Recorder& changeRecorder() { return m_recorder; }
 
 private:
     qv::Connection m_adoMembers;
+    ChangeLog::Recorder m_recorder;
 };

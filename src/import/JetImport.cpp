@@ -1,5 +1,6 @@
 #include "import/JetImport.h"
 
+#include "db/ChangeLog.h"
 #include "db/DBCreate.h"
 #include "import/JetReader.h"
 #include "platform/data/Connection.h"
@@ -428,6 +429,11 @@ Result ImportRegister(const QString& jetPath, const QString& newPath,
         DBCreate::CreateAccessRegister(summary.target, [&](qv::Connection& connection) {
             importer.plan(readSchema(connection));
             importer.copyAll(connection);
+            // The register's history starts with the import.
+            ChangeLog::CreateTables(connection);
+            ChangeLog::WriteEntry(connection,
+                                  QStringLiteral("Import from ") + QFileInfo(jetPath).fileName(),
+                                  ChangeLog::KindImport());
         });
         result.outcome = Outcome::Imported;
     } catch (const Cancelled&) {

@@ -1,6 +1,10 @@
 #include "members/MemberFrm.h"
 
+#include "db/ChangeLog.h"
 #include "db/MemberSQL.h"
+#include "history/History.h"
+#include "history/HistoryView.h"
+#include "history/MemberExport.h"
 #include "members/AddDateJoinedFrm.h"
 #include "members/AddMemberAssetFrm.h"
 #include "members/AddMemberProfileFrm.h"
@@ -12,13 +16,16 @@
 #include "pictures/Pictures.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
+#include "platform/os/FileSystem.h"
 #include "platform/os/Regional.h"
+#include "platform/print/PrintCanvas.h"
 #include "platform/ui/AmountEdit.h"
 #include "platform/ui/DBEdit.h"
 #include "platform/ui/DatasetGrid.h"
 #include "platform/ui/DatasetModel.h"
 #include "platform/ui/DatePicker.h"
 #include "platform/ui/DialogButtons.h"
+#include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
 #include "reports/PrintMemberDetails.h"
 #include "settings/AppInfo.h"
@@ -397,6 +404,10 @@ void TfrmMember::buildControls() {
     };
     for (const TabSpec& tab : tabs)
         pgcDetails->addTab(buildTab(tab), qv::Pictures::icon(tab.picture), tab.caption);
+    tabHistory = new THistoryView(nullptr, pgcDetails);
+    tabHistory->setObjectName(QStringLiteral("tabHistory"));
+    pgcDetails->addTab(tabHistory, qv::Pictures::icon(u"change-history"), tr("History"));
+    connect(tabHistory, &THistoryView::undone, this, &TfrmMember::tabHistoryUndone);
     // The notes are typed straight into their grid, which fills the tab.
     dbgNotes->setEditable(true);
     dbgNotes->horizontalHeader()->setStretchLastSection(true);
@@ -446,6 +457,14 @@ void TfrmMember::buildControls() {
     mnuPopupDeleteMember->setObjectName(QStringLiteral("mnuPopupDeleteMember"));
     connect(mnuPopupDeleteMember, &QAction::triggered, this,
             &TfrmMember::mnuPopupDeleteMemberClick);
+    mnuPopup->addSeparator();
+    mnuPopupExportData = mnuPopup->addAction(tr("E&xport Member Data..."));
+    mnuPopupExportData->setObjectName(QStringLiteral("mnuPopupExportData"));
+    connect(mnuPopupExportData, &QAction::triggered, this, &TfrmMember::mnuPopupExportDataClick);
+    mnuPopupErase =
+        mnuPopup->addAction(qv::Pictures::icon(u"erase-members"), tr("&Erase Member..."));
+    mnuPopupErase->setObjectName(QStringLiteral("mnuPopupErase"));
+    connect(mnuPopupErase, &QAction::triggered, this, &TfrmMember::mnuPopupEraseClick);
 
     auto* top = new QHBoxLayout;
     top->addWidget(grpNameAddress, 1);
@@ -552,6 +571,34 @@ void TfrmMember::FormShow() {
 void TfrmMember::OpenTabs() {
     for (Dataset* d : {adoDatesJoined, adoAssets, adoProfiles, adoFeePayments, adoFiles, adoNotes})
         d->open();
+    OpenHistory();
+}
+
+void TfrmMember::OpenHistory() {
+    History::Filter filter;
+    if (adoMember->recNo() > 0)
+        filter.memberId = adoMember->field(QStringLiteral("MemberID")).asInteger();
+    const bool shown = m_connection && filter.memberId && ChangeLog::HasTables(*m_connection);
+    tabHistory->setConnection(shown ? m_connection : nullptr);
+    tabHistory->setEnabled(shown);
+    if (shown)
+        tabHistory->load(filter);
+}
+
+void TfrmMember::tabHistoryUndone() {
+    adoMember->cancel();
+    for (Dataset* d :
+         {adoMember, adoDatesJoined, adoAssets, adoProfiles, adoFeePayments, adoFiles, adoNotes})
+        d->close();
+    FormShow();
+    if (adoMember->isEmpty()) {
+        // The undo took the member away (undoing the member's addition):
+        // the visit ends with it.
+        if (CommitVisit(tr("The change was not undone.")) == CommitOutcome::Done)
+            QDialog::accept();
+        else
+            reject();
+    }
 }
 
 void TfrmMember::ApplyWriteAccess() {
@@ -560,6 +607,7 @@ void TfrmMember::ApplyWriteAccess() {
         return;
     btnUpdate->setEnabled(false);
     mnuPopupDeleteMember->setEnabled(false);
+    mnuPopupErase->setEnabled(false);
     for (QPushButton* b : {btnAddDate, btnAssetsAdd, btnProfilesAdd, btnPaymentAdd, btnFilesAdd})
         b->setEnabled(false);
     for (qv::DBEdit* e : {dbedtFirstName, dbedtSurname, dbedtAddress, dbedtCity, dbedtPostCode,
@@ -1004,6 +1052,64 @@ void TfrmMember::mnuPopupDeleteMemberClick() {
         QDialog::accept();
     else
         CloseCancelled();
+}
+
+void TfrmMember::mnuPopupExportDataClick() {
+    if (adoMember->recNo() < 1) {
+        qv::ShowMessageBox(tr("The member must be stored before their data can be exported."),
+                           qv::MessageKind::Information, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, this);
+        return;
+    }
+    const qint64 memberId = adoMember->field(QStringLiteral("MemberID")).asInteger();
+    qv::FileDialogOptions options;
+    options.caption = tr("Export Member Data");
+    options.fileName = tr("Member %1 data.pdf").arg(memberId);
+    options.filter = tr("PDF files (*.pdf)|*.pdf");
+    options.defaultSuffix = QStringLiteral("pdf");
+    const std::optional<QString> path = qv::GetSaveFileName(options, this);
+    if (!path)
+        return;
+    QString failure;
+    try {
+        const QString json = MemberExport::Export(*m_connection, memberId, *path);
+        qv::ShowMessageBox(tr("Everything held on this member was written to") + Paragraph + *path +
+                               Paragraph + tr("and, for other programs, to") + Paragraph + json,
+                           qv::MessageKind::Information, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, this);
+        return;
+    } catch (const qv::FileSystem::FileWriteError& e) {
+        failure = e.message();
+    } catch (const qv::PrintError& e) {
+        failure = QString::fromUtf8(e.what());
+    }
+    qv::ShowMessageBox(tr("The member's data was not exported:") + Paragraph + failure,
+                       qv::MessageKind::Error, qv::MessageButtons::Ok,
+                       qv::MessagePlacement::Centered, this);
+}
+
+void TfrmMember::mnuPopupEraseClick() {
+    if (adoMember->recNo() < 1)
+        return;
+    const QString first =
+        tr("Erase this member? Their name, address, phone numbers, e-mail address, notes and file "
+           "references will be replaced with neutral text, and removed from the change history "
+           "too.") +
+        Paragraph + History::ErasureKeeps();
+    if (qv::ShowMessageBox(first, qv::MessageKind::Warning, qv::MessageButtons::YesNo,
+                           qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
+        return;
+    if (qv::ShowMessageBox(tr("An erasure cannot be undone. Erase the member now?"),
+                           qv::MessageKind::Warning, qv::MessageButtons::YesNo,
+                           qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)
+        return;
+    // What was typed goes: it is what the erasure removes.
+    adoMember->cancel();
+    History::EraseMember(*m_connection, adoMember->field(QStringLiteral("MemberID")).asInteger());
+    if (CommitVisit(tr("The member was not erased.")) == CommitOutcome::Done)
+        QDialog::accept();
+    else
+        reject();
 }
 
 void TfrmMember::contextMenuEvent(QContextMenuEvent* event) {

@@ -23,6 +23,7 @@ class DBEdit;
 } // namespace qv
 
 class MemberTabModel;
+class THistoryView;
 
 // The member details window: one member's name and contact fields, edited in
 // place, and six tabs with his periods, assets, profiles, fee payments, file
@@ -82,6 +83,8 @@ public:
     QWidget* tabFeePayments;
     QWidget* tabFiles;
     QWidget* tabNotes;
+    // The member's change history, newest first, with Undo.
+    THistoryView* tabHistory;
     qv::DatasetGrid* dbgDatesJoined;
     qv::DatasetGrid* dbgAssets;
     qv::DatasetGrid* dbgProfiles;
@@ -110,6 +113,8 @@ public:
     QPushButton* btnUpdate;
     QMenu* mnuPopup;
     QAction* mnuPopupDeleteMember;
+    QAction* mnuPopupExportData;
+    QAction* mnuPopupErase;
 
 public slots:
     // Makes the window look-only when the register cannot be changed.
@@ -145,6 +150,10 @@ public slots:
     void mnuFilesDeleteClick();
     void mnuNotesDeleteClick();
     void mnuPopupDeleteMemberClick();
+    // Writes everything held on the member to a PDF and a JSON file beside it.
+    void mnuPopupExportDataClick();
+    // Forgets the member after asking twice, and ends the visit with it.
+    void mnuPopupEraseClick();
 
 protected:
     // Opens the member row, then the six tabs' datasets, then applies the
@@ -180,6 +189,10 @@ private:
                    void (*statement)(qv::Connection&, int));
     // Stores or drops a note row still being typed.
     void settleNotes();
+    // Lists the member's history; a register without a change log shows none.
+    void OpenHistory();
+    // After an undo from the History tab: the window shows the member anew.
+    void tabHistoryUndone();
 
     QList<QMetaObject::Connection> m_doubleClicks;
     bool m_writable = true;

@@ -201,6 +201,16 @@ void SetUseAccessDatabase(bool value) {
     write(KeyUseAccess, flagText(value));
 }
 
+int GetRetentionYears() {
+    bool ok = false;
+    const int years = read(QStringLiteral("RetentionYears"), QString()).trimmed().toInt(&ok);
+    return ok && years >= 1 ? years : 6;
+}
+
+void SetRetentionYears(int years) {
+    write(QStringLiteral("RetentionYears"), QString::number(years));
+}
+
 QString GetAccessDatabase() {
     if (!runRegister().isEmpty())
         return runRegister();

@@ -40,6 +40,12 @@ void SetServerType(ServerType type);
 enum class DatabaseKind { Access, SQLServer, PostgreSQL };
 DatabaseKind GetDatabaseKind();
 
+// How many years after a member's last period ended the member is due for
+// erasure (key RetentionYears): 6 when the key is missing or not a whole
+// number of at least 1.
+int GetRetentionYears();
+void SetRetentionYears(int years);
+
 QString GetSQLServerName();
 QString GetSQLDatabaseName();
 // Writes the server name and the database name.

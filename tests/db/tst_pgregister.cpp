@@ -9,6 +9,7 @@
 #include "db/DataModule.h"
 #include "db/MemberSQL.h"
 #include "db/TableCreate.h"
+#include "history/History.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Query.h"
@@ -349,6 +350,33 @@ void TestPgRegister::upgradeOfAnOlderRegister() {
                          "AND qv_sortkey('A') = qv_sortkey('a')")
                  .toInteger(),
              0);
+
+    // The change log came with the upgrade: a deleted member is logged with
+    // the period the delete took along, and undoing it brings both back
+    // under their own keys.
+    const Value member = older.run("INSERT INTO Members (Surname, FirstNames) VALUES ('Ash', "
+                                   "'Ann') RETURNING MemberID");
+    older.run("INSERT INTO DatesJoined (MembershipLevelID, MemberID, DateJoined) VALUES (1, :M, "
+              "'2001-02-03') RETURNING DatesJoinedID",
+              {{"M", member}});
+    const QString rows = "SELECT string_agg(concat_ws(',', m.MemberID, Surname, DatesJoinedID, "
+                         "DateJoined), ';') FROM Members m JOIN DatesJoined d ON m.MemberID = "
+                         "d.MemberID";
+    const QString before = older.scalar(rows).toText();
+    Tdm dm;
+    dm.adoMembers().setConnectionString(older.connectionString());
+    dm.adoMembers().open();
+    MemberSQL::DeleteByKey(dm.adoMembers(), "Members", "MemberID", int(member.toInteger()));
+    QCOMPARE(older.count("Members"), qint64(0));
+    QCOMPARE(older
+                 .scalar("SELECT string_agg(TableName || ' ' || Action, ',' ORDER BY ChangeSeq) "
+                         "FROM (SELECT DISTINCT ChangeSeq, TableName, Action FROM ChangeLogRows) "
+                         "r")
+                 .toText(),
+             QString("DatesJoined deleted,Members deleted"));
+    History::Undo(dm.adoMembers(),
+                  older.scalar("SELECT MAX(ChangeLogID) FROM ChangeLog").toInteger());
+    QCOMPARE(older.scalar(rows).toText(), before);
 }
 
 // One generated register in both kinds: every search, with several search

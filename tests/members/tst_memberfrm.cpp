@@ -657,7 +657,7 @@ void TestMemberFrm::tabsColoursFilesAndMail() {
     OpenMember open(f.connection(), f.smith);
     TfrmMember& frm = open.frm;
     QCOMPARE(frm.pgcDetails->currentIndex(), 0);
-    QCOMPARE(frm.pgcDetails->count(), 6);
+    QCOMPARE(frm.pgcDetails->count(), 7); // six record tabs and the history
 
     // A level's highlight stays on the selected row; -1 keeps the grid's own.
     const auto pixel = [](DatasetGrid* grid, int row) {

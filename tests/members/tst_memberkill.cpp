@@ -1,5 +1,6 @@
 #include "KilledVisit.h"
 #include "MemberFixture.h"
+#include "db/ChangeLog.h"
 #include "db/DBConnectionStrings.h"
 #include "platform/os/Clock.h"
 #include "platform/ui/Application.h"
@@ -39,6 +40,8 @@ int runChild(int argc, char** argv) {
     Connection connection;
     connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
     connection.open();
+    ChangeLog::Recorder recorder;
+    connection.setChangeRecorder(&recorder);
     return membertest::VisitAndWait(connection, memberId);
 }
 
@@ -68,6 +71,7 @@ void TestMemberKill::killedVisitLeavesTheMemberWhole() {
     MemberFixture f;
     const QString pristine = f.reg.path();
     const QStringList before = RecordOf(f.connection(), f.smith);
+    ChangeLog::CreateTables(f.connection());
     f.connection().close();
     test::TempFolder work;
     const QString path = work.filePath("visit.mdb");
@@ -119,6 +123,12 @@ void TestMemberKill::killedVisitLeavesTheMemberWhole() {
             QVERIFY2(now == before, qPrintable(where));
         if (reached == 3)
             QVERIFY2(now == committed, qPrintable(where));
+        // The visit's log entry is stored with the visit or not at all.
+        Query entries(&c);
+        entries.setSQL("SELECT COUNT(*) FROM ChangeLog");
+        entries.fetch(result);
+        QVERIFY2(result.rows.value(result.rows.cell(0, 0)).toInteger() == (now == before ? 0 : 1),
+                 qPrintable(where));
         (now == before ? asBefore : asCommitted) += 1;
     }
     qInfo("%d trials found the member as before, %d as committed; %d left a journal", asBefore,

@@ -1,5 +1,6 @@
 #include "platform/data/Connection.h"
 
+#include "platform/data/ChangeRecorder.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/OdbcProvider.h"
 #include "platform/data/PgProvider.h"
@@ -54,6 +55,7 @@ void Connection::close() {
         }
     }
     m_inTransaction = false;
+    endOfTransaction();
     m_provider->close();
     m_provider.reset();
 }
@@ -88,6 +90,7 @@ void Connection::beginTrans(TransactionKind kind) {
     else
         p.begin();
     m_inTransaction = true;
+    endOfTransaction();
 }
 
 void Connection::commitTrans() {
@@ -96,6 +99,7 @@ void Connection::commitTrans() {
         throw DatabaseError(QStringLiteral("No transaction is active."));
     p.commit();
     m_inTransaction = false;
+    endOfTransaction();
 }
 
 void Connection::rollbackTrans() {
@@ -103,12 +107,19 @@ void Connection::rollbackTrans() {
     if (!m_inTransaction)
         throw DatabaseError(QStringLiteral("No transaction is active."));
     m_inTransaction = false;
+    endOfTransaction();
     p.rollback();
 }
 
 qint64 Connection::execute(const QString& sql) {
     Provider& p = provider();
-    return p.execute(p.adapt(sql), {});
+    return executeRecorded(*this, p.adapt(sql), {});
+}
+
+void Connection::endOfTransaction() {
+    m_label.clear();
+    if (m_recorder)
+        m_recorder->transactionBoundary();
 }
 
 void Connection::setBusyTimeout(int milliseconds) {

@@ -10,6 +10,7 @@ struct sqlite3;
 namespace qv {
 
 class Provider;
+class ChangeRecorder;
 
 // How a transaction begins. Exclusive holds every other writer off from the
 // start, so a check made inside it still holds when the change follows.
@@ -55,12 +56,25 @@ public:
     // The SQLite handle of an open file connection, else null (backup, compaction).
     sqlite3* sqliteHandle() const;
 
+    // The recorder told of every change the program makes through this
+    // connection; null for none. Not owned.
+    void setChangeRecorder(ChangeRecorder* recorder) { m_recorder = recorder; }
+    ChangeRecorder* changeRecorder() const { return m_recorder; }
+    // What the open transaction is doing, as the user would name it (the
+    // window or command); cleared when the transaction ends.
+    void setTransactionLabel(const QString& label) { m_label = label; }
+    QString transactionLabel() const { return m_label; }
+
 private:
+    void endOfTransaction();
+
     QString m_text;
     std::unique_ptr<Provider> m_provider;
     bool m_inTransaction = false;
     int m_busyTimeout = 5000;
     int m_loginTimeout = 15;
+    ChangeRecorder* m_recorder = nullptr;
+    QString m_label;
 };
 
 } // namespace qv

@@ -1,5 +1,6 @@
 #include "platform/data/Dataset.h"
 
+#include "platform/data/ChangeRecorder.h"
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/TextCollation.h"
@@ -512,7 +513,7 @@ void Dataset::post() {
             QStringLiteral("The key column '%1' is not in the dataset.").arg(m_keyColumn));
 
     if (m_state == State::Insert) {
-        const qint64 key = provider.insertRow(m_baseTable, m_keyColumn, columns, values);
+        const qint64 key = insertRecorded(*connection(), m_baseTable, m_keyColumn, columns, values);
         const int row = m_result.rows.appendRow();
         try {
             refreshRow(row, key);
@@ -538,7 +539,7 @@ void Dataset::post() {
                                 QStringLiteral(" SET ") + sets.join(QStringLiteral(", ")) +
                                 QStringLiteral(" WHERE ") + provider.quoteName(m_keyColumn) +
                                 QStringLiteral(" = ?");
-            if (provider.execute(sql, values) == 0)
+            if (executeRecorded(*connection(), sql, values) == 0)
                 throw DatabaseError(QStringLiteral("The row to update could not be found; it "
                                                    "may have been deleted by another user."));
             refreshRow(row, key);
@@ -607,10 +608,11 @@ void Dataset::deleteRecord() {
     const int row = m_visible[size_t(m_current)];
     const qint64 key = m_result.rows.value(m_result.rows.cell(row, keyIndex)).toInteger();
     Provider& provider = connection()->provider();
-    provider.execute(QStringLiteral("DELETE FROM ") + provider.quoteName(m_baseTable) +
-                         QStringLiteral(" WHERE ") + provider.quoteName(m_keyColumn) +
-                         QStringLiteral(" = ?"),
-                     {Value(key)});
+    executeRecorded(*connection(),
+                    QStringLiteral("DELETE FROM ") + provider.quoteName(m_baseTable) +
+                        QStringLiteral(" WHERE ") + provider.quoteName(m_keyColumn) +
+                        QStringLiteral(" = ?"),
+                    {Value(key)});
     m_order.erase(std::find(m_order.begin(), m_order.end(), row));
     m_visible.erase(m_visible.begin() + m_current);
     if (m_current >= recordCount())

@@ -1,5 +1,6 @@
 #include "platform/data/Query.h"
 
+#include "platform/data/ChangeRecorder.h"
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/SqlText.h"
@@ -72,7 +73,7 @@ Provider& Query::provider() {
 
 qint64 Query::execute() {
     Provider& p = provider();
-    return p.execute(p.prepared(m_sql).text, m_values);
+    return executeRecorded(*m_connection, p.prepared(m_sql).text, m_values);
 }
 
 void Query::fetch(Result& out) {

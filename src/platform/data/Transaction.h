@@ -11,9 +11,11 @@ namespace qv {
 class TransactionGuard {
 public:
     explicit TransactionGuard(Connection& connection,
-                              TransactionKind kind = TransactionKind::Normal)
+                              TransactionKind kind = TransactionKind::Normal,
+                              const QString& label = QString())
         : m_connection(connection) {
         m_connection.beginTrans(kind);
+        m_connection.setTransactionLabel(label);
     }
     ~TransactionGuard() {
         if (m_open) {

@@ -16,6 +16,7 @@
 #include "platform/ui/FileDialogs.h"
 #include "reference/EditMembershipLevelsFrm.h"
 #include "reference/EditProfilesFrm.h"
+#include "search/QuickFind.h"
 #include "search/SearchCommands.h"
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
@@ -26,9 +27,11 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 using qv::MessageButtons;
 using qv::MessageKind;
@@ -70,6 +73,7 @@ TfrmMain::TfrmMain(Tdm& dm, QWidget* parent)
                    Qt::WindowCloseButtonHint);
     createButtons();
     createMenus();
+    createQuickFind();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     layout()->activate();
     move(0, 0);
@@ -129,6 +133,23 @@ void TfrmMain::createButtons() {
         connect(button, &QToolButton::clicked, this, def.handler);
         *def.button = button;
         left += 106;
+    }
+}
+
+void TfrmMain::createQuickFind() {
+    pnlQuickFind = new QuickFindBox(m_dm.adoMembers(), this);
+    QWidget* client = takeCentralWidget();
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(pnlQuickFind);
+    column->addWidget(client);
+    setCentralWidget(central);
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_K), QKeySequence(Qt::CTRL | Qt::Key_F)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, pnlQuickFind, &QuickFindBox::focusBox);
     }
 }
 
@@ -312,6 +333,9 @@ void TfrmMain::OpenDatabase() {
         }
 
         qv::Connection& connection = m_dm.adoMembers();
+        // The quick find lets go of the register it read; it reads the one
+        // opened here at its next word.
+        pnlQuickFind->release();
         try {
             connection.close();
             connection.setConnectionString(connectionString);
@@ -439,6 +463,8 @@ void TfrmMain::mnuDataBackupClick() {
 }
 
 void TfrmMain::mnuSettingsCompactRepairClick() {
+    // Its connection would count as another copy with the register open.
+    pnlQuickFind->release();
     // A failure throws past the message to the error report, with what went
     // wrong; the register is then as it was and open again.
     DBManagement::CompactDatabase(m_dm.adoMembers());

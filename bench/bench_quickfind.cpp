@@ -20,10 +20,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <cmath>
@@ -139,10 +139,10 @@ int main(int argc, char** argv) {
     const qint64 rssAfter = procStatusKb("VmRSS:");
 
     const QStringList texts = {
-        QStringLiteral("smith"),      QStringLiteral("jones leeds"), QStringLiteral("o'brien"),
-        QStringLiteral("muller"),     QStringLiteral("ls1 4"),       QStringLiteral("0113 49"),
-        QStringLiteral("example.org"), QStringLiteral("ann york"),   QStringLiteral("zz"),
-        QStringLiteral("patel mina"), QStringLiteral("m00"),         QStringLiteral("hull"),
+        QStringLiteral("smith"),       QStringLiteral("jones leeds"), QStringLiteral("o'brien"),
+        QStringLiteral("muller"),      QStringLiteral("ls1 4"),       QStringLiteral("0113 49"),
+        QStringLiteral("example.org"), QStringLiteral("ann york"),    QStringLiteral("zz"),
+        QStringLiteral("patel mina"),  QStringLiteral("m00"),         QStringLiteral("hull"),
     };
     BareEngine bare(path);
     QuickFindIndex index;
@@ -171,11 +171,12 @@ int main(int argc, char** argv) {
             lastShown = int(box.model().answer().memberIds.size());
             scan.push_back(bareScan(bare.handle(), prefix, lastBare, checksum));
             const auto searchStart = Clock::now();
-            checksum += index.find(prefix, QDate::currentDate(), QuickFindBox::kShownRows)
-                            .memberIds.size();
+            checksum +=
+                index.find(prefix, QDate::currentDate(), QuickFindBox::kShownRows).memberIds.size();
             alone.push_back(msSince(searchStart));
             if (qEnvironmentVariableIsSet("QV_BENCH_VERBOSE"))
-                std::fprintf(stderr, "%-14s keystroke %7.2f ms, search %7.2f ms, scan %7.2f ms, %d found\n",
+                std::fprintf(stderr,
+                             "%-14s keystroke %7.2f ms, search %7.2f ms, scan %7.2f ms, %d found\n",
                              qPrintable(prefix), keystroke.back(), alone.back(), scan.back(),
                              int(box.model().answer().memberIds.size()));
         }

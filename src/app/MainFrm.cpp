@@ -362,6 +362,8 @@ void TfrmMain::OpenDatabase() {
         if (m_dm.UpgradeDatabase())
             qv::ShowMessageBox(Upgraded, MessageKind::Confirmation, MessageButtons::Ok,
                                qv::MessagePlacement::Centered, nullptr);
+        // Words still in the box are looked up in this register now.
+        pnlQuickFind->refresh();
         return;
     }
 }

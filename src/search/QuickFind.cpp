@@ -28,6 +28,16 @@ public:
                                           quint64 request, const std::atomic<quint64>& latest) {
         if (request != latest.load())
             return nullptr;
+        prepare(connectionString);
+        if (request != latest.load())
+            return nullptr;
+        return std::make_unique<QuickFindAnswer>(
+            m_index.find(text, QDate::currentDate(), QuickFindBox::kShownRows));
+    }
+
+    // Opens the connection when it is not open on that register, and builds
+    // the index unless it is known to be the register as it stands.
+    void prepare(const QString& connectionString) {
         if (!m_connection || connectionString != m_connection->connectionString()) {
             close();
             auto connection = std::make_unique<qv::Connection>();
@@ -44,10 +54,6 @@ public:
             m_token = token;
             m_built = true;
         }
-        if (request != latest.load())
-            return nullptr;
-        return std::make_unique<QuickFindAnswer>(
-            m_index.find(text, QDate::currentDate(), QuickFindBox::kShownRows));
     }
 
     void close() {
@@ -83,7 +89,13 @@ private:
         qv::Query query(m_connection.get());
         query.setSQL(sql);
         qv::Result result;
-        query.fetch(result);
+        try {
+            query.fetch(result);
+        } catch (const qv::DatabaseError&) {
+            // A server that does not offer it: the index is built for every
+            // answer instead, slower but never stale.
+            return QString();
+        }
         if (result.rows.rowCount() != 1)
             return QString();
         return result.rows.value(result.rows.cell(0, 0)).toText();
@@ -141,6 +153,17 @@ void QuickFindSearcher::search(const QString& connectionString, const QString& t
                     emit failed(text, failure);
             },
             Qt::QueuedConnection);
+    });
+}
+
+void QuickFindSearcher::prepare(const QString& connectionString) {
+    QMetaObject::invokeMethod(m_worker, [this, connectionString] {
+        try {
+            m_worker->prepare(connectionString);
+        } catch (const qv::DatabaseError&) {
+            // The search that follows says what went wrong.
+            m_worker->close();
+        }
     });
 }
 
@@ -286,10 +309,17 @@ void QuickFindBox::refresh() {
     textEdited();
 }
 
+void QuickFindBox::prepare() {
+    if (m_connection.isOpen())
+        m_searcher.prepare(m_connection.connectionString());
+}
+
 void QuickFindBox::textEdited() {
     const QString text = edtQuickFind->text();
     if (QuickFindIndex::words(text).isEmpty()) {
         m_searcher.cancel();
+        if (edtQuickFind->hasFocus())
+            prepare();
         m_model->setAnswer({});
         lsvQuickFind->hide();
         lblQuickFindStatus->hide();
@@ -391,6 +421,10 @@ void QuickFindBox::openFullList() {
 }
 
 bool QuickFindBox::eventFilter(QObject* watched, QEvent* event) {
+    // The index is made ready, or brought up to date, while the first word
+    // is still being typed.
+    if (watched == edtQuickFind && event->type() == QEvent::FocusIn)
+        prepare();
     if (watched == edtQuickFind && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;

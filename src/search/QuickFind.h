@@ -35,6 +35,9 @@ public:
     // string names. Answered by `answered` or `failed`, unless another
     // request follows first: only the latest one is answered.
     void search(const QString& connectionString, const QString& text);
+    // Opens the register and builds or updates the index ahead of the first
+    // search, answering nothing.
+    void prepare(const QString& connectionString);
     // Drops the answer to whatever was asked last, without waiting.
     void cancel();
     // Closes the thread's connection, waiting until it is closed: before the
@@ -94,6 +97,8 @@ public:
     void release();
     // Asks again for the text in the box (after the register changed here).
     void refresh();
+    // Brings the index up to date ahead of the next word.
+    void prepare();
 
     QuickFindSearcher& searcher() { return m_searcher; }
     QuickFindModel& model() { return *m_model; }

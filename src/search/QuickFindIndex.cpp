@@ -58,15 +58,6 @@ const char* search(const char* begin, const char* end, const std::string& word) 
         memmem(begin, std::size_t(end - begin), word.data(), word.size()));
 }
 
-// One typed word as the two kinds of field are searched for it. The compact
-// form is kept only where it differs: a word that is all letters and digits
-// is found in the compact fields by the plain search, which covers them too.
-struct Word {
-    std::string folded;
-    std::string compact;
-    bool searchCompact = false;
-};
-
 } // namespace
 
 QStringList QuickFindIndex::words(const QString& text) {
@@ -218,6 +209,10 @@ void QuickFindIndex::build(qv::Connection& connection) {
     }
     built.m_textStart.push_back(std::uint32_t(built.m_text.size()));
     built.m_compactStart.push_back(std::uint32_t(built.m_compact.size()));
+    built.m_bytes.resize(built.m_members.size());
+    for (std::size_t m = 0; m < built.m_members.size(); ++m)
+        for (std::uint32_t at = built.m_textStart[m]; at < built.m_textStart[m + 1]; ++at)
+            built.m_bytes[m].add(static_cast<unsigned char>(built.m_text[at]));
     built.m_text.shrink_to_fit();
     built.m_compact.shrink_to_fit();
     built.m_display.shrink_to_fit();
@@ -227,75 +222,84 @@ void QuickFindIndex::build(qv::Connection& connection) {
 QuickFindAnswer QuickFindIndex::find(const QString& text, const QDate& today, int shown) const {
     QuickFindAnswer answer;
     answer.text = text;
+    struct Word {
+        std::string folded, compact;
+        bool searchCompact = false;
+        Bytes bytes;
+    };
     std::vector<Word> words;
-    for (const QString& typed : QuickFindIndex::words(text)) {
+    std::vector<std::string> typed;
+    for (const QString& written : QuickFindIndex::words(text)) {
         Word word;
-        word.folded = folded(typed);
+        word.folded = folded(written);
         word.compact = compacted(word.folded);
+        // A word that is all letters and digits is found in the compact
+        // fields by the plain search, which covers them too.
         word.searchCompact = !word.compact.empty() && word.compact != word.folded;
+        // Found through its compact form, a member need hold only its bytes.
+        for (const char c : word.searchCompact ? word.compact : word.folded)
+            word.bytes.add(static_cast<unsigned char>(c));
+        typed.push_back(word.folded);
         words.push_back(std::move(word));
     }
-    if (words.empty() || m_members.empty())
+    if (words.empty() || m_members.empty()) {
+        m_lastValid = false;
         return answer;
-    // The longest word leads: it occurs in the fewest members.
-    std::stable_sort(words.begin(), words.end(), [](const Word& a, const Word& b) {
-        return a.folded.size() > b.folded.size();
-    });
+    }
 
+    // Each word of the last text grown or kept, and words added: whoever is
+    // found now was found then. A word without letters or digits is not
+    // narrowed from, as it matches the compact fields otherwise than words
+    // that hold it.
+    bool narrow = m_lastValid && typed.size() >= m_lastWords.size();
+    for (std::size_t w = 0; narrow && w < m_lastWords.size(); ++w)
+        narrow = typed[w].find(m_lastWords[w]) != std::string::npos &&
+                 !compacted(m_lastWords[w]).empty();
+
+    // The longest word first: it rules out the most members.
+    std::vector<const Word*> order;
+    for (const Word& word : words)
+        order.push_back(&word);
+    std::stable_sort(order.begin(), order.end(), [](const Word* a, const Word* b) {
+        return a->folded.size() > b->folded.size();
+    });
     const char* const base = m_text.data();
     const char* const compactBase = m_compact.data();
-    const auto has = [&](std::size_t member, const Word& word) {
-        if (search(base + m_textStart[member], base + m_textStart[member + 1], word.folded))
-            return true;
-        return word.searchCompact && search(compactBase + m_compactStart[member],
-                                            compactBase + m_compactStart[member + 1], word.compact);
-    };
-
-    // The members holding the leading word, found by one search through the
-    // whole text, then each tested for the other words.
-    const Word& lead = words.front();
-    std::vector<std::uint32_t> found;
-    const auto collect = [&](const std::string& haystack, const std::vector<std::uint32_t>& starts,
-                             const std::string& word, std::vector<std::uint32_t>& out) {
-        const char* const begin = haystack.data();
-        const char* const end = begin + haystack.size();
-        std::size_t member = 0;
-        const char* from = begin;
-        while (from < end) {
-            const char* hit = search(from, end, word);
-            if (!hit)
-                break;
-            const auto at = std::uint32_t(hit - begin);
-            member = std::size_t(
-                std::upper_bound(starts.begin() + std::ptrdiff_t(member), starts.end(), at) -
-                starts.begin() - 1);
-            out.push_back(std::uint32_t(member));
-            from = begin + starts[member + 1];
+    const auto holds = [&](std::uint32_t member) {
+        for (const Word* word : order) {
+            if (!m_bytes[member].covers(word->bytes))
+                return false;
+            // One ASCII byte: the byte test was the search.
+            if (word->folded.size() == 1 && static_cast<unsigned char>(word->folded[0]) < 0x80)
+                continue;
+            if (search(base + m_textStart[member], base + m_textStart[member + 1], word->folded))
+                continue;
+            if (word->searchCompact &&
+                search(compactBase + m_compactStart[member],
+                       compactBase + m_compactStart[member + 1], word->compact))
+                continue;
+            return false;
         }
+        return true;
     };
-    collect(m_text, m_textStart, lead.folded, found);
-    if (lead.searchCompact) {
-        std::vector<std::uint32_t> more, merged;
-        collect(m_compact, m_compactStart, lead.compact, more);
-        merged.reserve(found.size() + more.size());
-        std::set_union(found.begin(), found.end(), more.begin(), more.end(),
-                       std::back_inserter(merged));
-        found.swap(merged);
+    std::vector<std::uint32_t> found;
+    if (narrow) {
+        for (const std::uint32_t member : m_lastFound)
+            if (holds(member))
+                found.push_back(member);
+    } else {
+        for (std::uint32_t member = 0; member < std::uint32_t(m_members.size()); ++member)
+            if (holds(member))
+                found.push_back(member);
     }
 
     std::vector<std::uint32_t> groups[3];
     const std::int32_t todayDay = dayOf(today);
     for (const std::uint32_t member : found) {
-        bool all = true;
-        for (std::size_t w = 1; w < words.size() && all; ++w)
-            all = has(member, words[w]);
-        if (!all)
-            continue;
         const std::int32_t end = m_members[member].endDay;
         groups[end == kNoPeriod ? 2 : end >= todayDay ? 0 : 1].push_back(member);
     }
-
-    answer.memberIds.reserve(groups[0].size() + groups[1].size() + groups[2].size());
+    answer.memberIds.reserve(found.size());
     for (int g = 0; g < 3; ++g) {
         for (const std::uint32_t member : groups[g]) {
             answer.memberIds.push_back(m_members[member].id);
@@ -314,11 +318,15 @@ QuickFindAnswer QuickFindIndex::find(const QString& text, const QDate& today, in
             answer.rows.push_back(std::move(row));
         }
     }
+    m_lastWords = std::move(typed);
+    m_lastFound = std::move(found);
+    m_lastValid = true;
     return answer;
 }
 
 std::size_t QuickFindIndex::bytesUsed() const {
     return sizeof(*this) + m_members.capacity() * sizeof(Member) + m_text.capacity() +
            m_compact.capacity() + m_display.capacity() +
-           (m_textStart.capacity() + m_compactStart.capacity()) * sizeof(std::uint32_t);
+           (m_textStart.capacity() + m_compactStart.capacity()) * sizeof(std::uint32_t) +
+           m_bytes.capacity() * sizeof(Bytes);
 }

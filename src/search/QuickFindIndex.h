@@ -50,6 +50,9 @@ public:
     // code and phone numbers also without its punctuation. "%" and "_" are
     // ordinary characters. `today` decides who is current. At most `shown`
     // rows are filled; memberIds holds every member found.
+    // A text that only adds to the last one (a key typed at the end of a
+    // word, or another word) is looked for among the members the last one
+    // found, so one index serves one thread at a time.
     QuickFindAnswer find(const QString& text, const QDate& today, int shown) const;
 
     int memberCount() const { return int(m_members.size()); }
@@ -71,6 +74,25 @@ private:
         std::uint32_t display = 0; // offset of its texts in m_display
     };
     std::vector<Member> m_members; // by surname, first names, key
+    // Which ASCII bytes each member's text holds (bits 0-127), and whether it
+    // holds any other (bit 128 of the last word): a member lacking a byte of
+    // a word cannot hold the word, and for a word of one ASCII byte the test
+    // is the answer.
+    struct Bytes {
+        std::uint64_t bits[3] = {0, 0, 0};
+        void add(unsigned char c) { bits[c < 128 ? c / 64 : 2] |= c < 128 ? 1ull << (c % 64) : 1; }
+        bool covers(const Bytes& word) const {
+            return (bits[0] & word.bits[0]) == word.bits[0] &&
+                   (bits[1] & word.bits[1]) == word.bits[1] &&
+                   (bits[2] & word.bits[2]) == word.bits[2];
+        }
+    };
+    std::vector<Bytes> m_bytes;
+    // The folded words of the last text and the members it found, in the
+    // index's order, for the next keystroke.
+    mutable std::vector<std::string> m_lastWords;
+    mutable std::vector<std::uint32_t> m_lastFound;
+    mutable bool m_lastValid = false;
     // Each member's folded fields, one after another, each ended by a line
     // feed (typed words never hold one); m_textStart[i] is where member i
     // begins, with one more entry for the end.

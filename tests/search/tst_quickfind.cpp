@@ -262,11 +262,11 @@ void TestQuickFind::matchesPlainScan_data() {
     QTest::addColumn<bool>("generated");
     QTest::addColumn<QString>("text");
     const char* fixtureTexts[] = {
-        "smi leeds", "SMITH",   "muller",   "zurich",    "zoe ångström", "o'brien", "obrien",
-        "ls14ap",    "ls1-4ap", "LS1",      "4ap leeds", "0113496",      "+44",     "ann+club",
-        "%",         "_",       "under_sc", "山田",      "東京",         "παπαδ",   "αθηνα",
-        "née",       "ç",       "example",  "x",         "s-10",         "old-77",  "p+1",
-        "(0113)",    "ls62qt",  "zz-nobody"};
+        "smi leeds", "SMITH",   "muller",    "zurich",    "zoe ångström", "o'brien", "obrien",
+        "ls14ap",    "ls1-4ap", "LS1",       "4ap leeds", "0113496",      "+44",     "ann+club",
+        "%",         "_",       "under_sc",  "山田",      "東京",         "παπαδ",   "αθηνα",
+        "née",       "ç",       "example",   "x",         "s-10",         "old-77",  "p+1",
+        "(0113)",    "ls62qt",  "zz-nobody", "-4"};
     for (const char* text : fixtureTexts)
         QTest::newRow(text) << false << QString::fromUtf8(text);
     for (const QString& text : typedFromRegister(m_generatedFile->connection()))
@@ -277,10 +277,14 @@ void TestQuickFind::matchesPlainScan() {
     QFETCH(bool, generated);
     QFETCH(QString, text);
     Connection& connection = generated ? *m_generated : *m_fixture;
-    const std::vector<qint64> expected = plainScan(connection, text, QDate::currentDate());
-    const std::vector<qint64> found =
-        quickFind(m_searcher, generated ? m_generatedString : m_fixtureString, text);
-    QCOMPARE(found, expected);
+    // Typed a key at a time: each answer builds on the one before.
+    for (qsizetype typed = 1; typed <= text.size(); ++typed) {
+        const QString prefix = text.left(typed);
+        const std::vector<qint64> expected = plainScan(connection, prefix, QDate::currentDate());
+        const std::vector<qint64> found =
+            quickFind(m_searcher, generated ? m_generatedString : m_fixtureString, prefix);
+        QVERIFY2(found == expected, qPrintable(prefix));
+    }
 }
 
 // Fault caught: an index kept after another connection changed the register,

@@ -52,10 +52,22 @@ std::int32_t dayOf(const QDate& date) {
 
 // The position of `word` in [begin, end), or null; an empty word is found at once.
 const char* search(const char* begin, const char* end, const std::string& word) {
+    // A member's text is short: the first byte found by memchr, then the
+    // rest compared, costs less than memmem's preparation of each word.
     if (word.empty())
         return begin;
-    return static_cast<const char*>(
-        memmem(begin, std::size_t(end - begin), word.data(), word.size()));
+    const std::size_t rest = word.size() - 1;
+    const char first = word[0];
+    while (end - begin > std::ptrdiff_t(rest)) {
+        const auto* at =
+            static_cast<const char*>(std::memchr(begin, first, std::size_t(end - begin) - rest));
+        if (!at)
+            return nullptr;
+        if (std::memcmp(at + 1, word.data() + 1, rest) == 0)
+            return at;
+        begin = at + 1;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -210,9 +222,15 @@ void QuickFindIndex::build(qv::Connection& connection) {
     built.m_textStart.push_back(std::uint32_t(built.m_text.size()));
     built.m_compactStart.push_back(std::uint32_t(built.m_compact.size()));
     built.m_bytes.resize(built.m_members.size());
-    for (std::size_t m = 0; m < built.m_members.size(); ++m)
-        for (std::uint32_t at = built.m_textStart[m]; at < built.m_textStart[m + 1]; ++at)
-            built.m_bytes[m].add(static_cast<unsigned char>(built.m_text[at]));
+    built.m_pairs.resize(built.m_members.size());
+    for (std::size_t m = 0; m < built.m_members.size(); ++m) {
+        for (std::uint32_t at = built.m_textStart[m]; at < built.m_textStart[m + 1]; ++at) {
+            const auto c = static_cast<unsigned char>(built.m_text[at]);
+            built.m_bytes[m].add(c);
+            if (at > built.m_textStart[m])
+                built.m_pairs[m].add(static_cast<unsigned char>(built.m_text[at - 1]), c);
+        }
+    }
     built.m_text.shrink_to_fit();
     built.m_compact.shrink_to_fit();
     built.m_display.shrink_to_fit();
@@ -226,6 +244,7 @@ QuickFindAnswer QuickFindIndex::find(const QString& text, const QDate& today, in
         std::string folded, compact;
         bool searchCompact = false;
         Bytes bytes;
+        Pairs pairs, compactPairs;
     };
     std::vector<Word> words;
     std::vector<std::string> typed;
@@ -239,6 +258,8 @@ QuickFindAnswer QuickFindIndex::find(const QString& text, const QDate& today, in
         // Found through its compact form, a member need hold only its bytes.
         for (const char c : word.searchCompact ? word.compact : word.folded)
             word.bytes.add(static_cast<unsigned char>(c));
+        word.pairs.addAll(word.folded);
+        word.compactPairs.addAll(word.compact);
         typed.push_back(word.folded);
         words.push_back(std::move(word));
     }
@@ -268,6 +289,9 @@ QuickFindAnswer QuickFindIndex::find(const QString& text, const QDate& today, in
     const auto holds = [&](std::uint32_t member) {
         for (const Word* word : order) {
             if (!m_bytes[member].covers(word->bytes))
+                return false;
+            if (!m_pairs[member].covers(word->pairs) &&
+                !(word->searchCompact && m_pairs[member].covers(word->compactPairs)))
                 return false;
             // One ASCII byte: the byte test was the search.
             if (word->folded.size() == 1 && static_cast<unsigned char>(word->folded[0]) < 0x80)
@@ -328,5 +352,5 @@ std::size_t QuickFindIndex::bytesUsed() const {
     return sizeof(*this) + m_members.capacity() * sizeof(Member) + m_text.capacity() +
            m_compact.capacity() + m_display.capacity() +
            (m_textStart.capacity() + m_compactStart.capacity()) * sizeof(std::uint32_t) +
-           m_bytes.capacity() * sizeof(Bytes);
+           m_bytes.capacity() * sizeof(Bytes) + m_pairs.capacity() * sizeof(Pairs);
 }

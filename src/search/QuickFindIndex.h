@@ -88,6 +88,26 @@ private:
         }
     };
     std::vector<Bytes> m_bytes;
+    // Which pairs of neighbouring bytes each member's text holds, hashed
+    // into 256 bits: a member lacking a pair of a word cannot hold the word.
+    struct Pairs {
+        std::uint64_t bits[4] = {0, 0, 0, 0};
+        void add(unsigned char a, unsigned char b) {
+            const unsigned h = (a * 31u + b) & 255u;
+            bits[h / 64] |= 1ull << (h % 64);
+        }
+        void addAll(const std::string& text) {
+            for (std::size_t i = 1; i < text.size(); ++i)
+                add(static_cast<unsigned char>(text[i - 1]), static_cast<unsigned char>(text[i]));
+        }
+        bool covers(const Pairs& word) const {
+            for (int i = 0; i < 4; ++i)
+                if ((bits[i] & word.bits[i]) != word.bits[i])
+                    return false;
+            return true;
+        }
+    };
+    std::vector<Pairs> m_pairs;
     // The folded words of the last text and the members it found, in the
     // index's order, for the next keystroke.
     mutable std::vector<std::string> m_lastWords;

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPalette>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -260,6 +261,9 @@ QuickFindBox::QuickFindBox(qv::Connection& connection, QWidget* parent)
     edtQuickFind->setPlaceholderText(tr("Find a member"));
     edtQuickFind->setAccessibleName(tr("Find a member"));
     edtQuickFind->setClearButtonEnabled(true);
+    // Its clear button has no text of its own for a screen reader to say.
+    for (QToolButton* clear : edtQuickFind->findChildren<QToolButton*>())
+        clear->setAccessibleName(tr("Clear"));
     edtQuickFind->installEventFilter(this);
 
     m_model = new QuickFindModel(this);
@@ -280,6 +284,7 @@ QuickFindBox::QuickFindBox(qv::Connection& connection, QWidget* parent)
     lblQuickFindStatus = new QLabel(this);
     lblQuickFindStatus->setObjectName(QStringLiteral("lblQuickFindStatus"));
     lblQuickFindStatus->setWordWrap(true);
+    lblQuickFindStatus->setAccessibleName(tr("Quick find"));
     lblQuickFindStatus->hide();
 
     auto* layout = new QVBoxLayout(this);
@@ -368,6 +373,7 @@ void QuickFindBox::showFailure(const QString& text, const QString& message) {
 
 void QuickFindBox::showStatus(const QString& text) {
     lblQuickFindStatus->setText(text);
+    lblQuickFindStatus->setAccessibleName(text);
     lblQuickFindStatus->show();
 }
 

@@ -17,6 +17,7 @@
 #include "platform/ui/FileDialogs.h"
 #include "reference/EditMembershipLevelsFrm.h"
 #include "reference/EditProfilesFrm.h"
+#include "search/QuickFind.h"
 #include "search/SearchCommands.h"
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
@@ -28,9 +29,11 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 using qv::MessageButtons;
 using qv::MessageKind;
@@ -81,6 +84,7 @@ TfrmMain::TfrmMain(Tdm& dm, QWidget* parent)
             window = window->parentWidget()->window();
         return window ? window->windowTitle() : QString();
     });
+    createQuickFind();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     layout()->activate();
     move(0, 0);
@@ -140,6 +144,23 @@ void TfrmMain::createButtons() {
         connect(button, &QToolButton::clicked, this, def.handler);
         *def.button = button;
         left += 106;
+    }
+}
+
+void TfrmMain::createQuickFind() {
+    pnlQuickFind = new QuickFindBox(m_dm.adoMembers(), this);
+    QWidget* client = takeCentralWidget();
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(pnlQuickFind);
+    column->addWidget(client);
+    setCentralWidget(central);
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::CTRL | Qt::Key_K), QKeySequence(Qt::CTRL | Qt::Key_F)}) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, pnlQuickFind, &QuickFindBox::focusBox);
     }
 }
 
@@ -328,6 +349,9 @@ void TfrmMain::OpenDatabase() {
         }
 
         qv::Connection& connection = m_dm.adoMembers();
+        // The quick find lets go of the register it read; it reads the one
+        // opened here at its next word.
+        pnlQuickFind->release();
         try {
             connection.close();
             connection.setConnectionString(connectionString);
@@ -354,6 +378,8 @@ void TfrmMain::OpenDatabase() {
         if (m_dm.UpgradeDatabase())
             qv::ShowMessageBox(Upgraded, MessageKind::Confirmation, MessageButtons::Ok,
                                qv::MessagePlacement::Centered, nullptr);
+        // Words still in the box are looked up in this register now.
+        pnlQuickFind->refresh();
         return;
     }
 }
@@ -469,6 +495,8 @@ void TfrmMain::mnuDataBackupClick() {
 }
 
 void TfrmMain::mnuSettingsCompactRepairClick() {
+    // Its connection would count as another copy with the register open.
+    pnlQuickFind->release();
     // A failure throws past the message to the error report, with what went
     // wrong; the register is then as it was and open again.
     DBManagement::CompactDatabase(m_dm.adoMembers());

@@ -8,6 +8,7 @@
 class QAction;
 class QMenu;
 class QToolButton;
+class QuickFindBox;
 class Tdm;
 
 // The main window: five large buttons for the everyday commands, the menu bar
@@ -81,6 +82,8 @@ protected:
 private:
     void createButtons();
     void createMenus();
+    // The find-as-you-type box above the buttons, and its two keys.
+    void createQuickFind();
     // Shows the settings dialog; true when the user saved.
     bool ShowSettings();
     void SetCommandStates(bool useAccess);
@@ -92,6 +95,8 @@ private:
     Tdm& m_dm;
     bool m_openedOnce = false;
     bool m_terminating = false;
+
+    QuickFindBox* pnlQuickFind = nullptr;
 
     QToolButton* btnFind = nullptr;
     QToolButton* btnMemberList = nullptr;

@@ -144,6 +144,34 @@ QString AllMembersSQL() {
     return kColumns + kLevelId + twoBracketFrom() + u' ' + orderBySurname(currentDialect());
 }
 
+QString QuickFindRowsSQL() {
+    return QStringLiteral(
+        "SELECT Members.MemberID, Members.Surname, Members.FirstNames, Members.Address, "
+        "Members.City, Members.PostCode, Members.TelNo, Members.MobileNo, Members.EmailAddress, "
+        "DatesJoined.DatesJoinedID, DatesJoined.DateJoined, DatesJoined.DateEnded, "
+        "DatesJoined.MembershipNo FROM Members LEFT JOIN DatesJoined ON DatesJoined.MemberID = "
+        "Members.MemberID");
+}
+
+QString QuickFindListSQL(const std::vector<qint64>& memberIds) {
+    // The latest-period join with outer joins, so that a member without any
+    // period is listed too.
+    QString latest = kLatestPeriodJoin;
+    latest.replace(QLatin1String("INNER JOIN"), QLatin1String("LEFT JOIN"));
+    QString keys;
+    keys.reserve(qsizetype(memberIds.size()) * 8);
+    for (const qint64 id : memberIds) {
+        if (!keys.isEmpty())
+            keys += u',';
+        keys += QString::number(id);
+    }
+    const QString where = keys.isEmpty() ? QStringLiteral(" WHERE 1 = 0 ")
+                                         : QStringLiteral(" WHERE Members.MemberID IN (") + keys +
+                                               QStringLiteral(") ");
+    return kColumns + kLevelId + QStringLiteral(" FROM ((") + latest + where +
+           orderBySurname(currentDialect());
+}
+
 QString PastMembersSQL() {
     return kColumns + twoBracketFrom() +
            QStringLiteral(" WHERE DatesJoined.DateEnded IS NOT NULL ") +

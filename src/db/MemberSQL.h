@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 namespace qv {
 class Connection;
@@ -64,6 +65,17 @@ QString UnpaidFeesSQL(const QDateTime& date);
 // MinDateJoined on the connection once; its errors reach the caller. Adds
 // IncludeLongService and MembershipLevelID.
 QString LongServiceSQL(qv::Connection& connection, int year);
+// Every member with each of his periods, one row per period (one row with
+// nulls for a member without any): MemberID, Surname, FirstNames, Address,
+// City, PostCode, TelNo, MobileNo, EmailAddress, DatesJoinedID, DateJoined,
+// DateEnded, MembershipNo. The same text on every kind, for the quick find's
+// index.
+QString QuickFindRowsSQL();
+// The member list row of each of the members, with or without periods (a
+// member without one has nulls in the period's columns), by surname and first
+// names; adds MembershipLevelID. The keys are written into the text.
+QString QuickFindListSQL(const std::vector<qint64>& memberIds);
+
 // A column of the member list row under its own name ("Surname" for
 // "surname", as a server that folds unquoted names to lower case answers);
 // any other name as it is.

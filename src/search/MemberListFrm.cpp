@@ -331,22 +331,27 @@ void TfrmMemberList::dbgMembersTitleClick(int column) {
 void TfrmMemberList::dbgMembersDblClick() {
     if (!adoMembers->isActive() || adoMembers->recNo() < 1)
         return;
-    qv::Connection& connection = *adoMembers->connection();
-    const int memberId = int(adoMembers->field(QStringLiteral("MemberID")).asInteger());
-    TfrmMember frmMember(this);
-    qv::TransactionGuard transaction(connection);
-    frmMember.SetCommit([&transaction] { transaction.commit(); });
-    frmMember.ShowForMember(connection, memberId);
-    if (frmMember.result() != QDialog::Accepted) {
-        transaction.rollback();
+    if (!OpenMemberRecord(this, *adoMembers->connection(),
+                          int(adoMembers->field(QStringLiteral("MemberID")).asInteger())))
         return;
-    }
     const int position = adoMembers->recNo();
     adoMembers->close();
     adoMembers->open();
     UpdateRecordCount();
     if (adoMembers->recordCount() >= position)
         adoMembers->setRecNo(position);
+}
+
+bool OpenMemberRecord(QWidget* owner, qv::Connection& connection, int memberId) {
+    TfrmMember frmMember(owner);
+    qv::TransactionGuard transaction(connection);
+    frmMember.SetCommit([&transaction] { transaction.commit(); });
+    frmMember.ShowForMember(connection, memberId);
+    if (frmMember.result() != QDialog::Accepted) {
+        transaction.rollback();
+        return false;
+    }
+    return true;
 }
 
 void TfrmMemberList::dbgMembersContextMenu(const QPoint& position) {

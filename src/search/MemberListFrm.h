@@ -19,6 +19,12 @@ class DatasetNavigator;
 
 class MemberListModel;
 
+// Opens the member's record modally, owned by `owner`, inside a transaction
+// on the connection: OK commits it (from the window, which stays open while
+// another program holds the register); anything else, an error included,
+// rolls the visit back. True when the visit was committed.
+bool OpenMemberRecord(QWidget* owner, qv::Connection& connection, int memberId);
+
 // The window every search ends in: one row per member with his latest period,
 // coloured by membership level, with the years of service, sorting by title,
 // the past-members filter and the follow-up commands.

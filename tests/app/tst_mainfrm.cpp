@@ -112,7 +112,7 @@ void TestMainFrm::windowAsBuilt() {
     TfrmMain frm(dm);
     QCOMPARE(frm.windowTitle(), QString("Quorvane"));
     QVERIFY(!(frm.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(frm.centralWidget()->size(), QSize(543, 116));
+    QCOMPARE(child<QWidget>(&frm, "pnlClient")->size(), QSize(543, 116));
     QCOMPARE(frm.minimumSize(), frm.maximumSize());
 
     const struct {

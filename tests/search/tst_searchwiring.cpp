@@ -2,9 +2,14 @@
 #include "app/MainFrm.h"
 #include "db/DataModule.h"
 #include "platform/ui/MessageBox.h"
+#include "search/QuickFind.h"
 #include "support/RegisterFixture.h"
 
 #include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -17,6 +22,7 @@ class TestSearchWiring : public QObject {
 
 private slots:
     void keysOpenTheirSearches();
+    void quickFindByKeyboard();
 };
 
 void TestSearchWiring::keysOpenTheirSearches() {
@@ -75,6 +81,77 @@ void TestSearchWiring::keysOpenTheirSearches() {
         frm.findChild<QToolButton*>(QLatin1String(buttons[i]))->click();
         QCOMPARE(caption, QString::fromLatin1(searches[i].caption));
     }
+    QVERIFY(!watchdog.fired());
+}
+
+// Faults caught: the box out of reach of its keys, Down or Enter lost to the
+// box, Enter opening another member than the one chosen or none, the full
+// list missing members found, Esc not clearing.
+void TestSearchWiring::quickFindByKeyboard() {
+    test::SettingsSandbox box;
+    test::Register reg;
+    const qint64 john =
+        reg.addMember(QStringLiteral("Smith"), QStringLiteral("John"), QStringLiteral("Leeds"));
+    reg.addPeriod(john, QDate(2001, 1, 1));
+    const qint64 ann = reg.addMember(QStringLiteral("Smithers"), QStringLiteral("Ann"));
+    reg.addPeriod(ann, QDate(1990, 1, 1), QDate(1995, 1, 1));
+    reg.addMember(QStringLiteral("Jones"), QStringLiteral("Jo"));
+    box.writeSettings(QStringLiteral("[Database]\nUseAccessDatabase=1\nAccessDatabase=%1\n")
+                          .arg(reg.path())
+                          .toUtf8());
+    MessageBoxTestScope boxes;
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    frm.show();
+    frm.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frm));
+    auto* find = frm.findChild<QuickFindBox*>();
+    QVERIFY(find);
+    QSignalSpy shown(find, &QuickFindBox::answerShown);
+
+    auto* button = frm.findChild<QToolButton*>(QStringLiteral("btnFind"));
+    button->setFocus();
+    QVERIFY(!find->edtQuickFind->hasFocus());
+    QTest::keyClick(&frm, Qt::Key_K, Qt::ControlModifier);
+    QVERIFY(find->edtQuickFind->hasFocus());
+    QTest::keyClicks(find->edtQuickFind, QStringLiteral("smi"));
+    QTRY_VERIFY(!shown.isEmpty() && find->model().answer().text == "smi");
+    QVERIFY(find->lsvQuickFind->isVisible());
+    QCOMPARE(find->model().rowCount(), 2);
+    // The past member comes after the current one, greyed.
+    QVERIFY(find->model().data(find->model().index(1), Qt::ForegroundRole).isValid());
+
+    qvtest::ModalWatchdog watchdog(4000);
+    QTest::keyClick(find->edtQuickFind, Qt::Key_Down);
+    QTest::keyClick(find->edtQuickFind, Qt::Key_Down);
+    QString surname;
+    qvtest::WhenModal([&](QWidget* modal) {
+        if (auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("dbedtSurname")))
+            surname = edit->text();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    QTest::keyClick(find->edtQuickFind, Qt::Key_Return);
+    QCOMPARE(surname, QStringLiteral("Smithers"));
+
+    QString count;
+    qvtest::WhenModal([&](QWidget* modal) {
+        count = modal->findChild<QLabel*>(QStringLiteral("lblRecordCount"))->text();
+        qobject_cast<QDialog*>(modal)->reject();
+    });
+    QTest::keyClick(find->edtQuickFind, Qt::Key_Return, Qt::ShiftModifier);
+    QCOMPARE(count, QStringLiteral("1 of 2 records"));
+
+    QTest::keyClick(find->edtQuickFind, Qt::Key_Escape);
+    QVERIFY(find->edtQuickFind->text().isEmpty());
+    QVERIFY(!find->lsvQuickFind->isVisible());
+    // Ctrl+F reaches the box too.
+    frm.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frm));
+    button->setFocus();
+    QVERIFY(!find->edtQuickFind->hasFocus());
+    QTest::keyClick(&frm, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(find->edtQuickFind->hasFocus());
     QVERIFY(!watchdog.fired());
 }
 

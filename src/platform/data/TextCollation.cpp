@@ -171,6 +171,68 @@ bool LikePattern::matches(const char* utf8, std::size_t length) const {
     return greedyMatch(m_chars, m_kinds, n, [text](std::size_t i) { return text[i]; }) > 0;
 }
 
+namespace {
+
+// The combining blocks of the accents of Latin, Greek and Cyrillic letters.
+bool isAccent(char32_t c) {
+    return (c >= 0x300 && c <= 0x36F) || (c >= 0x1AB0 && c <= 0x1AFF) ||
+           (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x20D0 && c <= 0x20FF) ||
+           (c >= 0xFE20 && c <= 0xFE2F);
+}
+
+void appendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// The folded letter decomposed, without its accents, each part folded again
+// (a decomposition may hold a capital, as the Angstrom sign's does).
+void appendWithoutAccents(char32_t c, std::string& out) {
+    c = foldedOf(c);
+    if (isAccent(c))
+        return;
+    const bool hangulSyllable = c >= 0xAC00 && c <= 0xD7A3;
+    if (hangulSyllable || QChar::decompositionTag(c) != QChar::Canonical) {
+        appendUtf8(c, out);
+        return;
+    }
+    const QString parts = QChar::decomposition(c);
+    for (auto it = parts.begin(); it != parts.end(); ++it) {
+        char32_t part = it->unicode();
+        if (it->isHighSurrogate() && it + 1 != parts.end())
+            part = QChar::surrogateToUcs4(*it, *++it);
+        appendWithoutAccents(part, out);
+    }
+}
+
+} // namespace
+
+void appendSearchFolded(const char* utf8, std::size_t length, std::string& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    const auto* end = p + length;
+    while (p < end) {
+        if (*p < 0x80) {
+            const unsigned char c = *p++;
+            out += char((c >= 'A' && c <= 'Z') ? c + 32 : c);
+            continue;
+        }
+        appendWithoutAccents(decode(p, end), out);
+    }
+}
+
 char32_t firstFolded(const char* utf8, std::size_t length) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8);
     return length ? foldedOf(decode(p, p + length)) : 0;

@@ -33,4 +33,11 @@ private:
 // The first code point of a UTF-8 text, folded; 0 for empty text.
 char32_t firstFolded(const char* utf8, std::size_t length);
 
+// Appends the UTF-8 text to `out` with case folded as LIKE folds it and the
+// accents of Latin, Greek and Cyrillic letters dropped ("Müller" gives
+// "muller"), for finding a typed word inside stored text. Marks that make
+// another letter in other scripts (Indic vowel signs, kana voicing) are
+// kept; a Hangul syllable stays whole.
+void appendSearchFolded(const char* utf8, std::size_t length, std::string& out);
+
 } // namespace qv

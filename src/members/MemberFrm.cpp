@@ -890,7 +890,7 @@ void TfrmMember::dbgFilesDblClick() {
         return;
     const QString path = adoFiles->field(QStringLiteral("FilePath")).asString();
     if (FileExists(path))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        AppInfo::OpenDocument(path);
 }
 
 void TfrmMember::btnSendEmailClick() {

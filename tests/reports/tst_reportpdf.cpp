@@ -5,6 +5,7 @@
 #include "platform/os/FileSystem.h"
 #include "platform/os/Regional.h"
 #include "platform/print/PrintDialogs.h"
+#include "platform/ui/SavedFileMessage.h"
 #include "reports/PrintLongServiceReport.h"
 #include "reports/PrintMemberDetails.h"
 #include "reports/PrintMemberList.h"
@@ -131,6 +132,9 @@ std::vector<std::unique_ptr<Dataset>> TestReportPdf::openRecord(const QStringLis
 void TestReportPdf::listReportsToPdf() {
     auto list = openList();
     PrintDialogTestScope print;
+    MessageBoxTestScope boxes;
+    for (int i = 0; i < 3; ++i)
+        boxes.queue(MessageResult::Ok);
     const QString phone = m_out.filePath(QStringLiteral("phone.pdf"));
     const QString members = m_out.filePath(QStringLiteral("members.pdf"));
     const QString service = m_out.filePath(QStringLiteral("service.pdf"));
@@ -140,6 +144,10 @@ void TestReportPdf::listReportsToPdf() {
     PrintMemberList(*list, QStringLiteral("Member List"), false, -1);
     PrintDialogTest::queuePdf(service, QPageLayout::Portrait);
     PrintLongServiceReport(*list, QStringLiteral("Long Service for year 2014"), true, 2014);
+    // Each file's place is told, once it is there.
+    QCOMPARE(boxes.shown().size(), 3);
+    QCOMPARE(boxes.shown()[1].text,
+             FileSavedText(QStringLiteral("The report was printed to a PDF file."), members));
 
     const QStringList phoneLines = squeezed(pdfText(phone));
     QVERIFY2(phoneLines.contains(QStringLiteral("First Name Surname Phone Mobile E-mail")),
@@ -176,6 +184,8 @@ void TestReportPdf::listReportsToPdf() {
 void TestReportPdf::previewDrawsWhatPrints() {
     auto list = openList();
     PrintDialogTestScope print;
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok); // for the file printed from the preview alone
     const QString file = m_out.filePath(QStringLiteral("preview.pdf"));
     PrintDialogTest::queuePreview(file);
     PrintMemberList(*list, QStringLiteral("Previewed"), false, -1);
@@ -190,6 +200,8 @@ void TestReportPdf::previewDrawsWhatPrints() {
 void TestReportPdf::memberDetailsToPdf() {
     auto sets = openRecord(MemberSQL::MemberNotesSQL());
     PrintDialogTestScope print;
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
     const QString file = m_out.filePath(QStringLiteral("details.pdf"));
     PrintDialogTest::queuePdf(file);
     test::printMemberRecord(sets);
@@ -211,6 +223,7 @@ void TestReportPdf::errorLeavesNoHalfFile() {
     auto sets =
         openRecord({QStringLiteral("SELECT MemberID FROM MemberNotes WHERE MemberID = :MemberID")});
     PrintDialogTestScope print;
+    MessageBoxTestScope noBoxes; // a failed print claims no file
     PrintDialogTest::queuePdf(file);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, test::printMemberRecord(sets));
     QCOMPARE(test::readFileBytes(file), QByteArray("an earlier file"));
@@ -246,6 +259,8 @@ void TestReportPdf::accentsAndEmojiKeepTheColumns() {
     list.setSQL(MemberSQL::AllMembersSQL());
     list.open();
     PrintDialogTestScope print;
+    MessageBoxTestScope saved;
+    saved.queue(MessageResult::Ok);
     const QString file = m_out.filePath(QStringLiteral("columns.pdf"));
     PrintDialogTest::queuePdf(file);
     PrintPhoneList(list);

@@ -960,8 +960,8 @@ void TfrmMember::mnuPopupDeleteMemberClick() {
     const QString question =
         tr("Are you sure you want to delete this member? This action can not be undone.") +
         Paragraph +
-        tr("If a member has left, you may prefer to update the dates they where members rather "
-           "then deleting their details.") +
+        tr("If a member has left, you may prefer to update the dates they were members rather "
+           "than deleting their details.") +
         Paragraph + tr("Continue deleting this member?");
     if (qv::ShowMessageBox(question, qv::MessageKind::Warning, qv::MessageButtons::YesNo,
                            qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)

@@ -21,6 +21,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+
 using namespace qv;
 
 namespace {
@@ -48,6 +50,23 @@ bool landscape(const QString& file) {
     const auto size = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)"))
                           .match(poppler("pdfinfo", {file}));
     return size.captured(1).toDouble() > size.captured(2).toDouble();
+}
+
+// The least room between a word and the bottom edge of its page, in mm.
+double footRoomMm(const QString& file) {
+    const QString boxes =
+        poppler("pdftotext", {QStringLiteral("-bbox"), file, QStringLiteral("-")});
+    const QRegularExpression tag(
+        QStringLiteral("<page width=\"[\\d.]+\" height=\"([\\d.]+)\"|yMax=\"([\\d.]+)\""));
+    double pageHeight = 0, least = 1e9;
+    for (auto match = tag.globalMatch(boxes); match.hasNext();) {
+        const auto found = match.next();
+        if (found.hasCaptured(1))
+            pageHeight = found.captured(1).toDouble();
+        else
+            least = std::min(least, pageHeight - found.captured(2).toDouble());
+    }
+    return least * 25.4 / 72.0;
 }
 
 // The lines of `text` with their runs of blanks made one.
@@ -144,6 +163,9 @@ void TestReportPdf::listReportsToPdf() {
     PrintMemberList(*list, QStringLiteral("Member List"), false, -1);
     PrintDialogTest::queuePdf(service, QPageLayout::Portrait);
     PrintLongServiceReport(*list, QStringLiteral("Long Service for year 2014"), true, 2014);
+    // Full pages keep their last line clear of the paper's foot.
+    for (const QString& file : {phone, members, service})
+        QVERIFY2(footRoomMm(file) >= 10.0, qPrintable(QString::number(footRoomMm(file))));
     // Each file's place is told, once it is there.
     QCOMPARE(boxes.shown().size(), 3);
     QCOMPARE(boxes.shown()[1].text,

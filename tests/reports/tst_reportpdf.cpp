@@ -13,12 +13,17 @@
 #include "reports/PrintShared.h"
 #include "support/RegisterFixture.h"
 
+#include "ModalHelpers.h"
 #include "ReportTestSupport.h"
 
 #include <QDir>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 
 #include <algorithm>
@@ -91,6 +96,7 @@ private slots:
     void errorLeavesNoHalfFile();
     void accentsAndEmojiKeepTheColumns();
     void onlyThePagesChosen();
+    void previewOpensLarge();
 
 private:
     std::unique_ptr<Dataset> openList();
@@ -327,6 +333,39 @@ void TestReportPdf::onlyThePagesChosen() {
     QVERIFY(!lines.contains(QStringLiteral("Surname01")));
     QVERIFY(!lines.contains(QStringLiteral("Page 3")));
     QFile::remove(second);
+}
+
+void TestReportPdf::previewOpensLarge() {
+    // Through the real print dialog's Preview button: the preview takes most
+    // of the screen, not Qt's 692 x 512.
+    auto list = openList();
+    qvtest::ModalWatchdog watchdog(15000);
+    QSize previewSize;
+    qvtest::WhenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QPrintDialog*>(modal);
+        auto* preview =
+            dialog ? dialog->findChild<QPushButton*>(QStringLiteral("btnPreview")) : nullptr;
+        if (!preview) {
+            modal->close();
+            return;
+        }
+        qvtest::WhenModal([&](QWidget* next) {
+            if (qobject_cast<QPrintPreviewDialog*>(next))
+                previewSize = next->size();
+            next->close();
+        });
+        preview->click();
+    });
+    PrintPhoneList(*list);
+    QVERIFY(!watchdog.fired());
+    const QSize area = QGuiApplication::primaryScreen()->availableGeometry().size();
+    QVERIFY2(previewSize.width() >= area.width() * 9 / 10 &&
+                 previewSize.height() >= area.height() * 9 / 10,
+             qPrintable(QStringLiteral("%1 x %2 on %3 x %4")
+                            .arg(previewSize.width())
+                            .arg(previewSize.height())
+                            .arg(area.width())
+                            .arg(area.height())));
 }
 
 QTEST_MAIN(TestReportPdf)

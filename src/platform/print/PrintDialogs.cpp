@@ -4,11 +4,13 @@
 #include "platform/ui/SavedFileMessage.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtDebug>
 #include <deque>
@@ -155,6 +157,14 @@ bool runTestAnswer(PrintRequest& request, const PaintDocument& paint) {
 void showPreview(QPrinter& printer, const PaintDocument& paint, QWidget* parent) {
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QObject::tr("Print Preview"));
+    // Qt opens it too small to read a page: take most of the screen the
+    // window is on, centred.
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        QRect frame(0, 0, area.width() * 9 / 10, area.height() * 9 / 10);
+        frame.moveCenter(area.center());
+        preview.setGeometry(frame);
+    }
     PreviewPainter painter(paint);
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                      [&painter, &preview](QPrinter* p) {

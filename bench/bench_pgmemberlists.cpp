@@ -19,6 +19,7 @@
 #include "db/DBCreate.h"
 #include "db/TableCreate.h"
 #include "platform/data/DatabaseError.h"
+#include "platform/data/Dataset.h"
 #include "platform/data/SqlText.h"
 #include "settings/MemberSettings.h"
 
@@ -89,10 +90,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int members = 100000, runs = 5;
     quint64 seed = 1;
-    Options("[--members 100000] [--runs 5] [--seed 1]   (under pg_virtualenv)")
+    bool plan = false;
+    Options("[--members 100000] [--runs 5] [--seed 1] [--plan]   (under pg_virtualenv)")
         .number("--members", members)
         .number("--runs", runs, 1)
         .number("--seed", seed)
+        .flag("--plan", plan)
         .parse(app.arguments());
     const QString server = serverFromEnvironment();
     if (server.isEmpty()) {
@@ -138,6 +141,21 @@ int main(int argc, char** argv) {
             std::printf("%8d  %-22s %8d %11.2f %11.2f %7.2f%s\n", members, c.name, rows, o, p,
                         p > 0 ? o / p : 0.0, rows == theirRows ? "" : "  ROW COUNTS DIFFER");
             std::fflush(stdout);
+            if (plan) {
+                // The server's plan of our statement, its value bound, and of
+                // psql's, the value written in.
+                qv::Dataset explained(&connection);
+                explained.setSQL(QStringLiteral("EXPLAIN ANALYZE ") + sql);
+                if (explained.query().parameterCount() > 0)
+                    explained.query().setAllParameters(qv::Value(c.searchValue));
+                explained.open();
+                std::printf("  ours:\n");
+                for (; !explained.eof(); explained.next())
+                    std::printf("    %s\n", qPrintable(explained.field(0).asString()));
+                std::printf("  psql:\n%s\n", psql(database, QStringLiteral("EXPLAIN ANALYZE ") +
+                                                                statement + QStringLiteral(";\n"))
+                                                 .constData());
+            }
         }
     } catch (const qv::DatabaseError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));

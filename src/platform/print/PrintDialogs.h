@@ -56,9 +56,9 @@ struct PrintRequest {
 };
 
 // Test mode. While enabled no dialog opens: each report takes the next queued
-// answer and is recorded. The message after a PDF file is an ordinary message
-// box: answer it through MessageBoxTest. A report that finds the queue empty is recorded as
-// unexpected, answered with Cancel and warned about.
+// answer and is recorded. A report that finds the queue empty is recorded as
+// unexpected, answered with Cancel and warned about. The message after a PDF
+// file is an ordinary message box: answer it through MessageBoxTest.
 class PrintDialogTest {
 public:
     static void enable();  // also clears

@@ -19,6 +19,7 @@
 #include "db/DBCreate.h"
 #include "db/TableCreate.h"
 #include "platform/data/DatabaseError.h"
+#include "platform/data/Dataset.h"
 #include "platform/data/SqlText.h"
 #include "settings/MemberSettings.h"
 
@@ -60,7 +61,8 @@ QByteArray psql(const QString& database, const QString& script) {
     return p.readAllStandardOutput();
 }
 
-// psql's own times of `runs` runs of the statement, after one to warm up.
+// psql's own times of `runs` runs of the statement, after one to warm up its
+// new connection.
 std::vector<double> psqlTimes(const QString& database, const QString& statement, int runs) {
     QString script = QStringLiteral("\\o /dev/null\n") + statement + QStringLiteral(";\n") +
                      QStringLiteral("\\timing on\n");
@@ -89,10 +91,12 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int members = 100000, runs = 5;
     quint64 seed = 1;
-    Options("[--members 100000] [--runs 5] [--seed 1]   (under pg_virtualenv)")
+    bool plan = false;
+    Options("[--members 100000] [--runs 5] [--seed 1] [--plan]   (under pg_virtualenv)")
         .number("--members", members)
         .number("--runs", runs, 1)
         .number("--seed", seed)
+        .flag("--plan", plan)
         .parse(app.arguments());
     const QString server = serverFromEnvironment();
     if (server.isEmpty()) {
@@ -118,6 +122,17 @@ int main(int argc, char** argv) {
         CopyRegister(file, connection);
         std::printf("Loaded %d members into PostgreSQL (%s) in %.0f ms\n\n", members,
                     qPrintable(server), msSince(start));
+        // The load leaves the server work of its own: autovacuum visits every
+        // table it filled, and a checkpoint writes the loaded pages out. Left
+        // to run mid-measurement, they slowed whichever side they fell on (the
+        // membership number list ran at twice psql's time in some runs). Done
+        // now, and each side's runs taken in turn, such work falls on both.
+        connection.execute(QStringLiteral("VACUUM ANALYZE"));
+        try {
+            connection.execute(QStringLiteral("CHECKPOINT"));
+        } catch (const qv::DatabaseError&) {
+            // Only a superuser may; the checkpoint then comes when it comes.
+        }
         std::printf("Median of %d runs; ours = Dataset::open, psql = psql's \\timing of the "
                     "same SQL.\n\n",
                     runs);
@@ -128,16 +143,33 @@ int main(int argc, char** argv) {
             const QString sql = c.sql(connection);
             int rows = 0;
             openMemberList(connection, sql, c.searchValue, rows); // warm the server's cache
-            std::vector<double> ours;
-            for (int r = 0; r < runs; ++r)
-                ours.push_back(openMemberList(connection, sql, c.searchValue, rows));
             const QString statement = withLiteral(sql, c.searchValue);
-            const std::vector<double> theirs = psqlTimes(database, statement, runs);
+            std::vector<double> ours, theirs;
+            for (int r = 0; r < runs; ++r) {
+                ours.push_back(openMemberList(connection, sql, c.searchValue, rows));
+                for (const double ms : psqlTimes(database, statement, 1))
+                    theirs.push_back(ms);
+            }
             const int theirRows = psqlRows(database, statement);
             const double o = median(ours), p = theirs.empty() ? 0 : median(theirs);
             std::printf("%8d  %-22s %8d %11.2f %11.2f %7.2f%s\n", members, c.name, rows, o, p,
                         p > 0 ? o / p : 0.0, rows == theirRows ? "" : "  ROW COUNTS DIFFER");
             std::fflush(stdout);
+            if (plan) {
+                // The server's plan of our statement, its value bound, and of
+                // psql's, the value written in.
+                qv::Dataset explained(&connection);
+                explained.setSQL(QStringLiteral("EXPLAIN ANALYZE ") + sql);
+                if (explained.query().parameterCount() > 0)
+                    explained.query().setAllParameters(qv::Value(c.searchValue));
+                explained.open();
+                std::printf("  ours:\n");
+                for (; !explained.eof(); explained.next())
+                    std::printf("    %s\n", qPrintable(explained.field(0).asString()));
+                std::printf("  psql:\n%s\n", psql(database, QStringLiteral("EXPLAIN ANALYZE ") +
+                                                                statement + QStringLiteral(";\n"))
+                                                 .constData());
+            }
         }
     } catch (const qv::DatabaseError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));

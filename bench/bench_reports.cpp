@@ -176,6 +176,10 @@ int main(int argc, char** argv) {
             auto list = openList(connection);
             const QString file = out.filePath(QStringLiteral("members.pdf"));
             qv::PrintDialogTest::enable();
+            // Each print ends saying where the file went; OK answers it.
+            qv::MessageBoxTest::enable();
+            qv::MessageBoxTest::queueAnswer(qv::MessageResult::Ok);
+            qv::MessageBoxTest::queueAnswer(qv::MessageResult::Ok);
             if (pdfRuns.empty()) {
                 // Fonts and the PDF engine are set up once per program; the
                 // measurement is of what a print adds after that.
@@ -192,6 +196,7 @@ int main(int argc, char** argv) {
             const double cpu = cpuSeconds() - cpuStart;
             const qint64 peak = procStatusKb("VmHWM:");
             qv::PrintDialogTest::disable();
+            qv::MessageBoxTest::disable();
             pdfRuns.push_back({members, pdfPages(file), seconds, cpu,
                                peakReset ? (peak - before) / 1024.0 : -1.0,
                                double(list->bytesUsed()) / (1024.0 * 1024.0)});

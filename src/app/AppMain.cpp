@@ -5,6 +5,8 @@
 #include "import/JetImport.h"
 #include "pictures/Pictures.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/SavedFileMessage.h"
+#include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
 
 #include <QCommandLineParser>
@@ -101,6 +103,9 @@ int RunQuorvane(int argc, char** argv) {
     // The desktop entry the installed program is started from: the window
     // system matches the window to it, for its icon and name.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.quorvane.Quorvane"));
+    // Help, a mail link or a linked file the desktop has no program for is
+    // said in a message, not dropped.
+    AppInfo::SetShellFailureReport(qv::ReportDesktopFailure);
 
     // Quorvane [REGISTER]: the register a file manager or the menu entry hands
     // over is opened for this run; the saved settings stay as they are.

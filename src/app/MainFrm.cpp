@@ -180,7 +180,9 @@ void TfrmMain::createMenus() {
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    item(file, mnuFileExit, "mnuFileExit", "E&xit", none, u"exit", &TfrmMain::mnuFileExitClick);
+    // Ctrl+Q quits, as in the other programs of the desktop.
+    item(file, mnuFileExit, "mnuFileExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_Q), u"exit",
+         &TfrmMain::mnuFileExitClick);
 
     QMenu* search = bar->addMenu(QStringLiteral("&Search"));
     search->setObjectName(QStringLiteral("mnuSearch"));
@@ -353,10 +355,17 @@ void TfrmMain::OpenDatabase() {
         // opened here at its next word.
         pnlQuickFind->release();
         try {
+            setWindowTitle(QStringLiteral("Quorvane"));
             connection.close();
             connection.setConnectionString(connectionString);
             connection.open();
             DBCreate::CheckRegister(connection);
+            // The title names the register, so two registers open side by
+            // side can be told apart.
+            setWindowTitle(QStringLiteral("Quorvane \u2014 ") +
+                           (useAccess
+                                ? QFileInfo(MemberSettings::GetAccessDatabase()).completeBaseName()
+                                : MemberSettings::GetSQLDatabaseName()));
         } catch (const qv::DatabaseError& error) {
             // A refusal of our own (an incomplete register, a path too long)
             // says what is wrong better than the general message; a

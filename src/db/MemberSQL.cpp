@@ -103,6 +103,7 @@ QString threeBracketFrom() {
 }
 
 const QString kLevelId = QStringLiteral(", MembershipLevel.MembershipLevelID");
+const QString kAssetId = QStringLiteral(", MemberAssets.AssetID");
 const QString kIncludeLongService = QStringLiteral(", MembershipLevel.IncludeLongService");
 
 QString orderBySurname(Dialect dialect) {
@@ -195,7 +196,7 @@ QString AssetSQL(bool includeHistoric, bool notMatching) {
 
 QString AssetReferenceSQL() {
     const Dialect dialect = currentDialect();
-    return kColumns + kLevelId + QStringLiteral(", MemberAssets.AssetID") + threeBracketFrom() +
+    return kColumns + kLevelId + kAssetId + threeBracketFrom() +
            QStringLiteral(" LEFT JOIN MemberAssets ON Members.MemberID = MemberAssets.MemberID "
                           "WHERE ") +
            like(dialect, QStringLiteral("MemberAssets.AssetReference"),
@@ -253,8 +254,8 @@ QString MemberListColumnName(const QString& name) {
     // Every column any member list query selects, as its text spells it.
     static const QStringList spelled = [] {
         QStringList names;
-        const QString columns =
-            kColumnsWithNumber.mid(int(qstrlen("SELECT "))) + kIncludeLongService + kLevelId;
+        const QString columns = kColumnsWithNumber.mid(int(qstrlen("SELECT "))) +
+                                kIncludeLongService + kLevelId + kAssetId;
         for (const QString& column : columns.split(u','))
             names << column.section(u'.', -1).trimmed();
         return names;

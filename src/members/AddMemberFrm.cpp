@@ -93,7 +93,7 @@ void TfrmAddMember::btnUpdateClick() {
         const QString question =
             tr("A member with that name already exists.") + paragraph +
             tr("If this individual has previously been a member you can update their details "
-               "rather then adding them as a new member.") +
+               "rather than adding them as a new member.") +
             paragraph + tr("Do you wish to continue adding this new member?");
         if (qv::ShowMessageBox(question, qv::MessageKind::Warning, qv::MessageButtons::YesNo,
                                qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)

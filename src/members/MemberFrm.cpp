@@ -966,7 +966,7 @@ void TfrmMember::dbgFilesDblClick() {
         return;
     const QString path = adoFiles->field(QStringLiteral("FilePath")).asString();
     if (FileExists(path))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+        AppInfo::OpenDocument(path);
 }
 
 void TfrmMember::btnSendEmailClick() {
@@ -1037,8 +1037,8 @@ void TfrmMember::mnuPopupDeleteMemberClick() {
     const QString question =
         tr("Are you sure you want to delete this member? This action can not be undone.") +
         Paragraph +
-        tr("If a member has left, you may prefer to update the dates they where members rather "
-           "then deleting their details.") +
+        tr("If a member has left, you may prefer to update the dates they were members rather "
+           "than deleting their details.") +
         Paragraph + tr("Continue deleting this member?");
     if (qv::ShowMessageBox(question, qv::MessageKind::Warning, qv::MessageButtons::YesNoDefaultNo,
                            qv::MessagePlacement::Centered, this) != qv::MessageResult::Yes)

@@ -67,9 +67,10 @@ void TfrmEditMembershipLevels::btnAddClick() {
     TfrmEditMembershipLevelsAdd dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // Kept as typed: only a category of nothing but spaces is refused.
-    const QString category = dialog.edtCategory->text();
-    if (category.trimmed().isEmpty() || ListHas(category))
+    // Trimmed, as the other lists' names are: "Member " beside "Member" would
+    // be two levels no one can tell apart.
+    const QString category = dialog.edtCategory->text().trimmed();
+    if (category.isEmpty() || ListHas(category))
         return;
     adoQuery->insert();
     adoQuery->field(QStringLiteral("MemberCategory")).setValue(category);
@@ -91,8 +92,8 @@ void TfrmEditMembershipLevels::btnRenameClick() {
     if (dialog.ShowEdit(level.MemberCategory, level.HighlightColour, level.IncludeLongService,
                         level.FontColour) != QDialog::Accepted)
         return;
-    const QString category = dialog.edtCategory->text();
-    if (category.trimmed().isEmpty() || ListHas(category, item))
+    const QString category = dialog.edtCategory->text().trimmed();
+    if (category.isEmpty() || ListHas(category, item))
         return;
     level.MemberCategory = category.left(CategoryLength);
     level.HighlightColour = dialog.colHighlightColour->value();

@@ -47,7 +47,9 @@ void CSVExport(const qv::Dataset& members, const QString& fileName, int referenc
     line += QStringLiteral("YearsService\r\n");
 
     qv::FileSystem::ReplacingFile file(fileName);
-    file.write(line.toUtf8());
+    // The byte-order mark tells spreadsheet programs the text is UTF-8; without
+    // it some read accented names in the system's old code page.
+    file.write(QByteArrayLiteral("\xEF\xBB\xBF") + line.toUtf8());
     const int count = members.recordCount();
     for (int row = 0; row < count; ++row) {
         line.clear();

@@ -7,10 +7,10 @@ class Dataset;
 }
 
 // Writes the rows the member list shows (in its order, under its filter) to
-// `fileName` as comma-separated UTF-8 text with CR LF line ends: a header of
-// the column names, then one line per row. Keeps every column after the first
-// except those whose name ends in "ID" or "Colour" or begins with "Include",
-// and adds "YearsService", counted as the list counts it (`referenceYear` -1
+// `fileName` as comma-separated UTF-8 text with a byte-order mark and CR LF
+// line ends: a header of the column names, then one line per row. Keeps every
+// column after the first except those whose name ends in "ID" or "Colour" or
+// begins with "Include", and adds "YearsService", counted as the list counts it (`referenceYear` -1
 // for none). A field with a blank, a comma, a double quote or a control
 // character is quoted, its double quotes doubled.
 // All or nothing: the file is written beside its name and replaces an earlier

@@ -3,6 +3,7 @@
 #include "pictures/Pictures.h"
 #include "platform/os/FileSystem.h"
 #include "platform/ui/FileDialogs.h"
+#include "platform/ui/SavedFileMessage.h"
 #include "settings/AppInfo.h"
 
 #include <QClipboard>
@@ -98,6 +99,7 @@ void TfrmEmailList::btnSaveClick() {
     qv::FileSystem::ReplacingFile out(*file);
     out.write(MemoText().toUtf8());
     out.commit();
+    qv::ShowFileSaved(this, QString(), tr("The e-mail list was saved."), *file);
 }
 
 void TfrmEmailList::btnCopyClick() {

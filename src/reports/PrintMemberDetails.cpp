@@ -33,8 +33,8 @@ QString valueText(const qv::Dataset& rows, int row, int column, bool currency) {
 }
 
 // The page break rule with this report's continuation header.
-void breakPage(PrintShared::PrintRun& run) {
-    if (run.breakPage()) {
+void breakPage(PrintShared::PrintRun& run, int keepLines = 0) {
+    if (run.breakPage(keepLines)) {
         run.advance();
         run.print(run.pageLine());
         run.advance(2);
@@ -43,7 +43,9 @@ void breakPage(PrintShared::PrintRun& run) {
 }
 
 void printSection(PrintShared::PrintRun& run, const Section& section) {
-    breakPage(run);
+    // The title stays with its heading and first row: the first row comes
+    // two lines below the title, the heading one.
+    breakPage(run, section.rows.recordCount() > 0 ? 2 : section.headingLine ? 1 : 0);
     // Columns are looked up first: a missing one stops the run before the
     // section's title is printed.
     std::vector<int> indexes;

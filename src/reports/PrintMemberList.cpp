@@ -39,9 +39,15 @@ void PrintMemberList(qv::Dataset& members, const QString& caption, bool fiveYear
         };
     };
     const int address = column("Address"), city = column("City"), postCode = column("PostCode");
+    // Only the parts there are, so a missing city leaves no ", ," behind.
     const auto fullAddress = [&members, address, city, postCode](int row, bool) {
-        return members.textAt(row, address) + QStringLiteral(", ") + members.textAt(row, city) +
-               QStringLiteral(", ") + members.textAt(row, postCode);
+        QStringList parts;
+        for (const int column : {address, city, postCode}) {
+            const QString part = members.textAt(row, column);
+            if (!part.trimmed().isEmpty())
+                parts << part;
+        }
+        return parts.join(QStringLiteral(", "));
     };
     const auto years = [&members, fiveYearRounding, referenceYear](int row, bool) {
         return PrintShared::YearsServiceText(members, row, fiveYearRounding, referenceYear);

@@ -98,8 +98,10 @@ PrintRun::PrintRun(qv::PrintCanvas& canvas, const QString& title, bool bold)
     canvas.beginDocument(title);
     canvas.setFont(QStringLiteral("Courier New"), 11);
     canvas.setBold(bold);
-    m_bottomLimit = canvas.pageHeight() - Margin;
     m_lineHeight = canvas.textHeight(QStringLiteral("x"));
+    // A line starting at the limit must still end inside the printable area,
+    // whatever the printer's resolution makes of the margin.
+    m_bottomLimit = canvas.pageHeight() - std::max(Margin, m_lineHeight);
 }
 
 QString PrintRun::pageLine() const {
@@ -114,8 +116,8 @@ void PrintRun::print(const QString& text) {
     m_canvas.textOut(Margin, m_position, text);
 }
 
-bool PrintRun::breakPage() {
-    if (m_position <= m_bottomLimit)
+bool PrintRun::breakPage(int keepLines) {
+    if (m_position + keepLines * m_lineHeight <= m_bottomLimit)
         return false;
     m_canvas.newPage();
     m_position = Margin;
@@ -128,7 +130,8 @@ void PrintRun::close(bool memberDetails, bool contactNotice) {
     setBold(true);
     advance();
     // A page begun for the closing block alone carries no page line.
-    if (m_position > m_bottomLimit) {
+    const int lastLine = (memberDetails ? 1 : 0) + (contactNotice ? 1 : 0);
+    if (m_position + lastLine * m_lineHeight > m_bottomLimit) {
         m_canvas.newPage();
         m_position = Margin;
     }

@@ -40,8 +40,9 @@ QString YearsServiceText(const qv::Dataset& dataset, int row, bool fiveYearRound
 
 // Every line starts this far from the left of the printable area, the first
 // line of a page this far from its top, and a page breaks once the next line
-// would start more than this far above its bottom. Device units: the margins
-// on paper depend on the printer's resolution.
+// would start more than this far above its bottom (or so low that it would
+// not end above it). Device units: the margins on paper depend on the
+// printer's resolution.
 inline constexpr int Margin = 450;
 
 // One print run: the job, the report font ("Courier New", 11 points), the line
@@ -67,13 +68,17 @@ public:
     void advanceHalves(int halves) { m_position += halves * m_lineHeight / 2; }
 
     // The page break rule: when the line position is past the bottom limit,
-    // starts a new page (position at the top, bold, the page number one up)
-    // and answers true; the caller then prints its continuation header.
-    bool breakPage();
+    // or the line `keepLines` lines further down would be (lines that belong
+    // together, such as a section's title, heading and first row), starts a
+    // new page (position at the top, bold, the page number one up) and
+    // answers true; the caller then prints its continuation header.
+    bool breakPage(int keepLines = 0);
 
     // The closing block, then the end of the job: "Date printed: " with the
     // date and time, and the contact notice when asked for. The member
-    // details form leaves a line more before the date.
+    // details form leaves a line more before the date. The block is kept
+    // together: where its last line would pass the bottom limit it goes to a
+    // page of its own.
     void close(bool memberDetails, bool contactNotice);
 
 private:

@@ -9,6 +9,7 @@
 #include "platform/ui/DatasetModel.h"
 #include "platform/ui/DatasetNavigator.h"
 #include "platform/ui/FileDialogs.h"
+#include "platform/ui/SavedFileMessage.h"
 #include "reports/CSVExport.h"
 #include "reports/EmailListFrm.h"
 #include "reports/PrintLongServiceReport.h"
@@ -293,6 +294,7 @@ void TfrmMemberList::btnExportCSVClick() {
     if (!file)
         return;
     CSVExport(*adoMembers, *file, m_referenceYear, m_fiveYearRounding);
+    qv::ShowFileSaved(this, QString(), tr("The list was exported."), *file);
 }
 
 void TfrmMemberList::mnuPopupEmailListClick() {

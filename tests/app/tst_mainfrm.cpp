@@ -152,6 +152,8 @@ void TestMainFrm::windowAsBuilt() {
         }
     }
     QCOMPARE(shortcuts.size(), 22);
+    // Ctrl+Q quits, as in the desktop's other programs.
+    QCOMPARE(child<QAction>(&frm, "mnuFileExit")->shortcut(), QKeySequence("Ctrl+Q"));
     QCOMPARE(help, QStringList({"Product &Help", "&About..."}));
 }
 
@@ -512,6 +514,8 @@ void TestMainFrm::settingsCommandReconnects() {
     TfrmMain frm(dm);
     frm.OpenDatabase();
     QCOMPARE(dm.adoMembers().connectionString(), first.connectionString());
+    // The title names the register open.
+    QCOMPARE(frm.windowTitle(), QString("Quorvane \u2014 first"));
 
     MessageBoxTestScope boxes;
     qvtest::ModalWatchdog watchdog;
@@ -531,6 +535,7 @@ void TestMainFrm::settingsCommandReconnects() {
     QVERIFY(!watchdog.fired());
     QCOMPARE(dm.adoMembers().connectionString(), second.connectionString());
     QVERIFY(dm.adoMembers().isOpen());
+    QCOMPARE(frm.windowTitle(), QString("Quorvane \u2014 second"));
     QCOMPARE(boxes.shown().size(), 0);
 }
 

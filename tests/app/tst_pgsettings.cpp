@@ -108,6 +108,7 @@ void TestPgSettings::createFromTheDialogAndOpen() {
     QCOMPARE(boxes.shown().size(), 1); // no upgrade notice
     QVERIFY(boxes.shown().at(0).text.contains("database \"qv_not_yet\" does not exist"));
     QVERIFY(!frm.isTerminating());
+    QCOMPARE(frm.windowTitle(), QString("Quorvane \u2014 ") + name);
 
     Connection& c = dm.adoMembers();
     QVERIFY(c.isOpen());

@@ -33,6 +33,8 @@ namespace {
 
 const QString RowsCaption = QStringLiteral("All Members");
 const QString EmptyCaption = QStringLiteral("Keyword Search");
+// The main window names the register it has open.
+const QString MainCaption = QStringLiteral("Quorvane \u2014 register");
 const QStringList Titles = {"First Name(s)", "Surname",   "Address",   "City",
                             "Post Code",     "Tel No",    "Mobile No", "Email Address",
                             "Date Joined",   "Date Left", "Years"};
@@ -217,7 +219,7 @@ bool TestScreenReader::SubjectAnswers() {
 }
 
 void TestScreenReader::everyNodeIsNamedPlacedAndIntrospectable() {
-    QVERIFY(!Find(Window("Quorvane"), "push button", "Long Service").isEmpty());
+    QVERIFY(!Find(Window(MainCaption), "push button", "Long Service").isEmpty());
     const QJsonObject table = Find(Window(RowsCaption), "table");
     QCOMPARE(table["name"].toString(), QStringLiteral("Members"));
     QCOMPARE(table["titles"].toVariant().toStringList(), Titles);
@@ -259,7 +261,7 @@ void TestScreenReader::everyNodeIsNamedPlacedAndIntrospectable() {
 
 void TestScreenReader::focusMovesThroughEveryWindow() {
     QStringList cells;
-    for (const QString& caption : {RowsCaption, EmptyCaption, QStringLiteral("Quorvane")}) {
+    for (const QString& caption : {RowsCaption, EmptyCaption, MainCaption}) {
         m_subject.write(caption.toUtf8() + '\n');
         m_subject.waitForBytesWritten(5000);
         const QJsonObject walk = Walk({"focus", QString::number(m_subject.processId()), caption});

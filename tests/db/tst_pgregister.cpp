@@ -513,6 +513,30 @@ void TestPgRegister::searchesGiveWhatAFileRegisterGives() {
         }
     }
     QVERIFY(listed > 10000);
+
+    // Every list exports its columns alone, on either kind: no key, colour or
+    // flag column, though the server answers every name in lower case.
+    const test::TempFolder out;
+    const QByteArray columns = "\xEF\xBB\xBFSurname,FirstNames,Address,City,PostCode,TelNo,"
+                               "MobileNo,EmailAddress,DateJoined,DateEnded,";
+    for (const auto& c : cases) {
+        const bool number = QByteArray(c.name).startsWith("MembershipNo");
+        const QByteArray header = columns + (number ? "MembershipNo," : "") + "YearsService";
+        for (const bool onServer : {false, true}) {
+            onServer ? usePostgreSQL(m_settings) : useFileKind(m_settings);
+            Connection& connection = onServer ? server.connection() : fileConnection;
+            Dataset list(&connection);
+            list.setSQL(c.sql(connection));
+            list.query().setAllParameters(Value(c.values.first()));
+            list.open();
+            CSVExport(list, out.filePath("list.csv"), -1, false);
+            const QByteArray got =
+                test::readFileBytes(out.filePath("list.csv")).split('\r').first();
+            QVERIFY2(got == header,
+                     qPrintable(QString(c.name) + (onServer ? " server: " : " file: ") +
+                                QString::fromUtf8(got)));
+        }
+    }
 }
 
 void TestPgRegister::recordStatements() {
@@ -599,10 +623,11 @@ void TestPgRegister::recordStatements() {
         list.open();
         CSVExport(list, out.filePath("list.csv"), -1, false);
         const QByteArray csv = test::readFileBytes(out.filePath("list.csv"));
-        QVERIFY2(csv.startsWith("Surname,FirstNames,Address,City,PostCode,TelNo,MobileNo,"
-                                "EmailAddress,DateJoined," +
-                                header),
-                 csv.constData());
+        QVERIFY2(
+            csv.startsWith("\xEF\xBB\xBFSurname,FirstNames,Address,City,PostCode,TelNo,MobileNo,"
+                           "EmailAddress,DateJoined," +
+                           header),
+            csv.constData());
         for (const QByteArray& line : csv.trimmed().split('\n'))
             QCOMPARE(line.count(','), header.count(',') + 9);
     }
@@ -610,6 +635,24 @@ void TestPgRegister::recordStatements() {
     // Deleting a level takes its periods with it.
     MemberSQL::DeleteByKey(c, "MembershipLevel", "MembershipLevelID", int(level));
     QCOMPARE(reg.count("DatesJoined"), 1);
+
+    // A backslash in a search text is an ordinary character, as on the file
+    // kind, not the server's escape: "\\%" is a backslash, then anything.
+    const qint64 slash = add("Back\\slash", "Bo"), percent = add("Back%slash", "Bea");
+    reg.run("INSERT INTO DatesJoined (MembershipLevelID, MemberID, DateJoined, MembershipNo) "
+            "VALUES (1, :S, '2001-01-01', 'N\\7'), (1, :P, '2001-01-01', 'N%7')",
+            {{"S", slash}, {"P", percent}});
+    for (const auto& [sql, text] :
+         {std::pair{MemberSQL::KeywordSQL(false), QString("back\\%")},
+          std::pair{MemberSQL::MembershipNoSQL(false), QString("N\\%")},
+          std::pair{MemberSQL::MembershipNoSQL(false), QString("n\\7")}}) {
+        Dataset found(&c);
+        found.setSQL(sql);
+        found.query().setAllParameters(Value(text));
+        found.open();
+        QVERIFY2(found.recordCount() == 1 && found.field("MemberID").asInteger() == slash,
+                 qPrintable(text + ": " + QString::number(found.recordCount())));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPgRegister)

@@ -518,7 +518,7 @@ void TestMemberFrm::updateChecksAndDeleteMember() {
     QCOMPARE(boxes.shown().at(0).text,
              QString("Are you sure you want to delete this member? This action can not be "
                      "undone.\n\r\n\rIf a member has left, you may prefer to update the dates "
-                     "they where members rather then deleting their details.\n\r\n\rContinue "
+                     "they were members rather than deleting their details.\n\r\n\rContinue "
                      "deleting this member?"));
     open.guard.commit();
     QVERIFY(RecordOf(f.connection(), f.smith).isEmpty());

@@ -242,9 +242,9 @@ void TestEditors::levelsEditor() {
         for (const char* level : {"Life", "Member", "Spare"})
             brushes << Select(&frm, level)->background(0) << Select(&frm, level)->foreground(0);
 
-        // Added without colours; a trailing space makes a new category; the
-        // same text, a blank one and a cancelled dialog add nothing.
-        for (const char* typed : {"Junior", "Spare ", "Spare", "   ", ""}) {
+        // Added without colours and trimmed; the same text (blanks around it
+        // too), a blank one and a cancelled dialog add nothing.
+        for (const char* typed : {"Junior", " Cadet ", "Spare ", "Spare", "   ", ""}) {
             Answer<TfrmEditMembershipLevelsAdd>([typed](TfrmEditMembershipLevelsAdd* d) {
                 d->edtCategory->setText(typed);
                 (*typed ? d->btnAdd : d->btnCancel)->click();
@@ -283,24 +283,34 @@ void TestEditors::levelsEditor() {
     QCOMPARE(editSeen, QStringList({"Edit Membership Category|&Edit|Member|-2",
                                     "Edit Membership Category|&Edit|Twenty-five characte|-2"}));
     QCOMPARE(finalCaptions,
-             QStringList({"Life", "Member", "Spare", "Twenty-five characte", "Junior", "Spare "}));
+             QStringList({"Life", "Member", "Spare", "Twenty-five characte", "Junior", "Cadet"}));
     // No colour chosen is stored as -16777216.
     QCOMPARE(reg.scalar("SELECT group_concat(MemberCategory || ':' || HighlightColour || ':' || "
                         "FontColour || ':' || IncludeLongService, ',') FROM MembershipLevel")
                  .toText(),
              QString("Member:-16777216:-16777216:1,Life:65535:128:1,Spare:15780518:-1:1,"
                      "Twenty-five characte:-16777216:-16777216:0,"
-                     "Junior:-16777216:-16777216:1,Spare :-16777216:-16777216:1"));
+                     "Junior:-16777216:-16777216:1,Cadet:-16777216:-16777216:1"));
 
-    // The only level left cannot be deleted.
-    reg.connection().execute("DELETE FROM MembershipLevel WHERE MembershipLevelID > 1");
-    bool onlyDeletable = true;
+    // With two levels no period has, one may go; the one left, unused too,
+    // cannot be deleted.
+    reg.connection().execute("DELETE FROM DatesJoined");
+    reg.connection().execute("DELETE FROM MembershipLevel WHERE MembershipLevelID > 1 AND "
+                             "MemberCategory <> 'Spare'");
+    bool spareDeletable = false, lastDeletable = true;
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Yes);
     qvtest::WhenModal([&](QWidget*) {
-        onlyDeletable = frm.btnDelete->isEnabled();
-        frm.btnCancel->click();
+        spareDeletable = Select(&frm, "Spare") && frm.btnDelete->isEnabled();
+        frm.btnDelete->click();
+        lastDeletable = Select(&frm, "Member") && frm.btnDelete->isEnabled();
+        frm.btnApply->click();
     });
-    QVERIFY(!frm.EditLevels(reg.connection(), "SELECT * FROM MembershipLevel"));
-    QVERIFY(!onlyDeletable);
+    QVERIFY(frm.EditLevels(reg.connection(), "SELECT * FROM MembershipLevel"));
+    QVERIFY(spareDeletable);
+    QVERIFY(!lastDeletable);
+    QCOMPARE(reg.scalar("SELECT group_concat(MemberCategory) FROM MembershipLevel").toText(),
+             QString("Member"));
 }
 
 void TestEditors::backupAndCompactCommands() {

@@ -6,6 +6,7 @@
 #include "platform/print/PrintDialogs.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/SavedFileMessage.h"
 #include "reports/CSVExport.h"
 #include "reports/EmailListFrm.h"
 #include "search/MemberListFrm.h"
@@ -31,8 +32,10 @@ using namespace qv;
 
 namespace {
 
-const QByteArray Header = "Surname,FirstNames,Address,City,PostCode,TelNo,MobileNo,EmailAddress,"
-                          "DateJoined,DateEnded,YearsService\r\n";
+// Spreadsheet programs read UTF-8 by the byte-order mark.
+const QByteArray Bom = "\xEF\xBB\xBF";
+const QByteArray Header = Bom + "Surname,FirstNames,Address,City,PostCode,TelNo,MobileNo,"
+                                "EmailAddress,DateJoined,DateEnded,YearsService\r\n";
 
 // No file in `folder` but those named.
 QStringList filesIn(const QString& folder) {
@@ -102,7 +105,7 @@ void TestExports::csvColumnsQuotingAndYears() {
     list->setRecNo(3);
     CSVExport(*list, file, -1, false);
     QCOMPARE(list->recNo(), 3);
-    // UTF-8 without a byte-order mark; CR LF after every line, the last too.
+    // UTF-8 with a byte-order mark; CR LF after every line, the last too.
     QCOMPARE(test::readFileBytes(file),
              Header + "Adams,Carl,\"3 Low Rd, Flat 2\",Hull,HU1,,,a@x.org,01/03/2000,,14\r\n"
                       "Brown,Anne,\"Line1\r\nLine2\",\"Say \"\"Hi\"\"\",\"YO1\t7HH\",,,b@x.org,"
@@ -123,9 +126,9 @@ void TestExports::csvColumnsQuotingAndYears() {
     auto numbers = open(MemberSQL::MembershipNoSQL(false), QStringLiteral("%"));
     CSVExport(*numbers, file, -1, false);
     QCOMPARE(test::readFileBytes(file),
-             QByteArray("Surname,FirstNames,Address,City,PostCode,TelNo,MobileNo,EmailAddress,"
-                        "DateJoined,DateEnded,MembershipNo,YearsService\r\n"
-                        "Jones,Zo\xC3\xAB,Plain,,,,,c@x.org,01/01/2004,,N-7,10\r\n"));
+             Bom + "Surname,FirstNames,Address,City,PostCode,TelNo,MobileNo,EmailAddress,"
+                   "DateJoined,DateEnded,MembershipNo,YearsService\r\n"
+                   "Jones,Zo\xC3\xAB,Plain,,,,,c@x.org,01/01/2004,,N-7,10\r\n");
 
     auto none = open(MemberSQL::MembershipLevelSQL(), QStringLiteral("999"));
     CSVExport(*none, file, -1, false);
@@ -207,9 +210,15 @@ void TestExports::memberListExport() {
                         false, QStringLiteral("Unpaid Fees - 01/01/2014"));
     list.adoMembers->setRecNo(2);
     FileDialogTestScope files;
+    MessageBoxTestScope boxes;
     const QString file = m_out.filePath(QStringLiteral("fees.csv"));
     files.queue(file);
+    boxes.queue(MessageResult::Ok);
     list.btnExportCSV->click();
+    // The user is told where the file went.
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(boxes.shown()[0].kind, MessageKind::Information);
+    QCOMPARE(boxes.shown()[0].text, FileSavedText(QStringLiteral("The list was exported."), file));
     const FileDialogRequest& request = files.requests()[0];
     QCOMPARE(request.kind, FileDialogKind::Save);
     QCOMPARE(request.caption, QStringLiteral("Export CSV"));
@@ -227,16 +236,15 @@ void TestExports::memberListExport() {
     QVERIFY(!QFile::exists(file));
     QCOMPARE(list.adoMembers->recNo(), 2);
 
-    // An unwritable place reaches the error report with the reason; the
-    // earlier file is untouched.
-    MessageBoxTestScope boxes;
+    // An unwritable place reaches the error report with the reason, and
+    // nothing claims the file was saved.
     boxes.queue(MessageResult::Ok);
     QVERIFY(QDir(m_out.path()).mkdir(QStringLiteral("folder.csv")));
     files.queue(m_out.filePath(QStringLiteral("folder.csv")));
     QTest::mouseClick(list.btnExportCSV, Qt::LeftButton); // through the event loop
-    QCOMPARE(boxes.shown().size(), 1);
-    QCOMPARE(boxes.shown()[0].kind, MessageKind::Error);
-    QCOMPARE(boxes.shown()[0].text,
+    QCOMPARE(boxes.shown().size(), 2);
+    QCOMPARE(boxes.shown()[1].kind, MessageKind::Error);
+    QCOMPARE(boxes.shown()[1].text,
              QStringLiteral("The file %1 could not be written: Is a directory.")
                  .arg(m_out.filePath(QStringLiteral("folder.csv"))));
     QCOMPARE(list.adoMembers->recNo(), 2);
@@ -250,8 +258,10 @@ void TestExports::emailListWindow() {
     list.adoMembers->setRecNo(4);
     const QString file = m_out.filePath(QStringLiteral("mail.txt"));
     FileDialogTestScope files;
+    MessageBoxTestScope boxes;
     files.queueCancel();
     files.queue(file);
+    boxes.queue(MessageResult::Ok);
     QString shown;
     qvtest::ModalWatchdog watchdog;
     qvtest::WhenModal([&](QWidget* modal) {
@@ -273,7 +283,11 @@ void TestExports::emailListWindow() {
     QCOMPARE(files.requests()[0].caption, QStringLiteral("Save E-mail List"));
     QCOMPARE(files.requests()[0].filter, QStringLiteral("Text File (*.txt)|*.txt"));
     QCOMPARE(files.requests()[0].initialFolder, AppInfo::GetDocumentsFolder());
+    // No byte-order mark here: the text is pasted into mail programs.
     QCOMPARE(test::readFileBytes(file), QByteArray("a@x.org, b@x.org, c@x.org, \r\n"));
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(boxes.shown()[0].text,
+             FileSavedText(QStringLiteral("The e-mail list was saved."), file));
     QCOMPARE(QGuiApplication::clipboard()->text(),
              QStringLiteral("a@x.org, b@x.org, c@x.org, \r\n"));
     QCOMPARE(mail.urls.size(), 1);

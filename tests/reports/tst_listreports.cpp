@@ -44,6 +44,7 @@ private slots:
     void memberListLandscapeAndPortrait();
     void longServiceClosingBlockAlone();
     void emptyListsAndCancel();
+    void noLineStartsBelowTheLimit();
 
 private:
     // The list as the window opens it, past members included, after adding
@@ -155,7 +156,7 @@ void TestListReports::memberListLandscapeAndPortrait() {
     const QString headings = memberRow("First Name|Surname|Address|Joined|Left|Years");
     QCOMPARE(headings.size(), 112);
     // Rows every one and a half lines; the ninth starts at the limit (2000).
-    // Both separators stay around a missing city and post code.
+    // The address joins only the parts there are.
     const QStringList page1 = canvas.page(1);
     QCOMPARE(page1.size(), 11);
     QCOMPARE(page1.mid(0, 5),
@@ -164,13 +165,13 @@ void TestListReports::memberListLandscapeAndPortrait() {
                   at(800, false,
                      memberRow("Carl|Adams|3 Low Rd, Hull, HU1 1AA|01/03/2000|01/06/2010|10")),
                   at(950, false, memberRow("Anne|Brown|2 Mill Lane, York, YO1 7HH|01/06/2012||2")),
-                  at(1100, false, memberRow("Dora|Jones|4 Park Rd, , |01/01/2004||10"))}));
-    QCOMPARE(page1[10], at(2000, false, memberRow("Max|M06|, , |01/01/2013||1")));
-    QCOMPARE(canvas.page(2),
-             QStringList({at(450, true, title), at(550, true, QStringLiteral("Page 2")),
-                          at(750, true, headings),
-                          at(900, false, memberRow("Max|M07|, , |01/01/2013||1")),
-                          at(1150, true, DatePrinted), at(1250, true, Notice)}));
+                  at(1100, false, memberRow("Dora|Jones|4 Park Rd|01/01/2004||10"))}));
+    QCOMPARE(page1[10], at(2000, false, memberRow("Max|M06||01/01/2013||1")));
+    QCOMPARE(
+        canvas.page(2),
+        QStringList({at(450, true, title), at(550, true, QStringLiteral("Page 2")),
+                     at(750, true, headings), at(900, false, memberRow("Max|M07||01/01/2013||1")),
+                     at(1150, true, DatePrinted), at(1250, true, Notice)}));
 
     // Portrait: narrower columns and two-digit years; a long caption is cut
     // in the title line and whole in the job's title.
@@ -263,6 +264,26 @@ void TestListReports::emptyListsAndCancel() {
     QCOMPARE(positions(2), QStringLiteral("1:450 1:750 1:850"));
     QCOMPARE(positions(3), QStringLiteral("1:450 1:650 1:900 1:1000"));
     QCOMPARE(positions(4), QStringLiteral("1:450 1:550 1:750 1:1050"));
+}
+
+void TestListReports::noLineStartsBelowTheLimit() {
+    // Whatever the page's height, the closing block keeps above the bottom
+    // limit (a line below it runs off the printable area), and is all there.
+    openList(6);
+    PrintDialogTestScope print;
+    for (int height = 1300; height <= 2600; height += 50) {
+        PrintDialogTest::queueRecording({QPageLayout::Landscape, height, 100});
+        PrintPhoneList(*m_list);
+        const QList<RecordedText>& texts = print.last().texts();
+        for (const RecordedText& text : texts)
+            QVERIFY2(text.y <= height - 450, qPrintable(QStringLiteral("%1 at %2 on a page of %3")
+                                                            .arg(text.text.trimmed())
+                                                            .arg(text.y)
+                                                            .arg(height)));
+        QCOMPARE(texts[texts.size() - 2].text, DatePrinted);
+        QCOMPARE(texts.last().text, Notice);
+        QCOMPARE(texts.last().page, texts[texts.size() - 2].page);
+    }
 }
 
 QTEST_MAIN(TestListReports)

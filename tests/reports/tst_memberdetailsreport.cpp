@@ -33,6 +33,7 @@ private slots:
     void cleanup();
     void wholeRecordOverFourPages();
     void memberWithoutSubRecords();
+    void noLineStartsBelowTheLimit();
 
 private:
     // The seven datasets of the member details window for `memberId`.
@@ -193,6 +194,35 @@ void TestMemberDetailsReport::memberWithoutSubRecords() {
     QCOMPARE(page[10], at(2250, true, QStringLiteral("****** Assets ******")));
     QCOMPARE(page[18], at(4250, true, QStringLiteral("****** Notes ******")));
     QCOMPARE(page[19], at(4950, true, QStringLiteral("Date printed: 15/06/2014 10:30:00")));
+}
+
+void TestMemberDetailsReport::noLineStartsBelowTheLimit() {
+    // Whatever the page's height, a section's title stays with its heading
+    // and first row, and the closing block stays together, all above the
+    // bottom limit: a line below it runs off the printable area.
+    openRecord(m_smith);
+    PrintDialogTestScope printing;
+    for (int height = 2300; height <= 5000; height += 50) {
+        PrintDialogTest::queueRecording({QPageLayout::Portrait, height, 100});
+        print();
+        const QList<RecordedText>& texts = printing.last().texts();
+        int titles = 0;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const RecordedText& text = texts[i];
+            QVERIFY2(text.y <= height - 450, qPrintable(QStringLiteral("%1 at %2 on a page of %3")
+                                                            .arg(text.text.trimmed())
+                                                            .arg(text.y)
+                                                            .arg(height)));
+            if (!text.text.startsWith(QStringLiteral("******")))
+                continue;
+            ++titles;
+            // Followed on its page by its heading (or, for the notes, the note).
+            QVERIFY(i + 1 < texts.size() && texts[i + 1].page == text.page);
+        }
+        QCOMPARE(titles, 6);
+        QVERIFY(texts.last().text.startsWith(QStringLiteral("This contact information")));
+        QCOMPARE(texts[texts.size() - 2].page, texts.last().page);
+    }
 }
 
 QTEST_MAIN(TestMemberDetailsReport)

@@ -5,6 +5,7 @@
 #include "platform/os/FileSystem.h"
 #include "platform/os/Regional.h"
 #include "platform/print/PrintDialogs.h"
+#include "platform/ui/SavedFileMessage.h"
 #include "reports/PrintLongServiceReport.h"
 #include "reports/PrintMemberDetails.h"
 #include "reports/PrintMemberList.h"
@@ -12,13 +13,20 @@
 #include "reports/PrintShared.h"
 #include "support/RegisterFixture.h"
 
+#include "ModalHelpers.h"
 #include "ReportTestSupport.h"
 
 #include <QDir>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace qv;
 
@@ -49,6 +57,23 @@ bool landscape(const QString& file) {
     return size.captured(1).toDouble() > size.captured(2).toDouble();
 }
 
+// The least room between a word and the bottom edge of its page, in mm.
+double footRoomMm(const QString& file) {
+    const QString boxes =
+        poppler("pdftotext", {QStringLiteral("-bbox"), file, QStringLiteral("-")});
+    const QRegularExpression tag(
+        QStringLiteral("<page width=\"[\\d.]+\" height=\"([\\d.]+)\"|yMax=\"([\\d.]+)\""));
+    double pageHeight = 0, least = 1e9;
+    for (auto match = tag.globalMatch(boxes); match.hasNext();) {
+        const auto found = match.next();
+        if (found.hasCaptured(1))
+            pageHeight = found.captured(1).toDouble();
+        else
+            least = std::min(least, pageHeight - found.captured(2).toDouble());
+    }
+    return least * 25.4 / 72.0;
+}
+
 // The lines of `text` with their runs of blanks made one.
 QStringList squeezed(const QString& text) {
     QStringList lines;
@@ -71,6 +96,7 @@ private slots:
     void errorLeavesNoHalfFile();
     void accentsAndEmojiKeepTheColumns();
     void onlyThePagesChosen();
+    void previewOpensLarge();
 
 private:
     std::unique_ptr<Dataset> openList();
@@ -131,6 +157,9 @@ std::vector<std::unique_ptr<Dataset>> TestReportPdf::openRecord(const QStringLis
 void TestReportPdf::listReportsToPdf() {
     auto list = openList();
     PrintDialogTestScope print;
+    MessageBoxTestScope boxes;
+    for (int i = 0; i < 3; ++i)
+        boxes.queue(MessageResult::Ok);
     const QString phone = m_out.filePath(QStringLiteral("phone.pdf"));
     const QString members = m_out.filePath(QStringLiteral("members.pdf"));
     const QString service = m_out.filePath(QStringLiteral("service.pdf"));
@@ -140,6 +169,13 @@ void TestReportPdf::listReportsToPdf() {
     PrintMemberList(*list, QStringLiteral("Member List"), false, -1);
     PrintDialogTest::queuePdf(service, QPageLayout::Portrait);
     PrintLongServiceReport(*list, QStringLiteral("Long Service for year 2014"), true, 2014);
+    // Full pages keep their last line clear of the paper's foot.
+    for (const QString& file : {phone, members, service})
+        QVERIFY2(footRoomMm(file) >= 10.0, qPrintable(QString::number(footRoomMm(file))));
+    // Each file's place is told, once it is there.
+    QCOMPARE(boxes.shown().size(), 3);
+    QCOMPARE(boxes.shown()[1].text,
+             FileSavedText(QStringLiteral("The report was printed to a PDF file."), members));
 
     const QStringList phoneLines = squeezed(pdfText(phone));
     QVERIFY2(phoneLines.contains(QStringLiteral("First Name Surname Phone Mobile E-mail")),
@@ -176,6 +212,8 @@ void TestReportPdf::listReportsToPdf() {
 void TestReportPdf::previewDrawsWhatPrints() {
     auto list = openList();
     PrintDialogTestScope print;
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok); // for the file printed from the preview alone
     const QString file = m_out.filePath(QStringLiteral("preview.pdf"));
     PrintDialogTest::queuePreview(file);
     PrintMemberList(*list, QStringLiteral("Previewed"), false, -1);
@@ -190,6 +228,8 @@ void TestReportPdf::previewDrawsWhatPrints() {
 void TestReportPdf::memberDetailsToPdf() {
     auto sets = openRecord(MemberSQL::MemberNotesSQL());
     PrintDialogTestScope print;
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
     const QString file = m_out.filePath(QStringLiteral("details.pdf"));
     PrintDialogTest::queuePdf(file);
     test::printMemberRecord(sets);
@@ -211,6 +251,7 @@ void TestReportPdf::errorLeavesNoHalfFile() {
     auto sets =
         openRecord({QStringLiteral("SELECT MemberID FROM MemberNotes WHERE MemberID = :MemberID")});
     PrintDialogTestScope print;
+    MessageBoxTestScope noBoxes; // a failed print claims no file
     PrintDialogTest::queuePdf(file);
     QVERIFY_THROWS_EXCEPTION(DatabaseError, test::printMemberRecord(sets));
     QCOMPARE(test::readFileBytes(file), QByteArray("an earlier file"));
@@ -246,6 +287,8 @@ void TestReportPdf::accentsAndEmojiKeepTheColumns() {
     list.setSQL(MemberSQL::AllMembersSQL());
     list.open();
     PrintDialogTestScope print;
+    MessageBoxTestScope saved;
+    saved.queue(MessageResult::Ok);
     const QString file = m_out.filePath(QStringLiteral("columns.pdf"));
     PrintDialogTest::queuePdf(file);
     PrintPhoneList(list);
@@ -290,6 +333,39 @@ void TestReportPdf::onlyThePagesChosen() {
     QVERIFY(!lines.contains(QStringLiteral("Surname01")));
     QVERIFY(!lines.contains(QStringLiteral("Page 3")));
     QFile::remove(second);
+}
+
+void TestReportPdf::previewOpensLarge() {
+    // Through the real print dialog's Preview button: the preview takes most
+    // of the screen, not Qt's 692 x 512.
+    auto list = openList();
+    qvtest::ModalWatchdog watchdog(15000);
+    QSize previewSize;
+    qvtest::WhenModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QPrintDialog*>(modal);
+        auto* preview =
+            dialog ? dialog->findChild<QPushButton*>(QStringLiteral("btnPreview")) : nullptr;
+        if (!preview) {
+            modal->close();
+            return;
+        }
+        qvtest::WhenModal([&](QWidget* next) {
+            if (qobject_cast<QPrintPreviewDialog*>(next))
+                previewSize = next->size();
+            next->close();
+        });
+        preview->click();
+    });
+    PrintPhoneList(*list);
+    QVERIFY(!watchdog.fired());
+    const QSize area = QGuiApplication::primaryScreen()->availableGeometry().size();
+    QVERIFY2(previewSize.width() >= area.width() * 9 / 10 &&
+                 previewSize.height() >= area.height() * 9 / 10,
+             qPrintable(QStringLiteral("%1 x %2 on %3 x %4")
+                            .arg(previewSize.width())
+                            .arg(previewSize.height())
+                            .arg(area.width())
+                            .arg(area.height())));
 }
 
 QTEST_MAIN(TestReportPdf)

@@ -3,6 +3,7 @@
 #include "support/UrlCatcher.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QStandardPaths>
 #include <QTest>
@@ -19,6 +20,8 @@ private slots:
     void mailToPassesTheTextOn();
     void helpFileBesideTheProgram();
     void documentsFolder();
+    void handOffTheDesktopRefusesIsReported_data();
+    void handOffTheDesktopRefusesIsReported();
 
 private:
     std::unique_ptr<qv::test::UrlCatcher> m_catcher;
@@ -75,6 +78,35 @@ void TestAppInfo::helpFileBesideTheProgram() {
 void TestAppInfo::documentsFolder() {
     QCOMPARE(AppInfo::GetDocumentsFolder(),
              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+}
+
+void TestAppInfo::handOffTheDesktopRefusesIsReported_data() {
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<int>("what");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("help") << "file" << 0 << "has no program set up to open web pages";
+    QTest::newRow("mail") << "mailto" << 1 << "has no e-mail program set up";
+    QTest::newRow("linked file") << "file" << 2 << "has no program set up for it.\n\r/srv/a b.odt";
+}
+
+void TestAppInfo::handOffTheDesktopRefusesIsReported() {
+    // A handler without the named slot makes the desktop answer "no program".
+    QFETCH(QString, scheme);
+    QFETCH(int, what);
+    QFETCH(QString, said);
+    m_catcher.reset();
+    QObject nobody;
+    QDesktopServices::setUrlHandler(scheme, &nobody, "noSuchSlot");
+    QStringList reports;
+    AppInfo::SetShellFailureReport([&reports](const QString& message) { reports << message; });
+    const bool opened = what == 0   ? AppInfo::OpenProductHelp()
+                        : what == 1 ? AppInfo::OpenMailTo(QStringLiteral("a@x.org"))
+                                    : AppInfo::OpenDocument(QStringLiteral("/srv/a b.odt"));
+    AppInfo::SetShellFailureReport({});
+    QDesktopServices::unsetUrlHandler(scheme);
+    QVERIFY(!opened);
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports[0].contains(said), qPrintable(reports[0]));
 }
 
 QTEST_MAIN(TestAppInfo)

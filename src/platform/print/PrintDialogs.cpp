@@ -1,13 +1,16 @@
 #include "platform/print/PrintDialogs.h"
 
 #include "platform/print/PrinterCanvas.h"
+#include "platform/ui/SavedFileMessage.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtDebug>
 #include <deque>
@@ -66,6 +69,13 @@ private:
     std::exception_ptr m_error;
 };
 
+// A job printed to a PDF file leaves a file the user has to find: say where.
+void announcePdf(const QPrinter& printer, QWidget* parent) {
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        ShowFileSaved(parent, QString(), QObject::tr("The report was printed to a PDF file."),
+                      printer.outputFileName());
+}
+
 void setUpPrinter(QPrinter& printer, const PrintJobOptions& options) {
     printer.setDocName(options.title);
     printer.setPageOrientation(options.orientation);
@@ -115,6 +125,7 @@ bool runTestAnswer(PrintRequest& request, const PaintDocument& paint) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(*answer.path);
         PaintOnPrinter(printer, paint);
+        announcePdf(printer, request.parent);
         return true;
     }
     case AnswerKind::Preview: {
@@ -135,6 +146,7 @@ bool runTestAnswer(PrintRequest& request, const PaintDocument& paint) {
             state.requests[index].pdf = *answer.path;
             preview.print();
             painter.rethrow();
+            announcePdf(printer, request.parent);
         }
         return true;
     }
@@ -145,14 +157,25 @@ bool runTestAnswer(PrintRequest& request, const PaintDocument& paint) {
 void showPreview(QPrinter& printer, const PaintDocument& paint, QWidget* parent) {
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QObject::tr("Print Preview"));
+    // Qt opens it too small to read a page: take most of the screen the
+    // window is on, centred.
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        QRect frame(0, 0, area.width() * 9 / 10, area.height() * 9 / 10);
+        frame.moveCenter(area.center());
+        preview.setGeometry(frame);
+    }
     PreviewPainter painter(paint);
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
                      [&painter, &preview](QPrinter* p) {
                          painter.paint(
                              p, [&preview] { QTimer::singleShot(0, &preview, &QDialog::reject); });
                      });
-    preview.exec();
+    // Printing from the preview accepts it.
+    const bool printed = preview.exec() == QDialog::Accepted;
     painter.rethrow();
+    if (printed)
+        announcePdf(printer, parent);
 }
 
 } // namespace
@@ -194,10 +217,12 @@ bool PrintDocument(const PrintJobOptions& options, const PaintDocument& paint, Q
     }
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    if (preview)
+    if (preview) {
         showPreview(printer, paint, parent);
-    else
+    } else {
         PaintOnPrinter(printer, paint);
+        announcePdf(printer, parent);
+    }
     return true;
 }
 

@@ -33,7 +33,9 @@ using PaintDocument = std::function<void(PrintCanvas&)>;
 // button. Print runs `paint` on the chosen printer; Preview runs it on Qt's
 // print preview, from which the user may print it (running it again). An
 // error escaping `paint` aborts the job, so no half job or half PDF file is
-// left, and is thrown on. Answers false when the dialog was cancelled.
+// left, and is thrown on. A job printed to a PDF file (from the dialog or
+// from the preview) ends in a message saying where the file is. Answers false
+// when the dialog was cancelled.
 bool PrintDocument(const PrintJobOptions& options, const PaintDocument& paint,
                    QWidget* parent = nullptr);
 
@@ -55,7 +57,8 @@ struct PrintRequest {
 
 // Test mode. While enabled no dialog opens: each report takes the next queued
 // answer and is recorded. A report that finds the queue empty is recorded as
-// unexpected, answered with Cancel and warned about.
+// unexpected, answered with Cancel and warned about. The message after a PDF
+// file is an ordinary message box: answer it through MessageBoxTest.
 class PrintDialogTest {
 public:
     static void enable();  // also clears

@@ -47,6 +47,16 @@ void PrinterCanvas::requireActive() const {
 
 void PrinterCanvas::beginDocument(const QString& title) {
     m_printer.setDocName(title);
+    // A PDF page is printable to within 3.5 mm of its edge, where a printer
+    // would cut the last line off when the file is printed later: its foot
+    // keeps at least 10 mm clear.
+    if (m_printer.outputFormat() == QPrinter::PdfFormat) {
+        QMarginsF margins = m_printer.pageLayout().margins(QPageLayout::Millimeter);
+        if (margins.bottom() < PdfBottomMarginMm) {
+            margins.setBottom(PdfBottomMarginMm);
+            m_printer.setPageMargins(margins, QPageLayout::Millimeter);
+        }
+    }
     // A PDF file is written under another name and put in place at the end.
     // Qt's print preview borrows the printer with a paint engine of its own,
     // and a printer queue spools by itself: only a real PDF job is redirected.

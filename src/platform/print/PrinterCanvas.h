@@ -19,7 +19,10 @@ class ReplacingFile;
 // units are the printer's dots in its high resolution. A PDF file is written
 // beside its name and put in place when the job ends, so an aborted job leaves
 // no half file and an earlier file of that name as it was. When the print
-// dialog asked for some pages only, the others are drawn on nothing.
+// dialog asked for some pages only, the others are drawn on nothing. A PDF
+// page's printable area ends at least PdfBottomMarginMm above the paper's edge.
+inline constexpr double PdfBottomMarginMm = 10.0;
+
 class PrinterCanvas : public PrintCanvas {
 public:
     explicit PrinterCanvas(QPrinter& printer);

@@ -1,7 +1,12 @@
 #include "ModalHelpers.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/SavedFileMessage.h"
+#include "support/UrlCatcher.h"
 
 #include <QAbstractButton>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTest>
@@ -37,6 +42,8 @@ private slots:
     void recordedPlacement();
     void realBoxPlacedAndAnswered();
     void realBoxSurvivesParentDestroyedWhileOpen();
+    void savedFileBoxOpensTheFolder();
+    void folderTheDesktopCannotOpenIsReported();
 };
 
 void TestMessageBox::displayText_data() {
@@ -272,6 +279,45 @@ void TestMessageBox::realBoxSurvivesParentDestroyedWhileOpen() {
                             MessageButtons::YesNoCancel, MessagePlacement::Centered, parent),
              MessageResult::Cancel);
     QVERIFY(!watchdog.fired());
+}
+
+void TestMessageBox::savedFileBoxOpensTheFolder() {
+    // Given relative, the path is shown in full; Open Folder hands the folder
+    // holding the file to the desktop, not the file itself.
+    const QString relative = QStringLiteral("exports/members.csv");
+    const QString full = QDir::current().absoluteFilePath(relative);
+    qv::test::UrlCatcher desktop({QStringLiteral("file")});
+    qvtest::ModalWatchdog watchdog;
+    QString text;
+    qvtest::WhenModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box)
+            return;
+        text = box->text();
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == OpenFolderButtonText)
+                button->click();
+        }
+    });
+    ShowFileSaved(nullptr, QString(), QStringLiteral("The list was exported."), relative);
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(text, "The list was exported.\n" + QDir::toNativeSeparators(full));
+    QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(full).absolutePath())});
+}
+
+void TestMessageBox::folderTheDesktopCannotOpenIsReported() {
+    // A handler without the named slot makes the desktop answer "no program",
+    // as a desktop without a file manager does.
+    QObject nobody;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &nobody, "noSuchSlot");
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
+    const bool opened = OpenContainingFolder(nullptr, QStringLiteral("/srv/club/members.csv"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QVERIFY(!opened);
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(boxes.shown()[0].kind, MessageKind::Warning);
+    QVERIFY(boxes.shown()[0].text.endsWith(QStringLiteral("\n\r/srv/club")));
 }
 
 QTEST_MAIN(TestMessageBox)

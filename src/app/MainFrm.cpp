@@ -14,6 +14,7 @@
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Transaction.h"
 #include "platform/ui/FileDialogs.h"
+#include "platform/ui/SavedFileMessage.h"
 #include "reference/EditMembershipLevelsFrm.h"
 #include "reference/EditProfilesFrm.h"
 #include "search/SearchCommands.h"
@@ -46,10 +47,7 @@ const QString Upgraded = QStringLiteral("Your database was from a previous versi
                                         "been updated for this latest version!");
 const QString ExitQuestion = QStringLiteral("Are you sure you want to exit?");
 const QString BackupCreated = QStringLiteral("Backup created!");
-const QString BackupFailed =
-    QStringLiteral("There was a problem creating the backup.\n\r\n\rThis might be due to another "
-                   "backup with the same name existing.");
-const QString CompactComplete = QStringLiteral("Compact and repair complete!");
+const QString BackupFailed = QStringLiteral("There was a problem creating the backup.");
 
 bool FileExists(const QString& path) {
     const QFileInfo info(path);
@@ -433,16 +431,18 @@ void TfrmMain::mnuDataBackupClick() {
     if (!backup.folderChosen)
         return;
     if (backup.copied)
-        PositionedMessage(BackupCreated, MessageKind::Information);
+        qv::ShowFileSaved(this, QString(), BackupCreated, backup.path);
     else
-        PositionedMessage(BackupFailed, MessageKind::Error);
+        PositionedMessage(BackupFailed + QStringLiteral("\n\r\n\r") + backup.failure,
+                          MessageKind::Error);
 }
 
 void TfrmMain::mnuSettingsCompactRepairClick() {
     // A failure throws past the message to the error report, with what went
     // wrong; the register is then as it was and open again.
-    DBManagement::CompactDatabase(m_dm.adoMembers());
-    PositionedMessage(CompactComplete, MessageKind::Information);
+    const DBManagement::CompactionResult compacted =
+        DBManagement::CompactDatabase(m_dm.adoMembers());
+    qv::ShowFileSaved(this, QString(), DBManagement::CompactionReport(compacted), compacted.kept);
 }
 
 void TfrmMain::mnuFileExitClick() {

@@ -364,14 +364,11 @@ CompactionResult CompactDatabase(qv::Connection& connection, const CompactionSte
 
 QString CompactionReport(const CompactionResult& result) {
     QString text = QStringLiteral("Compact and repair complete!");
-    if (!result.kept.isEmpty())
-        text +=
-            QStringLiteral("\n\r\n\rThe database as it was is kept as \"%1\".").arg(result.kept);
     if (!result.removedWork.isEmpty())
-        text += QStringLiteral("\n\r\n\rThe work file \"%1\", left by a compaction that did not "
-                               "finish, was removed first.")
+        text += QStringLiteral(" The work file \"%1\", left by a compaction that did not finish, "
+                               "was removed first.")
                     .arg(result.removedWork);
-    return text;
+    return text + QStringLiteral("\n\r\n\rThe database as it was is kept as:");
 }
 
 } // namespace DBManagement

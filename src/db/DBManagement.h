@@ -92,8 +92,9 @@ struct CompactionResult {
 CompactionResult CompactDatabase(qv::Connection& connection,
                                  const CompactionSteps& steps = CompactionSteps::Real());
 
-// The message shown after a compaction: where the former file was kept and
-// what stale work file was removed.
+// The message shown after a compaction, up to the kept file's path that
+// follows it: what stale work file was removed, and that the former file is
+// kept.
 QString CompactionReport(const CompactionResult& result);
 
 } // namespace DBManagement

@@ -238,7 +238,21 @@ QString CreatePostgreSQLDatabaseStatement(const QString& databaseName) {
            QStringLiteral(" TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
 }
 
+QString PostgreSQLDatabaseNameProblem(const QString& databaseName) {
+    if (databaseName.isEmpty())
+        return QStringLiteral("You must enter a database name.");
+    const qsizetype bytes = databaseName.toUtf8().size();
+    if (bytes > PostgreSQLNameBytes)
+        return QStringLiteral("The database name \"%1\" is too long: PostgreSQL keeps at most %2 "
+                              "bytes of a name, and this one has %3 (a letter outside plain "
+                              "English takes two or more). Choose a shorter name.")
+            .arg(databaseName, QString::number(PostgreSQLNameBytes), QString::number(bytes));
+    return QString();
+}
+
 void CreatePostgreSQLDatabase(const QString& serverName, const QString& databaseName) {
+    if (const QString problem = PostgreSQLDatabaseNameProblem(databaseName); !problem.isEmpty())
+        throw qv::DatabaseRefusal(problem);
     onMaintenanceDatabase(serverName, CreatePostgreSQLDatabaseStatement(databaseName));
 }
 

@@ -56,9 +56,18 @@ void CreateSQLServerDatabase(const QString& serverName, const QString& databaseN
 // decide how text compares and sorts.
 QString CreatePostgreSQLDatabaseStatement(const QString& databaseName);
 
+// PostgreSQL keeps at most this many bytes of a name (in UTF-8) and cuts a
+// longer one without a word.
+inline constexpr int PostgreSQLNameBytes = 63;
+
+// Why the server would not keep `databaseName` exactly as typed (empty, or
+// longer than PostgreSQLNameBytes); empty text when it would.
+QString PostgreSQLDatabaseNameProblem(const QString& databaseName);
+
 // Creates the database over a connection of its own to the server's
-// maintenance database ("postgres", else "template1"). Errors reach the
-// caller with the server's message.
+// maintenance database ("postgres", else "template1"). A name the server
+// would not keep as typed is refused first (DatabaseRefusal) without asking
+// the server. Errors reach the caller with the server's message.
 void CreatePostgreSQLDatabase(const QString& serverName, const QString& databaseName);
 
 // Drops a database that was just created but whose tables could not be made,

@@ -49,11 +49,6 @@ const QString ExitQuestion = QStringLiteral("Are you sure you want to exit?");
 const QString BackupCreated = QStringLiteral("Backup created!");
 const QString BackupFailed = QStringLiteral("There was a problem creating the backup.");
 
-bool FileExists(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() && !info.isDir();
-}
-
 } // namespace
 
 TfrmMain::TfrmMain(Tdm& dm, QWidget* parent)
@@ -281,7 +276,9 @@ void TfrmMain::OpenDatabase() {
         const bool useAccess = kind == MemberSettings::DatabaseKind::Access;
         QString connectionString;
         if (useAccess) {
-            if (!FileExists(MemberSettings::GetAccessDatabase())) {
+            // Anything at the path is opened, so that a folder or a file that
+            // is no register is told for what it is.
+            if (!QFileInfo::exists(MemberSettings::GetAccessDatabase())) {
                 PositionedMessage(FileNotFound, MessageKind::Error);
                 quit = !ShowSettings();
             }
@@ -309,17 +306,12 @@ void TfrmMain::OpenDatabase() {
             return;
         }
 
-        qv::Connection& connection = m_dm.adoMembers();
         try {
-            connection.close();
-            connection.setConnectionString(connectionString);
-            connection.open();
-            DBCreate::CheckRegister(connection);
+            m_dm.OpenRegister(connectionString);
         } catch (const qv::DatabaseError& error) {
-            // A refusal of our own (an incomplete register, a path too long)
-            // says what is wrong better than the general message; a
+            // A refusal of our own (not a register, an incomplete one, a path
+            // too long) says what is wrong better than the general message; a
             // PostgreSQL server's own answer says which of the two it was.
-            connection.close();
             const bool refused = dynamic_cast<const qv::DatabaseRefusal*>(&error) != nullptr;
             PositionedMessage(refused ? error.message()
                               : kind == MemberSettings::DatabaseKind::PostgreSQL

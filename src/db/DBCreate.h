@@ -35,10 +35,20 @@ using RegisterFiller = std::function<void(qv::Connection& connection)>;
 // engine cannot take, DatabaseRefusal.
 void CreateAccessRegister(const QString& path, const RegisterFiller& fill = {});
 
+// Refuses, before it is opened, what cannot be a register file: a folder, a
+// FIFO, device or socket (never opened, so nothing blocks), an empty file, a
+// file that cannot be read, and a file that is no database of the engine's.
+// Throws DatabaseRefusal saying what the path is; a missing path passes (the
+// caller says it was not found).
+void CheckRegisterFile(const QString& path);
+
 // Refuses a file database that carries our mark but lacks any of the
-// register's tables or indexes (a creation that did not finish): throws
-// DatabaseRefusal naming what is missing. Reads only; a server database, or a
-// file without our mark, passes unexamined.
+// register's tables or indexes (a creation that did not finish), and a file
+// database without the mark that is not a register at all (it lacks the
+// member tables) or only part of one: throws DatabaseRefusal naming what is
+// missing. Reads only; a server database passes unexamined, and so does a
+// file without the mark that has every table (a register of an older
+// version).
 void CheckRegister(qv::Connection& connection);
 
 // The statement that creates a server database. The name is written as a

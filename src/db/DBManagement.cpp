@@ -99,13 +99,16 @@ QString BackupPages(sqlite3* from, sqlite3* into, const QString& folder) {
         return QStringLiteral("Another program kept changing the database for more than %1 "
                               "seconds, so no backup was made. Try again in a moment.")
             .arg(kBusyWaitMs / 1000);
-    // The failure is the destination's: the source was read whole before.
-    if (const int error = sqlite3_system_errno(into); error != 0)
+    // A full disk or a failed write names the system's reason; anything else
+    // (a damaged page of the register, say) the engine's.
+    const int code = (rc != SQLITE_DONE ? rc : finished) & 0xFF;
+    const int error = sqlite3_system_errno(into);
+    if (code == SQLITE_FULL)
+        return WriteFailure(folder, error != 0 ? error : ENOSPC);
+    if (code == SQLITE_IOERR && error != 0)
         return WriteFailure(folder, error);
-    if (rc == SQLITE_FULL || finished == SQLITE_FULL)
-        return WriteFailure(folder, ENOSPC);
-    return QStringLiteral("The backup could not be written in the folder \"%1\" (%2).")
-        .arg(folder, QString::fromUtf8(sqlite3_errmsg(into)));
+    return QStringLiteral("The backup could not be made (%1).")
+        .arg(QString::fromUtf8(sqlite3_errstr(code)));
 }
 
 QString VacuumInto(const QString& source, const QString& target) {

@@ -100,7 +100,6 @@ private slots:
     void registerBeforeUpgradeEndsUpgraded();
     void refusals_data();
     void refusals();
-    void damagedColumnImportedWhenTheLossIsAccepted();
     void cancelLeavesNoFile();
     void killedImportIsClearedByTheNext();
     void textAndDateDecoding();
@@ -298,29 +297,6 @@ void TestJetImport::refusals() {
         QCOMPARE(qv::test::readFileBytes(source), bytes);
     if (targetExists)
         QCOMPARE(qv::test::readFileBytes(target), QByteArray("someone's file"));
-}
-
-void TestJetImport::damagedColumnImportedWhenTheLossIsAccepted() {
-    TempFolder folder;
-    const QString source = folder.filePath("old.mdb");
-    QVERIFY(qv::test::writeFileBytes(
-        source, WithColumnRenamed(qv::test::readFileBytes(DataFile("register-small.mdb")),
-                                  "EmailAddress", "EmailAddresr")));
-    const QString target = folder.filePath("new.mdb");
-    JetImport::Options options;
-    options.acceptColumnLoss = true;
-    const JetImport::Result result = JetImport::ImportRegister(source, target, {}, options);
-    QCOMPARE(result.outcome, JetImport::Outcome::Imported);
-    // The loss is told, never passed off as a column the old file predates.
-    const QString summary = result.summary.text();
-    QVERIFY2(summary.contains("- Members.EmailAddress: a column the file lacks (damaged?); left "
-                              "empty in every row, 54") &&
-                 summary.contains("- Members.EmailAddresr: a column the register does not have; "
-                                  "its values were not carried") &&
-                 result.summary.notes.isEmpty(),
-             qPrintable(summary));
-    QCOMPARE(Dump(target, "SELECT count(*) FROM Members WHERE EmailAddress IS NOT NULL"),
-             QStringList("i:0"));
 }
 
 void TestJetImport::cancelLeavesNoFile() {

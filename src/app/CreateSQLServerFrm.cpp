@@ -1,5 +1,6 @@
 #include "app/CreateSQLServerFrm.h"
 
+#include "db/DBCreate.h"
 #include "platform/ui/MessageBox.h"
 
 #include <QGridLayout>
@@ -80,6 +81,18 @@ void TfrmCreateSQLServer::btnOKClick() {
                        : QStringLiteral("You must enter an SQL Server and Database name."),
             qv::MessageKind::Error, qv::MessageButtons::Ok, qv::MessagePlacement::Centered, this);
         return;
+    }
+    // The server would cut a long name silently: the database made would
+    // not be the one the settings then name.
+    if (m_postgres) {
+        if (const QString problem = DBCreate::PostgreSQLDatabaseNameProblem(databaseName());
+            !problem.isEmpty()) {
+            qv::ShowMessageBox(problem, qv::MessageKind::Error, qv::MessageButtons::Ok,
+                               qv::MessagePlacement::Centered, this);
+            edtSQLDatabase->setFocus();
+            edtSQLDatabase->selectAll();
+            return;
+        }
     }
     accept();
 }

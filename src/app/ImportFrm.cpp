@@ -60,14 +60,15 @@ TfrmImport::TfrmImport(const QString& jetPath, const QString& newPath, QWidget* 
     connect(btnCancel, &QPushButton::clicked, this, &TfrmImport::btnCancelClick);
 }
 
-JetImport::Result TfrmImport::Execute() {
+JetImport::Result TfrmImport::Execute(const JetImport::Options& options) {
     m_cancelled = false;
     m_running = true;
     show();
     QCoreApplication::processEvents();
     m_sinceEvents.start();
     const JetImport::Result result = JetImport::ImportRegister(
-        m_jetPath, m_newPath, [this](const JetImport::Progress& p) { return Progress(p); });
+        m_jetPath, m_newPath, [this](const JetImport::Progress& p) { return Progress(p); },
+        options);
     m_running = false;
     hide();
     return result;
@@ -108,7 +109,20 @@ void TfrmImport::reject() {
 
 bool ImportJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath) {
     TfrmImport frmImport(jetPath, newPath, parent);
-    const JetImport::Result result = frmImport.Execute();
+    JetImport::Result result = frmImport.Execute();
+    if (result.outcome == JetImport::Outcome::Failed && !result.columnLoss.isEmpty()) {
+        // The loss is the user's to accept, knowingly: No (the default) keeps
+        // the refusal, and nothing is made.
+        if (qv::ShowMessageBox(result.message +
+                                   QStringLiteral("\n\r\n\rImport anyway, without the values of "
+                                                  "these columns?"),
+                               qv::MessageKind::Warning, qv::MessageButtons::YesNo,
+                               qv::MessagePlacement::Centered, parent) != qv::MessageResult::Yes)
+            return false;
+        JetImport::Options options;
+        options.acceptColumnLoss = true;
+        result = frmImport.Execute(options);
+    }
     switch (result.outcome) {
     case JetImport::Outcome::Imported:
         qv::ShowMessageBox(result.summary.text(), qv::MessageKind::Information,

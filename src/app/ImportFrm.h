@@ -20,7 +20,7 @@ public:
 
     // Shows the window, runs the import while it shows, hides it again and
     // answers the import's result.
-    JetImport::Result Execute();
+    JetImport::Result Execute(const JetImport::Options& options = {});
 
 signals:
     // After each progress step, before Cancel is looked at.
@@ -49,7 +49,9 @@ private:
 };
 
 // Imports with the progress window, then shows the summary (or why nothing
-// was made). True when the new register was made.
+// was made). A file whose columns differ from the register's (as a damaged
+// one does) is imported only when the user accepts, when asked, that those
+// columns' values are lost. True when the new register was made.
 bool ImportJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath);
 
 // The question asked when the register named in the settings is a Jet file.

@@ -15,6 +15,7 @@
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Transaction.h"
 #include "platform/ui/FileDialogs.h"
+#include "platform/ui/SavedFileMessage.h"
 #include "reference/EditMembershipLevelsFrm.h"
 #include "reference/EditProfilesFrm.h"
 #include "search/QuickFind.h"
@@ -51,15 +52,7 @@ const QString Upgraded = QStringLiteral("Your database was from a previous versi
                                         "been updated for this latest version!");
 const QString ExitQuestion = QStringLiteral("Are you sure you want to exit?");
 const QString BackupCreated = QStringLiteral("Backup created!");
-const QString BackupFailed =
-    QStringLiteral("There was a problem creating the backup.\n\r\n\rThis might be due to another "
-                   "backup with the same name existing.");
-const QString CompactComplete = QStringLiteral("Compact and repair complete!");
-
-bool FileExists(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() && !info.isDir();
-}
+const QString BackupFailed = QStringLiteral("There was a problem creating the backup.");
 
 } // namespace
 
@@ -322,7 +315,9 @@ void TfrmMain::OpenDatabase() {
         const bool useAccess = kind == MemberSettings::DatabaseKind::Access;
         QString connectionString;
         if (useAccess) {
-            if (!FileExists(MemberSettings::GetAccessDatabase())) {
+            // Anything at the path is opened, so that a folder or a file that
+            // is no register is told for what it is.
+            if (!QFileInfo::exists(MemberSettings::GetAccessDatabase())) {
                 PositionedMessage(FileNotFound, MessageKind::Error);
                 quit = !ShowSettings();
             }
@@ -350,16 +345,12 @@ void TfrmMain::OpenDatabase() {
             return;
         }
 
-        qv::Connection& connection = m_dm.adoMembers();
         // The quick find lets go of the register it read; it reads the one
         // opened here at its next word.
         pnlQuickFind->release();
         try {
             setWindowTitle(QStringLiteral("Quorvane"));
-            connection.close();
-            connection.setConnectionString(connectionString);
-            connection.open();
-            DBCreate::CheckRegister(connection);
+            m_dm.OpenRegister(connectionString);
             // The title names the register, so two registers open side by
             // side can be told apart.
             setWindowTitle(QStringLiteral("Quorvane \u2014 ") +
@@ -367,10 +358,9 @@ void TfrmMain::OpenDatabase() {
                                 ? QFileInfo(MemberSettings::GetAccessDatabase()).completeBaseName()
                                 : MemberSettings::GetSQLDatabaseName()));
         } catch (const qv::DatabaseError& error) {
-            // A refusal of our own (an incomplete register, a path too long)
-            // says what is wrong better than the general message; a
+            // A refusal of our own (not a register, an incomplete one, a path
+            // too long) says what is wrong better than the general message; a
             // PostgreSQL server's own answer says which of the two it was.
-            connection.close();
             const bool refused = dynamic_cast<const qv::DatabaseRefusal*>(&error) != nullptr;
             PositionedMessage(refused ? error.message()
                               : kind == MemberSettings::DatabaseKind::PostgreSQL
@@ -498,9 +488,10 @@ void TfrmMain::mnuDataBackupClick() {
     if (!backup.folderChosen)
         return;
     if (backup.copied)
-        PositionedMessage(BackupCreated, MessageKind::Information);
+        qv::ShowFileSaved(this, QString(), BackupCreated, backup.path);
     else
-        PositionedMessage(BackupFailed, MessageKind::Error);
+        PositionedMessage(BackupFailed + QStringLiteral("\n\r\n\r") + backup.failure,
+                          MessageKind::Error);
 }
 
 void TfrmMain::mnuSettingsCompactRepairClick() {
@@ -508,8 +499,9 @@ void TfrmMain::mnuSettingsCompactRepairClick() {
     pnlQuickFind->release();
     // A failure throws past the message to the error report, with what went
     // wrong; the register is then as it was and open again.
-    DBManagement::CompactDatabase(m_dm.adoMembers());
-    PositionedMessage(CompactComplete, MessageKind::Information);
+    const DBManagement::CompactionResult compacted =
+        DBManagement::CompactDatabase(m_dm.adoMembers());
+    qv::ShowFileSaved(this, QString(), DBManagement::CompactionReport(compacted), compacted.kept);
 }
 
 void TfrmMain::mnuFileExitClick() {

@@ -6,6 +6,7 @@
 #include "db/DBCreate.h"
 #include "db/TableCreate.h"
 #include "import/JetReader.h"
+#include "platform/data/DatabaseError.h"
 #include "platform/os/FileSystem.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
@@ -45,6 +46,21 @@ bool FileExists(const QString& path) {
 void Error(const QString& text, QWidget* parent) {
     qv::ShowMessageBox(text, qv::MessageKind::Error, qv::MessageButtons::Ok,
                        qv::MessagePlacement::Centered, parent);
+}
+
+// Why what is at `path` cannot be a register file (a folder, a FIFO, a
+// device, an empty file), or empty text. What a file holds is looked at
+// when the register is opened, which says so just as clearly.
+QString RegisterFileProblem(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isFile() && info.size() > 0)
+        return QString();
+    try {
+        DBCreate::CheckRegisterFile(path);
+    } catch (const qv::DatabaseRefusal& refused) {
+        return refused.message();
+    }
+    return QString();
 }
 
 // The folder part of a path as typed; empty text stays empty (the dialog then
@@ -342,10 +358,15 @@ void TfrmSettings::btnCreateSQLServerDatabaseClick() {
 void TfrmSettings::btnSaveClick() {
     const int kind = cboDatabase->currentIndex();
     const bool useAccess = kind == AccessIndex;
-    if (useAccess && !FileExists(edtDBFile->text())) {
+    if (useAccess && !QFileInfo::exists(edtDBFile->text())) {
         Error(QStringLiteral("The Access database file does not exist!"), this);
         return;
     }
+    if (useAccess)
+        if (const QString problem = RegisterFileProblem(edtDBFile->text()); !problem.isEmpty()) {
+            Error(problem, this);
+            return;
+        }
     if (!useAccess &&
         (edtServer->text().trimmed().isEmpty() || edtDatabaseName->text().trimmed().isEmpty())) {
         Error(QStringLiteral("You must enter a server and database name!"), this);

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace DBCreate {
@@ -140,6 +141,32 @@ void CreateAccessRegister(const QString& path, const RegisterFiller& fill) {
     }
 }
 
+void CheckRegisterFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0)
+        return;
+    const auto refuse = [&path](const QString& what) {
+        throw qv::DatabaseRefusal(QStringLiteral("\"%1\" %2").arg(path, what));
+    };
+    if (S_ISDIR(info.st_mode))
+        refuse(QStringLiteral("is a folder, not a database file. Choose the register file in it."));
+    if (S_ISFIFO(info.st_mode))
+        refuse(QStringLiteral("is a named pipe (FIFO), not a database file."));
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        refuse(QStringLiteral("is a device, not a database file."));
+    if (!S_ISREG(info.st_mode))
+        refuse(QStringLiteral("is not a regular file, so it cannot be a database file."));
+    if (info.st_size == 0)
+        refuse(QStringLiteral("is empty: it is not a Quorvane register."));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        refuse(QStringLiteral("cannot be read (%1).").arg(file.errorString()));
+    static const QByteArray Header("SQLite format 3", 16); // with its closing zero byte
+    if (file.read(Header.size()) != Header)
+        refuse(QStringLiteral("is not a Quorvane register: it is not a database file."));
+}
+
 void CheckRegister(qv::Connection& connection) {
     if (connection.kind() != qv::ConnectionString::Kind::File)
         return;
@@ -147,9 +174,8 @@ void CheckRegister(qv::Connection& connection) {
     query.setSQL(QStringLiteral("PRAGMA application_id"));
     qv::Result result;
     query.fetch(result);
-    if (result.rows.rowCount() != 1 ||
-        result.rows.value(result.rows.cell(0, 0)).toInteger() != ApplicationId)
-        return;
+    const bool marked = result.rows.rowCount() == 1 &&
+                        result.rows.value(result.rows.cell(0, 0)).toInteger() == ApplicationId;
 
     query.setSQL(QStringLiteral("SELECT type, name FROM sqlite_master WHERE type IN ('table', "
                                 "'index')"));
@@ -162,12 +188,21 @@ void CheckRegister(qv::Connection& connection) {
     for (const QString& name : TableCreate::TableNames())
         if (!present.contains(QStringLiteral("table:") + name.toLower()))
             tables << name;
-    for (const QString& name : TableCreate::IndexNames())
-        if (!present.contains(QStringLiteral("index:") + name.toLower()))
-            indexes << name;
+    // A register of an older version may have been made without our indexes.
+    if (marked)
+        for (const QString& name : TableCreate::IndexNames())
+            if (!present.contains(QStringLiteral("index:") + name.toLower()))
+                indexes << name;
     if (tables.isEmpty() && indexes.isEmpty())
         return;
 
+    const QString file = qv::ConnectionString::parse(connection.connectionString()).dataSource();
+    if (!marked && (tables.contains(QStringLiteral("Members")) ||
+                    tables.contains(QStringLiteral("DatesJoined"))))
+        throw qv::DatabaseRefusal(
+            QStringLiteral("The database file \"%1\" is not a Quorvane register: it holds no "
+                           "member tables. Choose the register file, or create a new database.")
+                .arg(file));
     QStringList missing;
     if (!tables.isEmpty())
         missing << (tables.size() == 1 ? QStringLiteral("the table ")
@@ -177,11 +212,15 @@ void CheckRegister(qv::Connection& connection) {
         missing << (indexes.size() == 1 ? QStringLiteral("the index ")
                                         : QStringLiteral("the indexes ")) +
                        ListOf(indexes);
-    const QString file = qv::ConnectionString::parse(connection.connectionString()).dataSource();
     throw qv::DatabaseRefusal(
-        QStringLiteral("The database file \"%1\" is an incomplete register: it lacks %2. Its "
-                       "creation did not finish; create a new database or choose another file.")
-            .arg(file, missing.join(QStringLiteral(", and "))));
+        marked ? QStringLiteral("The database file \"%1\" is an incomplete register: it lacks %2. "
+                                "Its creation did not finish; create a new database or choose "
+                                "another file.")
+                     .arg(file, missing.join(QStringLiteral(", and ")))
+               : QStringLiteral("The database file \"%1\" is not a complete Quorvane register: "
+                                "it lacks %2. Choose the register file, or create a new "
+                                "database.")
+                     .arg(file, missing.join(QStringLiteral(", and "))));
 }
 
 QString CreateDatabaseStatement(const QString& databaseName) {
@@ -238,7 +277,21 @@ QString CreatePostgreSQLDatabaseStatement(const QString& databaseName) {
            QStringLiteral(" TEMPLATE template0 ENCODING 'UTF8' LC_COLLATE 'C' LC_CTYPE 'C'");
 }
 
+QString PostgreSQLDatabaseNameProblem(const QString& databaseName) {
+    if (databaseName.isEmpty())
+        return QStringLiteral("You must enter a database name.");
+    const qsizetype bytes = databaseName.toUtf8().size();
+    if (bytes > PostgreSQLNameBytes)
+        return QStringLiteral("The database name \"%1\" is too long: PostgreSQL keeps at most %2 "
+                              "bytes of a name, and this one has %3 (a letter outside plain "
+                              "English takes two or more). Choose a shorter name.")
+            .arg(databaseName, QString::number(PostgreSQLNameBytes), QString::number(bytes));
+    return QString();
+}
+
 void CreatePostgreSQLDatabase(const QString& serverName, const QString& databaseName) {
+    if (const QString problem = PostgreSQLDatabaseNameProblem(databaseName); !problem.isEmpty())
+        throw qv::DatabaseRefusal(problem);
     onMaintenanceDatabase(serverName, CreatePostgreSQLDatabaseStatement(databaseName));
 }
 

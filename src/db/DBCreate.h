@@ -35,10 +35,20 @@ using RegisterFiller = std::function<void(qv::Connection& connection)>;
 // engine cannot take, DatabaseRefusal.
 void CreateAccessRegister(const QString& path, const RegisterFiller& fill = {});
 
+// Refuses, before it is opened, what cannot be a register file: a folder, a
+// FIFO, device or socket (never opened, so nothing blocks), an empty file, a
+// file that cannot be read, and a file that is no database of the engine's.
+// Throws DatabaseRefusal saying what the path is; a missing path passes (the
+// caller says it was not found).
+void CheckRegisterFile(const QString& path);
+
 // Refuses a file database that carries our mark but lacks any of the
-// register's tables or indexes (a creation that did not finish): throws
-// DatabaseRefusal naming what is missing. Reads only; a server database, or a
-// file without our mark, passes unexamined.
+// register's tables or indexes (a creation that did not finish), and a file
+// database without the mark that is not a register at all (it lacks the
+// member tables) or only part of one: throws DatabaseRefusal naming what is
+// missing. Reads only; a server database passes unexamined, and so does a
+// file without the mark that has every table (a register of an older
+// version).
 void CheckRegister(qv::Connection& connection);
 
 // The statement that creates a server database. The name is written as a
@@ -56,9 +66,18 @@ void CreateSQLServerDatabase(const QString& serverName, const QString& databaseN
 // decide how text compares and sorts.
 QString CreatePostgreSQLDatabaseStatement(const QString& databaseName);
 
+// PostgreSQL keeps at most this many bytes of a name (in UTF-8) and cuts a
+// longer one without a word.
+inline constexpr int PostgreSQLNameBytes = 63;
+
+// Why the server would not keep `databaseName` exactly as typed (empty, or
+// longer than PostgreSQLNameBytes); empty text when it would.
+QString PostgreSQLDatabaseNameProblem(const QString& databaseName);
+
 // Creates the database over a connection of its own to the server's
-// maintenance database ("postgres", else "template1"). Errors reach the
-// caller with the server's message.
+// maintenance database ("postgres", else "template1"). A name the server
+// would not keep as typed is refused first (DatabaseRefusal) without asking
+// the server. Errors reach the caller with the server's message.
 void CreatePostgreSQLDatabase(const QString& serverName, const QString& databaseName);
 
 // Drops a database that was just created but whose tables could not be made,

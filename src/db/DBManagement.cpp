@@ -11,6 +11,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,10 +65,24 @@ QString DatabaseFile(qv::Connection& connection) {
     return file->fileName();
 }
 
-bool BackupPages(sqlite3* from, sqlite3* into) {
+// Why a file could not be written in `folder`, from the system's error.
+QString WriteFailure(const QString& folder, int error) {
+    const QString why = QString::fromLocal8Bit(std::strerror(error));
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+        return QStringLiteral("There is not enough room on the disk for the backup in the folder "
+                              "\"%1\" (%2).")
+            .arg(folder, why);
+    return QStringLiteral("The backup could not be written in the folder \"%1\" (%2).")
+        .arg(folder, why);
+}
+
+// Copies every page of `from` into `into`; answers why it could not, or
+// empty text. Write failures are told by the folder of `into`.
+QString BackupPages(sqlite3* from, sqlite3* into, const QString& folder) {
     sqlite3_backup* backup = sqlite3_backup_init(into, "main", from, "main");
     if (!backup)
-        return false;
+        return QStringLiteral("The backup could not be started (%1).")
+            .arg(QString::fromUtf8(sqlite3_errmsg(into)));
     QElapsedTimer clock;
     clock.start();
     int rc;
@@ -76,7 +92,23 @@ bool BackupPages(sqlite3* from, sqlite3* into) {
             break;
         sqlite3_sleep(50);
     }
-    return sqlite3_backup_finish(backup) == SQLITE_OK && rc == SQLITE_DONE;
+    const int finished = sqlite3_backup_finish(backup);
+    if (rc == SQLITE_DONE && finished == SQLITE_OK)
+        return QString();
+    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+        return QStringLiteral("Another program kept changing the database for more than %1 "
+                              "seconds, so no backup was made. Try again in a moment.")
+            .arg(kBusyWaitMs / 1000);
+    // A full disk or a failed write names the system's reason; anything else
+    // (a damaged page of the register, say) the engine's.
+    const int code = (rc != SQLITE_DONE ? rc : finished) & 0xFF;
+    const int error = sqlite3_system_errno(into);
+    if (code == SQLITE_FULL)
+        return WriteFailure(folder, error != 0 ? error : ENOSPC);
+    if (code == SQLITE_IOERR && error != 0)
+        return WriteFailure(folder, error);
+    return QStringLiteral("The backup could not be made (%1).")
+        .arg(QString::fromUtf8(sqlite3_errstr(code)));
 }
 
 QString VacuumInto(const QString& source, const QString& target) {
@@ -116,10 +148,17 @@ QString Lock(qv::FileLock& lock, const QString& path) {
            NothingChanged;
 }
 
+// Whether `path` is a plain file (not a link, folder, FIFO or device).
+bool IsRegularFile(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 // The compaction proper, on a closed connection. Answers why it stopped, or
 // empty text when the compacted register is in place. Whatever it answers,
 // a complete register is at `registerPath`.
-QString Compact(const QString& registerPath, const CompactionSteps& steps) {
+QString Compact(const QString& registerPath, const CompactionSteps& steps,
+                CompactionResult& result) {
     // A register reached through a symbolic link stays there: the file the
     // link points to is compacted in its own folder, and the link is kept.
     // Another copy may have opened it under either name.
@@ -134,10 +173,16 @@ QString Compact(const QString& registerPath, const CompactionSteps& steps) {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     const QString work = folder + u'/' + info.completeBaseName() + QStringLiteral("compact.mdb");
+    // Every compaction holds the register alone while it uses the work file,
+    // and this one does now: a file there is what a killed one left.
+    if (IsRegularFile(work) && steps.remove(work)) {
+        steps.remove(work + QStringLiteral("-journal"));
+        result.removedWork = work;
+    }
     if (FileSystem::pathExists(work))
-        return QStringLiteral("The file \"%1\" is in the way of the compaction (an earlier "
-                              "attempt may have left it). Move it away or delete it, then compact "
-                              "again.")
+        return QStringLiteral("The file \"%1\" is in the way of the compaction and is not one "
+                              "an earlier compaction left. Move it away or delete it, then "
+                              "compact again.")
                    .arg(work) +
                NothingChanged;
 
@@ -171,10 +216,23 @@ QString Compact(const QString& registerPath, const CompactionSteps& steps) {
         return QStringLiteral("The backup folder \"%1\" could not be made.").arg(backups) +
                NothingChanged;
     }
-    const QString kept = backups + u'/' + info.completeBaseName() + stamp + QStringLiteral(".mdb");
-    if (!steps.keepCopy(path, kept)) {
+    // Two compactions within one second share a stamp: the later copy takes
+    // the first free name with a counter after it.
+    const QString keptStem = backups + u'/' + info.completeBaseName() + stamp;
+    QString kept;
+    for (int n = 1; n <= 1000 && kept.isEmpty(); ++n) {
+        const QString name =
+            keptStem + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) + QStringLiteral(".mdb");
+        if (FileSystem::pathExists(name))
+            continue;
+        if (steps.keepCopy(path, name))
+            kept = name;
+        else if (!FileSystem::pathExists(name))
+            break; // not a clash: the step itself failed
+    }
+    if (kept.isEmpty()) {
         steps.remove(work);
-        return QStringLiteral("The database could not be kept as \"%1\".").arg(kept) +
+        return QStringLiteral("The database could not be kept as \"%1.mdb\".").arg(keptStem) +
                NothingChanged;
     }
     if (!steps.replace(work, path)) {
@@ -195,6 +253,7 @@ QString Compact(const QString& registerPath, const CompactionSteps& steps) {
     }
     FileSystem::syncFolder(folder);
     FileSystem::syncFolder(backups);
+    result.kept = kept;
     return QString();
 }
 
@@ -211,37 +270,62 @@ BackupResult BackupDatabase(qv::Connection& connection, const FolderBrowser& bro
     if (!folder)
         return result;
     result.folderChosen = true;
-    const QString target = QDir(*folder).filePath(
+    result.path = QDir(*folder).absoluteFilePath(
         QStringLiteral("quorvane_") + TimeStamp(qv::Clock::now()) + QStringLiteral(".mdb"));
-    result.copied = CopyDatabase(source, target);
+    result.copied = CopyDatabase(source, result.path, &result.failure);
     return result;
 }
 
-bool CopyDatabase(const QString& source, const QString& target) {
+bool CopyDatabase(const QString& source, const QString& target, QString* failure) {
+    const QString folder = QFileInfo(target).absolutePath();
+    const auto fail = [failure](const QString& why) {
+        if (failure)
+            *failure = why;
+        return false;
+    };
     if (FileSystem::pathExists(target))
-        return false;
-    FileSystem::TemporaryFile temp =
-        FileSystem::createTemporaryIn(QFileInfo(target).absolutePath());
+        return fail(QStringLiteral("A file named \"%1\" is already there.").arg(target));
+    FileSystem::TemporaryFile temp = FileSystem::createTemporaryIn(folder);
     if (temp.fd < 0)
-        return false;
-    bool ok = false;
+        return fail(WriteFailure(folder, errno));
+    QString why;
     {
         EngineFile from, into;
-        if (from.open(source, SQLITE_OPEN_READONLY) &&
-            into.open(temp.path, SQLITE_OPEN_READWRITE)) {
+        // Read-write where the file allows it, and read once before the copy:
+        // a journal that a killed program left is then rolled back, which a
+        // read-only connection cannot do (it would refuse to read at all).
+        if (!from.open(source, SQLITE_OPEN_READWRITE) ||
+            sqlite3_exec(from.handle(), "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr,
+                         nullptr) != SQLITE_OK) {
+            why = sqlite3_errcode(from.handle()) == SQLITE_BUSY
+                      ? QStringLiteral("Another program kept changing the database for more than "
+                                       "%1 seconds, so no backup was made. Try again in a moment.")
+                            .arg(kBusyWaitMs / 1000)
+                      : QStringLiteral("The database \"%1\" could not be read (%2).")
+                            .arg(source, from.error());
+        } else if (!into.open(temp.path, SQLITE_OPEN_READWRITE)) {
+            why = QStringLiteral("The backup could not be written in the folder \"%1\" (%2).")
+                      .arg(folder, into.error());
+        } else {
             // A copy that fails is thrown away whole: it needs no journal.
             sqlite3_exec(into.handle(), "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
-            ok = BackupPages(from.handle(), into.handle());
+            why = BackupPages(from.handle(), into.handle(), folder);
         }
     }
-    // The copy gets the register's permission bits (read and write only).
-    struct stat info {};
-    const unsigned mode =
-        ::stat(QFile::encodeName(source).constData(), &info) == 0 ? info.st_mode & 0666 : 0600;
-    ok = ok && FileSystem::placeTemporary(temp, target, mode, FileSystem::Placing::NoReplace);
-    if (!ok)
-        FileSystem::discardTemporary(temp);
-    return ok;
+    if (why.isEmpty()) {
+        // The copy gets the register's permission bits (read and write only).
+        struct stat info {};
+        const unsigned mode =
+            ::stat(QFile::encodeName(source).constData(), &info) == 0 ? info.st_mode & 0666 : 0600;
+        if (!FileSystem::placeTemporary(temp, target, mode, FileSystem::Placing::NoReplace))
+            why = errno == EEXIST
+                      ? QStringLiteral("A file named \"%1\" is already there.").arg(target)
+                      : WriteFailure(folder, errno);
+    }
+    if (why.isEmpty())
+        return true;
+    FileSystem::discardTemporary(temp);
+    return fail(why);
 }
 
 CompactionSteps CompactionSteps::Real() {
@@ -255,15 +339,16 @@ CompactionSteps CompactionSteps::Real() {
     return steps;
 }
 
-void CompactDatabase(qv::Connection& connection, const CompactionSteps& steps) {
+CompactionResult CompactDatabase(qv::Connection& connection, const CompactionSteps& steps) {
     const QString path = DatabaseFile(connection);
     if (connection.inTransaction())
         throw DatabaseError(QStringLiteral("The database cannot be compacted while changes to it "
                                            "are open."));
     connection.close();
     QString failure;
+    CompactionResult result;
     try {
-        failure = Compact(path, steps);
+        failure = Compact(path, steps, result);
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }
@@ -277,6 +362,16 @@ void CompactDatabase(qv::Connection& connection, const CompactionSteps& steps) {
     }
     if (!failure.isEmpty())
         throw DatabaseError(failure);
+    return result;
+}
+
+QString CompactionReport(const CompactionResult& result) {
+    QString text = QStringLiteral("Compact and repair complete!");
+    if (!result.removedWork.isEmpty())
+        text += QStringLiteral(" The work file \"%1\", left by a compaction that did not finish, "
+                               "was removed first.")
+                    .arg(result.removedWork);
+    return text + QStringLiteral("\n\r\n\rThe database as it was is kept as:");
 }
 
 } // namespace DBManagement

@@ -1,5 +1,6 @@
 #include "db/DataModule.h"
 
+#include "db/DBCreate.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/PgText.h"
 #include "platform/data/Query.h"
@@ -53,6 +54,20 @@ Tdm::Tdm(QObject* parent)
 }
 
 Tdm::~Tdm() = default;
+
+void Tdm::OpenRegister(const QString& connectionString) {
+    m_adoMembers.close();
+    m_adoMembers.setConnectionString(connectionString);
+    try {
+        if (m_adoMembers.kind() == qv::ConnectionString::Kind::File)
+            DBCreate::CheckRegisterFile(qv::ConnectionString::parse(connectionString).dataSource());
+        m_adoMembers.open();
+        DBCreate::CheckRegister(m_adoMembers);
+    } catch (...) {
+        m_adoMembers.close();
+        throw;
+    }
+}
 
 bool Tdm::UpgradeDatabase() {
     const bool postgres = m_adoMembers.kind() == qv::ConnectionString::Kind::PostgreSQL;

@@ -15,6 +15,13 @@ public:
 
     qv::Connection& adoMembers() { return m_adoMembers; }
 
+    // Closes the connection, then opens it on `connectionString` when that
+    // names a register: a file that is no register (a folder, a FIFO, an
+    // empty or foreign file, a database without the member tables) is
+    // refused with DatabaseRefusal saying what it is, before or right after
+    // it is opened. Errors reach the caller with the connection closed.
+    void OpenRegister(const QString& connectionString);
+
     // Brings a register made by the previous version up to date: adds
     // DatesJoined.MembershipNo when it is missing. Answers whether it changed
     // the database. Runs in an exclusive transaction of its own, so two copies

@@ -22,8 +22,18 @@ using JetReader::ColumnKind;
 struct Cancelled {};
 
 struct Failure {
+    Failure(const QString& why, const QStringList& loss = {})
+        : message(why)
+        , columnLoss(loss) {}
     QString message;
+    QStringList columnLoss;
 };
+
+// The one column a register older than it lacks; the upgrade adds it.
+bool AddedByUpgrade(const QString& table, const QString& column) {
+    return table.compare(QLatin1String("DatesJoined"), Qt::CaseInsensitive) == 0 &&
+           column.compare(QLatin1String("MembershipNo"), Qt::CaseInsensitive) == 0;
+}
 
 QString quoted(const QString& path) {
     return u'"' + QDir::toNativeSeparators(path) + u'"';
@@ -126,15 +136,17 @@ std::vector<RegisterTable> readSchema(qv::Connection& connection) {
 
 class Importer {
 public:
-    Importer(JetReader::Database& jet, Summary& summary, const ProgressCallback& progress)
+    Importer(JetReader::Database& jet, Summary& summary, const ProgressCallback& progress,
+             const Options& options)
         : m_jet(jet)
         , m_summary(summary)
-        , m_progress(progress) {}
+        , m_progress(progress)
+        , m_options(options) {}
 
     // Matches the Jet tables and columns with the register's; everything that
     // would stop the copy is found here, before a row is written.
     void plan(const std::vector<RegisterTable>& schema) {
-        QStringList missing;
+        QStringList missing, loss;
         for (const RegisterTable& table : schema) {
             TablePlan plan;
             plan.name = table.name;
@@ -156,6 +168,14 @@ public:
                         throw Failure{QStringLiteral("The table %1 in %2 has no column %3, which "
                                                      "every row of the register needs.")
                                           .arg(table.name, quoted(m_summary.source), column.name)};
+                    if (!AddedByUpgrade(table.name, column.name)) {
+                        loss << QStringLiteral("%1.%2 is missing").arg(table.name, column.name);
+                        finding(table.name + u'.' + column.name,
+                                QStringLiteral("a column the file lacks (damaged?); left empty "
+                                               "in every row"))
+                            .count += source.declaredRows();
+                        continue;
+                    }
                     m_summary.notes << QStringLiteral("%1.%2: the old register was made before "
                                                       "this column existed; it was added %3 in "
                                                       "every row, as the upgrade of an old "
@@ -178,9 +198,13 @@ public:
                 used[size_t(index)] = true;
                 plan.columns.push_back({column.name, target, index, {}});
             }
-            for (size_t i = 0; i < used.size(); ++i)
-                if (!used[i])
-                    plan.leftBehind.push_back(int(i));
+            for (size_t i = 0; i < used.size(); ++i) {
+                if (used[i])
+                    continue;
+                plan.leftBehind.push_back(int(i));
+                loss << QStringLiteral("%1.%2 is a column the register does not know")
+                            .arg(table.name, source.columns()[i].name);
+            }
             plan.leftBehindCounts.assign(plan.leftBehind.size(), 0);
             m_total += source.declaredRows();
             m_plans.push_back(std::move(plan));
@@ -199,6 +223,14 @@ public:
                                        (missing.size() == 1 ? QStringLiteral(" is")
                                                             : QStringLiteral(" are")))};
         }
+        // A column missing or unknown is what a damaged name in a table's
+        // definition looks like: its values would be lost without a word.
+        if (!loss.isEmpty() && !m_options.acceptColumnLoss)
+            throw Failure{QStringLiteral("The columns of %1 differ from the register's: %2. The "
+                                         "file may be damaged; importing it would lose the "
+                                         "values of these columns.")
+                              .arg(quoted(m_summary.source), loss.join(QStringLiteral("; "))),
+                          loss};
         for (const QString& name : m_jet.tableNames()) {
             const bool known = std::any_of(schema.begin(), schema.end(), [&](const auto& t) {
                 return t.name.compare(name, Qt::CaseInsensitive) == 0;
@@ -356,6 +388,7 @@ private:
     JetReader::Database& m_jet;
     Summary& m_summary;
     const ProgressCallback& m_progress;
+    const Options& m_options;
     std::vector<TablePlan> m_plans;
     qint64 m_total = 0;
     qint64 m_done = 0;
@@ -408,7 +441,7 @@ QString Summary::text() const {
 }
 
 Result ImportRegister(const QString& jetPath, const QString& newPath,
-                      const ProgressCallback& progress) {
+                      const ProgressCallback& progress, const Options& options) {
     Result result;
     Summary& summary = result.summary;
     summary.source = QFileInfo(jetPath).absoluteFilePath();
@@ -420,7 +453,7 @@ Result ImportRegister(const QString& jetPath, const QString& newPath,
                               .arg(quoted(summary.target))};
         JetReader::Database jet(jetPath);
         summary.format = JetReader::FormatName(jet.format());
-        Importer importer(jet, summary, progress);
+        Importer importer(jet, summary, progress, options);
         if (progress && !progress(Progress{}))
             throw Cancelled{};
 
@@ -440,6 +473,7 @@ Result ImportRegister(const QString& jetPath, const QString& newPath,
         result.outcome = Outcome::Cancelled;
     } catch (const Failure& e) {
         result.message = e.message;
+        result.columnLoss = e.columnLoss;
     } catch (const qv::DatabaseError& e) {
         result.message = e.message();
     } catch (const std::exception& e) {

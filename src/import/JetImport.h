@@ -60,13 +60,27 @@ enum class Outcome { Imported, Cancelled, Failed };
 struct Result {
     Outcome outcome = Outcome::Failed;
     QString message; // why it failed; empty otherwise
+    // When it failed because the file's columns differ from the register's:
+    // each difference ("Members.EmailAddress is missing"). Such an import
+    // can be run again with the loss accepted.
+    QStringList columnLoss;
     Summary summary; // complete when imported
+};
+
+struct Options {
+    // Import although a table lacks columns of the register or has columns
+    // the register does not know (as a damaged file shows them): the missing
+    // columns are left empty, the unknown ones' values are not carried, and
+    // the summary counts both. Without it such a file is refused. The one
+    // column an old register may lack, DatesJoined.MembershipNo (which the
+    // upgrade adds), is added empty either way.
+    bool acceptColumnLoss = false;
 };
 
 // Imports the Jet register at `jetPath` into a new register at `newPath`,
 // which must not exist. Never throws.
 Result ImportRegister(const QString& jetPath, const QString& newPath,
-                      const ProgressCallback& progress = {});
+                      const ProgressCallback& progress = {}, const Options& options = {});
 
 // A free name for the new register beside the Jet file: "Club.mdb" gives
 // "Club (imported).mdb", or "Club (imported 2).mdb" and so on when taken.

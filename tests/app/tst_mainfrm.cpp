@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,6 +29,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QUrl>
+#include <sys/stat.h>
 
 using namespace qv;
 using qv::test::Register;
@@ -94,6 +96,8 @@ private slots:
     void fileThatIsNotADatabase_data();
     void fileThatIsNotADatabase();
     void incompleteRegisterSaysWhy();
+    void notARegisterSaysWhatItIs_data();
+    void notARegisterSaysWhatItIs();
     void readOnlySettingsAreKeptAtStartup();
     void upgradeNoticeOnlyOnce();
     void commandStates_data();
@@ -274,7 +278,8 @@ void TestMainFrm::fileThatIsNotADatabase() {
     QVERIFY(problems.isEmpty());
 
     QCOMPARE(boxes.shown().size(), 1);
-    QCOMPARE(boxes.shown().at(0).text, OpenFailed);
+    QCOMPARE(boxes.shown().at(0).text,
+             '"' + notes + "\" is not a Quorvane register: it is not a database file.");
     QCOMPARE(boxes.shown().at(0).placement, MessagePlacement::NearPointer);
     QCOMPARE(ended.count(), save ? 0 : 1);
     QCOMPARE(dm.adoMembers().isOpen(), save);
@@ -310,6 +315,80 @@ void TestMainFrm::incompleteRegisterSaysWhy() {
     QVERIFY(frm.isTerminating());
     QVERIFY(!dm.adoMembers().isOpen());
     QCOMPARE(qv::test::readFileBytes(path), before);
+}
+
+void TestMainFrm::notARegisterSaysWhatItIs_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("said"); // after the quoted path
+    QTest::addColumn<bool>("dialogRefuses");
+    QTest::newRow("folder") << "folder"
+                            << "is a folder" << true;
+    QTest::newRow("FIFO") << "fifo"
+                          << "is a named pipe (FIFO)" << true;
+    QTest::newRow("device") << "device"
+                            << "is a device" << true;
+    QTest::newRow("empty file") << "empty"
+                                << "is empty: it is not a Quorvane register." << true;
+    QTest::newRow("another program's database")
+        << "foreign"
+        << "is not a Quorvane register: it holds no member tables." << false;
+}
+
+// The start-up open says what the path is instead of the server wording, and
+// the settings dialog that follows refuses to save a path that cannot be a
+// register file at all, saying the same.
+void TestMainFrm::notARegisterSaysWhatItIs() {
+    QFETCH(QString, kind);
+    QFETCH(QString, said);
+    QFETCH(bool, dialogRefuses);
+    SettingsSandbox box;
+    QString path = box.filePath("club.mdb");
+    if (kind == "folder")
+        QVERIFY(QDir().mkdir(path));
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    if (kind == "device")
+        path = "/dev/zero";
+    if (kind == "empty")
+        QVERIFY(qv::test::writeFileBytes(path, ""));
+    if (kind == "foreign") {
+        Connection other;
+        QCOMPARE(DBCreate::CreateAccessDatabase(path), QString());
+        other.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+        other.open();
+        other.execute("PRAGMA application_id = 0");
+        other.execute("CREATE TABLE Recipes (Name varchar(50))");
+    }
+    apptest::WriteSettings(box, true, path);
+
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
+    if (dialogRefuses)
+        boxes.queue(MessageResult::Ok);
+    qvtest::ModalWatchdog watchdog;
+    QStringList problems;
+    bool stayedOpen = false;
+    WhenSettings(problems, [&](TfrmSettings* settings) {
+        if (dialogRefuses) {
+            SaveFile(settings, path);
+            stayedOpen = settings->isVisible();
+        }
+        click(settings, "btnCancel");
+    });
+    Tdm dm;
+    TfrmMain frm(dm);
+    frm.OpenDatabase();
+    QVERIFY(problems.isEmpty());
+    QVERIFY(!watchdog.fired());
+
+    const QString expected =
+        (kind == "foreign" ? "The database file \"" : "\"") + path + "\" " + said;
+    QCOMPARE(boxes.shown().size(), dialogRefuses ? 2 : 1);
+    for (const MessageRequest& box : boxes.shown())
+        QVERIFY2(box.text.startsWith(expected), qPrintable(box.text));
+    QCOMPARE(stayedOpen, dialogRefuses);
+    QVERIFY(frm.isTerminating());
+    QVERIFY(!dm.adoMembers().isOpen());
 }
 
 void TestMainFrm::readOnlySettingsAreKeptAtStartup() {

@@ -2,6 +2,8 @@
 #include "app/CreateSQLServerFrm.h"
 #include "app/SettingsFrm.h"
 #include "db/DBConnectionStrings.h"
+#include "db/DBCreate.h"
+#include "platform/data/DatabaseError.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
@@ -63,6 +65,8 @@ private slots:
     void newDatabase();
     void newDatabaseThatCannotBeCreated();
     void createServerDatabase();
+    void postgreSQLNameTheServerWouldCut_data();
+    void postgreSQLNameTheServerWouldCut();
 };
 
 void TestSettingsFrm::loadsWhatIsStored() {
@@ -357,6 +361,46 @@ void TestSettingsFrm::createServerDatabase() {
     QCOMPARE(d.edit("edtServer")->text(), QString("oldhost"));
     QCOMPARE(d.edit("edtDatabaseName")->text(), QString("OldClub"));
     QVERIFY(d.window.isVisible());
+}
+
+void TestSettingsFrm::postgreSQLNameTheServerWouldCut_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("refusal"); // empty: taken
+    const QString tooLong = "is too long: PostgreSQL keeps at most 63 bytes";
+    QTest::newRow("empty") << ""
+                           << "You must enter a server and database name.";
+    QTest::newRow("63 letters") << QString(63, 'a') << "";
+    QTest::newRow("64 letters") << QString(64, 'a') << tooLong;
+    // 32 letters of two bytes each: short in letters, too long in bytes.
+    QTest::newRow("64 bytes in 32 letters") << QString(32, QChar(0xe9)) << tooLong;
+    QTest::newRow("63 bytes in 32 letters") << QString(31, QChar(0xe9)) + 'a' << "";
+}
+
+// The dialog refuses before the server is asked; the database layer refuses
+// as well, so no caller can have a name cut.
+void TestSettingsFrm::postgreSQLNameTheServerWouldCut() {
+    QFETCH(QString, name);
+    QFETCH(QString, refusal);
+    MessageBoxTestScope boxes;
+    TfrmCreateSQLServer frm;
+    frm.setPostgreSQL();
+    frm.findChild<QLineEdit*>("edtSQLServer")->setText(apptest::ClosedServer());
+    frm.setDatabaseName(name);
+    if (!refusal.isEmpty())
+        boxes.queue(MessageResult::Ok);
+    frm.btnOKClick();
+    QCOMPARE(frm.result() == QDialog::Accepted, refusal.isEmpty());
+    QCOMPARE(boxes.shown().size(), refusal.isEmpty() ? 0 : 1);
+    if (!refusal.isEmpty())
+        QVERIFY2(boxes.shown().at(0).text.contains(refusal), qPrintable(boxes.shown().at(0).text));
+    if (refusal.isEmpty() || name.isEmpty())
+        return;
+    try {
+        DBCreate::CreatePostgreSQLDatabase(apptest::ClosedServer(), name);
+        QFAIL("a name the server would cut was sent to it");
+    } catch (const DatabaseRefusal& e) {
+        QVERIFY(e.message().contains(refusal));
+    }
 }
 
 QV_APP_TEST_MAIN(TestSettingsFrm)

@@ -15,6 +15,10 @@
 #include <QRandomGenerator>
 #include <QThread>
 #include <QtTest>
+#include <csignal>
+#include <sqlite3.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +143,55 @@ int BackupForever(const QString& source, const QString& folder) {
     }
 }
 
+// The child of the killed-visit backup test: begins a change of many rows
+// and waits, inside it, to be killed.
+int ChangeAndWait(const QString& path) {
+    Connection connection;
+    connection.setConnectionString(DBConnectionStrings::AccessConnectionString(path));
+    connection.open();
+    // A cache too small for the change makes the engine write pages into the
+    // file before the end, as a large change does: the journal is then needed.
+    connection.execute("PRAGMA cache_size = 2");
+    connection.beginTrans();
+    connection.execute("DELETE FROM FeePayments");
+    connection.execute("UPDATE Members SET Surname = 'Changed'");
+    ::write(1, "ready\n", 6);
+    QThread::sleep(30);
+    return 3;
+}
+
+// A folder whose disk holds `bytes` at most: a small memory file system where
+// this process may mount one (root), else the same folder with the size of
+// the files this process writes limited (EFBIG instead of ENOSPC, the signal
+// that limit sends ignored). Undone when it goes.
+struct SmallDisk {
+    TempFolder folder;
+    bool mounted = false;
+    rlimit before{};
+    void (*signal)(int) = nullptr;
+
+    explicit SmallDisk(int bytes) {
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        mounted = ::mount("tmpfs", QFile::encodeName(folder.path()).constData(), "tmpfs", 0,
+                          options.constData()) == 0;
+        if (mounted)
+            return;
+        qInfo("no memory file system can be mounted here: the file size limit stands in");
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        signal = std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{rlim_t(bytes), before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~SmallDisk() {
+        if (mounted) {
+            ::umount(QFile::encodeName(folder.path()).constData());
+            return;
+        }
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, signal);
+    }
+};
+
 } // namespace
 
 class TestDBManagement : public QObject {
@@ -147,6 +200,9 @@ class TestDBManagement : public QObject {
 private slots:
     void cleanup() { qv::Clock::resetNow(); }
     void backup();
+    void backupAfterAKilledVisit();
+    void backupFailureSaysWhy_data();
+    void backupFailureSaysWhy();
     void compactionKeepsEveryRowAndTheFormerFile();
     void compactionFaultAtEachStep_data();
     void compactionFaultAtEachStep();
@@ -194,6 +250,71 @@ void TestDBManagement::backup() {
     QCOMPARE(Entries(target.path()).size(), 2);
 }
 
+void TestDBManagement::backupAfterAKilledVisit() {
+    Club club(300);
+    // The killed change leaves its journal behind, which a connection that
+    // cannot write would refuse to read past.
+    QVERIFY(KilledChild({"--change-and-wait", club.path}, 1, 2).startsWith("ready"));
+    const QByteArray journal = readFileBytes(club.path + "-journal");
+    QVERIFY(!journal.isEmpty() && journal.at(0) != 0); // its header written: it must be played back
+    TempFolder target;
+    qv::Clock::setNowForTesting(Moment);
+    const auto backup = DBManagement::BackupDatabase(club.connection,
+                                                     [&](const QString&) { return target.path(); });
+    QVERIFY2(backup.copied, qPrintable(backup.failure));
+    QCOMPARE(backup.path, target.filePath("quorvane_2010_03_05_142530.mdb"));
+    QCOMPARE(SnapshotOf(backup.path), club.before); // integrity_check "ok", every row
+}
+
+void TestDBManagement::backupFailureSaysWhy_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reported");
+    QTest::newRow("a file of that name") << "exists"
+                                         << "A file named";
+    QTest::newRow("folder not writable") << "folder"
+                                         << "could not be written in the folder";
+    QTest::newRow("register unreadable") << "unreadable"
+                                         << "could not be read (file is not a database)";
+    QTest::newRow("disk full") << "full"
+                               << "There is not enough room on the disk";
+    QTest::newRow("another program kept writing") << "busy"
+                                                  << "Another program kept changing the database";
+}
+
+void TestDBManagement::backupFailureSaysWhy() {
+    QFETCH(QString, fault);
+    QFETCH(QString, reported);
+    Club club(300);
+    std::optional<SmallDisk> disk;
+    TempFolder target;
+    QString folder = target.path(), source = club.path;
+    sqlite3* writer = nullptr;
+    if (fault == "exists")
+        QVERIFY(QFile(target.filePath("copy.mdb")).open(QIODevice::WriteOnly));
+    if (fault == "folder") // a folder below a file (refused to root as well)
+        folder = club.path + "/backups";
+    if (fault == "unreadable") {
+        source = target.filePath("notes.txt");
+        QFile text(source);
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write(QByteArray(4096, 'x')) == 4096);
+    }
+    if (fault == "full")
+        folder = disk.emplace(64 * 1024).folder.path();
+    if (fault == "busy") { // holds the lock that keeps every reader out
+        QCOMPARE(sqlite3_open(QFile::encodeName(club.path).constData(), &writer), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(writer, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    const QStringList before = Entries(folder);
+    QString failure;
+    QVERIFY(!DBManagement::CopyDatabase(source, folder + "/copy.mdb", &failure));
+    QVERIFY2(failure.contains(reported), qPrintable(failure));
+    // Nothing new under the backup's name or any other.
+    QCOMPARE(Entries(folder), before);
+    if (fault == "exists")
+        QCOMPARE(QFileInfo(target.filePath("copy.mdb")).size(), 0);
+    sqlite3_close(writer);
+}
+
 void TestDBManagement::compactionKeepsEveryRowAndTheFormerFile() {
     Club club(300);
     club.connection.execute("DELETE FROM MemberNotes WHERE MemberNotesID % 2 = 0"); // room to gain
@@ -217,12 +338,13 @@ void TestDBManagement::compactionKeepsEveryRowAndTheFormerFile() {
     QCOMPARE(Entries(club.folder.path()),
              QStringList({"Club.mdb", "Club.mdb-lock", "QuorvaneBackups"}));
     QCOMPARE(readFileBytes(club.backups + "/Club2010_03_05_142530.mdb"), former);
-    // A second compaction reuses the folder.
-    qv::Clock::setNowForTesting(Moment.addSecs(61));
-    QCOMPARE(club.compact(), QString());
+    // Two more reuse the folder, within the same second: the stamp gets a counter.
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(club.compact(), QString());
     QCOMPARE(Snapshot(club.connection), club.before);
     QCOMPARE(Entries(club.backups),
-             QStringList({"Club2010_03_05_142530.mdb", "Club2010_03_05_142631.mdb"}));
+             QStringList({"Club2010_03_05_142530.mdb", "Club2010_03_05_142530_2.mdb",
+                          "Club2010_03_05_142530_3.mdb"}));
 }
 
 void TestDBManagement::compactionFaultAtEachStep_data() {
@@ -343,9 +465,18 @@ void TestDBManagement::killedCompactionLeavesRegisterWhole() {
                                   "QuorvaneBackups"})
                          .contains(entry),
                      qPrintable(entry));
-        workLeft += QFile::exists(club.work);
-        QFile::remove(club.work);
-        QFile::remove(club.work + "-journal");
+        // The next compaction goes on without anyone touching a file, and
+        // says what it cleared away.
+        const bool left = QFile::exists(club.work);
+        workLeft += left;
+        club.connection.open();
+        const DBManagement::CompactionResult result =
+            DBManagement::CompactDatabase(club.connection);
+        QCOMPARE(result.removedWork, left ? club.work : QString());
+        QCOMPARE(DBManagement::CompactionReport(result).contains("did not finish"), left);
+        QCOMPARE(Snapshot(club.connection), club.before);
+        club.connection.close();
+        QVERIFY(!QFile::exists(club.work) && !QFile::exists(club.work + "-journal"));
         QVERIFY(QDir(club.backups).removeRecursively()); // kept copies add up
     }
     // The kills fell both inside compactions and after finished ones.
@@ -389,6 +520,8 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     if (argc == 4 && qstrcmp(argv[1], "--compact-forever") == 0)
         return CompactForever(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toLongLong());
+    if (argc == 3 && qstrcmp(argv[1], "--change-and-wait") == 0)
+        return ChangeAndWait(QString::fromLocal8Bit(argv[2]));
     if (argc == 4 && qstrcmp(argv[1], "--backup-forever") == 0)
         return BackupForever(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     TestDBManagement test;

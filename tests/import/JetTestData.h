@@ -82,6 +82,25 @@ inline QByteArray WithPropertiesDamaged(const QByteArray& jet) {
     return out;
 }
 
+// The register with one letter of a column's name changed in its table's
+// definition (same length), as one flipped bit changes it: the table then
+// lacks that column and has one the register does not know.
+inline QByteArray WithColumnRenamed(const QByteArray& jet, const QString& column,
+                                    const QString& damaged) {
+    constexpr qsizetype PageSize = 4096;
+    const QByteArray from(reinterpret_cast<const char*>(column.utf16()), column.size() * 2);
+    const QByteArray to(reinterpret_cast<const char*>(damaged.utf16()), damaged.size() * 2);
+    QByteArray out = jet;
+    for (qsizetype page = 0; page + PageSize <= out.size(); page += PageSize) {
+        if (out[page] != 0x02)
+            continue;
+        const qsizetype at = out.mid(page, PageSize).indexOf(from);
+        if (at >= 0)
+            out.replace(page + at, to.size(), to);
+    }
+    return out;
+}
+
 // The register with the definition of the table that has `column` pointing
 // its map of pages at a row that is not there, as a flipped byte can.
 inline QByteArray WithPageMapLost(const QByteArray& jet, const QString& column) {

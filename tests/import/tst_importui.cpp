@@ -39,6 +39,7 @@ private slots:
     void progressWindowCancels();
     void settingsImportButton();
     void commandLine();
+    void damagedColumnOnlyWithTheLossAccepted();
 };
 
 void TestImportUi::startUpOfferImportsAndOpensTheNewRegister() {
@@ -211,7 +212,40 @@ void TestImportUi::commandLine() {
     QVERIFY(err.contains("is not an Access database file."));
     QCOMPARE(run({"--import", jet}, out, err), 2);
     QVERIFY(err.contains("Usage:"));
-    QCOMPARE(Entries(folder.path()), QStringList({"new.mdb", "register-small.mdb"}));
+    // A damaged column name: refused, with no way to accept the loss here.
+    const QString damaged = folder.filePath("damaged.mdb");
+    QVERIFY(qv::test::writeFileBytes(
+        damaged, WithColumnRenamed(qv::test::readFileBytes(jet), "EmailAddress", "EmailAddresr")));
+    QCOMPARE(run({"--import", damaged, folder.filePath("other.mdb")}, out, err), 1);
+    QVERIFY(err.contains("Members.EmailAddress is missing"));
+    QCOMPARE(Entries(folder.path()), QStringList({"damaged.mdb", "new.mdb", "register-small.mdb"}));
+}
+
+void TestImportUi::damagedColumnOnlyWithTheLossAccepted() {
+    TempFolder folder;
+    const QString damaged = folder.filePath("damaged.mdb");
+    QVERIFY(qv::test::writeFileBytes(
+        damaged, WithColumnRenamed(qv::test::readFileBytes(DataFile("register-small.mdb")),
+                                   "EmailAddress", "EmailAddresr")));
+    const QString target = folder.filePath("new.mdb");
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::No);
+    QVERIFY(!ImportJetRegister(nullptr, damaged, target));
+    QCOMPARE(Entries(folder.path()), QStringList("damaged.mdb"));
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(boxes.shown().at(0).buttons, MessageButtons::YesNo);
+    QVERIFY(boxes.shown().at(0).text.endsWith("Import anyway, without the values of these "
+                                              "columns?"));
+
+    boxes.queue(MessageResult::Yes);
+    boxes.queue(MessageResult::Ok); // the summary
+    QVERIFY(ImportJetRegister(nullptr, damaged, target));
+    QCOMPARE(boxes.shown().size(), 3);
+    // Told as a loss, never as a column the old file predates.
+    const QString summary = boxes.shown().at(2).text;
+    QVERIFY(summary.contains("Members.EmailAddress: a column the file lacks") &&
+            !summary.contains("made before this column existed"));
+    QVERIFY(QFileInfo::exists(target));
 }
 
 QV_APP_TEST_MAIN(TestImportUi)

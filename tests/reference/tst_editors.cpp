@@ -352,13 +352,18 @@ void TestEditors::backupAndCompactCommands() {
     QStringList shown;
     for (const MessageRequest& box : boxes.shown())
         shown << QString::number(int(box.kind)) + ' ' + box.text;
-    QCOMPARE(shown, QStringList({"1 Backup created!",
-                                 "0 There was a problem creating the backup.\n\r\n\rThis might be "
-                                 "due to another backup with the same name existing.",
-                                 "1 Compact and repair complete!",
+    const QString copy = target.filePath("quorvane_2010_03_05_142530.mdb");
+    QCOMPARE(shown, QStringList({"1 Backup created!\n\r" + copy,
+                                 "0 There was a problem creating the backup.\n\r\n\rA file "
+                                 "named \"" +
+                                     copy + "\" is already there.",
+                                 "1 Compact and repair complete!\n\r\n\rThe database as it was "
+                                 "is kept as:\n\r" +
+                                     QFileInfo(reg.path()).path() +
+                                     "/QuorvaneBackups/register2010_03_05_142530.mdb",
                                  "0 The database is open in another copy of Quorvane. Close it "
                                  "there and compact again. Nothing has been changed."}));
-    QCOMPARE(boxes.shown().at(0).placement, MessagePlacement::NearPointer);
+    QCOMPARE(boxes.shown().at(1).placement, MessagePlacement::NearPointer);
     main.frm->hide();
 }
 

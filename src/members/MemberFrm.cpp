@@ -406,7 +406,7 @@ void TfrmMember::buildControls() {
         pgcDetails->addTab(buildTab(tab), qv::Pictures::icon(tab.picture), tab.caption);
     tabHistory = new THistoryView(nullptr, pgcDetails);
     tabHistory->setObjectName(QStringLiteral("tabHistory"));
-    pgcDetails->addTab(tabHistory, qv::Pictures::icon(u"change-history"), tr("History"));
+    pgcDetails->addTab(tabHistory, qv::Pictures::icon(u"change-history"), tr("&History"));
     connect(tabHistory, &THistoryView::undone, this, &TfrmMember::tabHistoryUndone);
     // The notes are typed straight into their grid, which fills the tab.
     dbgNotes->setEditable(true);
@@ -586,6 +586,8 @@ void TfrmMember::OpenHistory() {
 }
 
 void TfrmMember::tabHistoryUndone() {
+    // The undo wrote in this visit: Close now asks before throwing it away.
+    NoteWrite();
     adoMember->cancel();
     for (Dataset* d :
          {adoMember, adoDatesJoined, adoAssets, adoProfiles, adoFeePayments, adoFiles, adoNotes})

@@ -133,6 +133,8 @@ void TestHistory::visitLogsOneEntryWithItsValues() {
     list.adoMembers->setRecNo(2); // Smith, after Jones
     MessageBoxTestScope boxes;
     boxes.queue(MessageResult::Yes); // delete the note
+    if (!update)
+        boxes.queue(MessageResult::Yes); // discard the changes
     qvtest::ModalWatchdog watchdog(8000);
     WhenDialog<TfrmMember>([&](TfrmMember* frm) {
         frm->dbedtCity->setText("York");

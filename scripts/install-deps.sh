@@ -11,6 +11,10 @@ packages=(
     libqt6sql6-psql libpq-dev postgresql postgresql-common
     poppler-utils xvfb xauth
     desktop-file-utils appstream
+    # cpack -G DEB asks `file` which installed files are programs and
+    # dpkg-shlibdeps (dpkg-dev) which packages give their libraries; the
+    # install test asks xdg-mime what the register type is.
+    file dpkg-dev shared-mime-info xdg-utils
     mdbtools-dev mdbtools
     dbus-daemon at-spi2-core python3-pyatspi
     fonts-dejavu-core fonts-liberation

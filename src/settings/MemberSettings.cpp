@@ -204,8 +204,25 @@ void SetUseAccessDatabase(bool value) {
 QString GetAccessDatabase() {
     if (!runRegister().isEmpty())
         return runRegister();
-    return read(KeyAccessDatabase,
-                QDir(location().folder).filePath(ProgramBaseName() + QStringLiteral(".mdb")));
+    return read(KeyAccessDatabase, DefaultDatabase());
+}
+
+QString DefaultDatabase() {
+    if (!folderOverride().isEmpty())
+        return QDir(folderOverride()).filePath(ProgramBaseName() + QStringLiteral(".mdb"));
+    return DefaultDatabaseFor(executableFolder());
+}
+
+QString DefaultDatabaseFor(const QString& executableFolder) {
+    const QString name = ProgramBaseName() + QStringLiteral(".mdb");
+    // A register is the user's document, which backups of documents take
+    // and which is found again by looking: not in a hidden folder.
+    if (!InstalledDataFolder(executableFolder).isEmpty()) {
+        const QString documents = qv::FileSystem::documentsFolder();
+        if (!documents.isEmpty())
+            return QDir(documents).filePath(QStringLiteral("Quorvane/") + name);
+    }
+    return QDir(SettingsFolderFor(executableFolder)).filePath(name);
 }
 
 void SetAccessDatabase(const QString& path) {

@@ -13,7 +13,8 @@
 // When that folder cannot be written and holds no settings file, or when the
 // program is an installed copy (see InstalledDataFolder), it is the user's
 // configuration folder instead, created by the first write. The default
-// database ("Quorvane.mdb", an SQLite file) lies in the same folder.
+// database ("Quorvane.mdb", an SQLite file) lies in the same folder, except
+// for an installed copy (see DefaultDatabase).
 //
 // Writes throw qv::IniWriteError ("Unable to write to <settings file>").
 namespace MemberSettings {
@@ -24,6 +25,12 @@ bool GetUseAccessDatabase();
 void SetUseAccessDatabase(bool value);
 
 QString GetAccessDatabase();
+// The database the settings name when they name none: beside the settings
+// file, or, for an installed copy, "Quorvane/<program>.mdb" in the user's
+// documents folder (not made here: New... in the settings dialog makes the
+// register where the user chooses).
+QString DefaultDatabase();
+QString DefaultDatabaseFor(const QString& executableFolder);
 void SetAccessDatabase(const QString& path);
 
 // Which server a server register lives on, from the key ServerType: the text

@@ -170,6 +170,10 @@ void TestInstall::helpAndSettingsOfAnInstalledCopy() {
     // executable's folder could be written (by root, say).
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QCOMPARE(MemberSettings::SettingsFolderFor(bin), config);
+    // Its register is a document of the user's, not hidden among settings.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QCOMPARE(MemberSettings::DefaultDatabaseFor(bin),
+             QDir(documents).filePath("Quorvane/quorvane.mdb"));
 
     // A build folder, or a folder of its own, is no installed copy and keeps
     // its settings beside the executable.
@@ -179,6 +183,8 @@ void TestInstall::helpAndSettingsOfAnInstalledCopy() {
     QVERIFY(QDir(portable.path()).mkpath("bin"));
     QVERIFY(MemberSettings::InstalledDataFolder(portableBin).isEmpty());
     QCOMPARE(MemberSettings::SettingsFolderFor(portableBin), portableBin);
+    QCOMPARE(MemberSettings::DefaultDatabaseFor(portableBin),
+             QDir(portableBin).filePath("quorvane.mdb"));
 }
 
 void TestInstall::commandLineWithoutDisplay_data() {

@@ -49,7 +49,8 @@ private:
 };
 
 // Imports with the progress window, then shows the summary (or why nothing
-// was made). True when the new register was made.
+// was made). True when the new register was made, which is then remembered
+// as made from `jetPath` (MemberSettings::ImportedRegisterFor).
 bool ImportJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath);
 
 // The question asked when the register named in the settings is a Jet file.
@@ -59,3 +60,9 @@ QString JetImportQuestion(const QString& jetPath, const QString& newPath);
 // the new register (or, for a register named on the command line, this run).
 // True when both were done.
 bool ImportAndUseJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath);
+
+// The question asked instead when `jetPath` was imported before into
+// `registerPath` and is unchanged since.
+QString JetImportedQuestion(const QString& jetPath, const QString& registerPath);
+// Points the settings (or this run) at `registerPath`, as after an import.
+bool UseImportedRegister(QWidget* parent, const QString& registerPath);

@@ -100,6 +100,16 @@ QString InstalledDataFolder();
 void SetRegisterForRun(const QString& path);
 QString RegisterForRun();
 
+// Access files imported before, kept in "<program>-imports.ini" beside the
+// settings file (not in it: the settings of a run given a register on the
+// command line stay as they are). RememberImport notes the register made from
+// `sourcePath` with the source's size and modification time; it throws
+// qv::IniWriteError when the file cannot be written. ImportedRegisterFor
+// answers that register while the source is as it was then and the register
+// is still a file; otherwise empty, and the source is to be imported anew.
+void RememberImport(const QString& sourcePath, const QString& registerPath);
+QString ImportedRegisterFor(const QString& sourcePath);
+
 // A stored flag as the settings have always read it: an integer, decimal or
 // hexadecimal ("0x1F", "0X1F" or "$1F", optionally signed); 0 is false, any
 // other integer true; anything else, an empty text included, gives

@@ -95,7 +95,7 @@ echo "== Without a display"
 env -u DISPLAY -u WAYLAND_DISPLAY quorvane --help > /tmp/help.txt 2>&1 || { cat /tmp/help.txt; fail "quorvane --help"; }
 grep -q -- '--import OLD.mdb NEW.mdb' /tmp/help.txt || fail "--help does not list --import"
 env -u DISPLAY -u WAYLAND_DISPLAY quorvane --version
-grep -q GPL-3.0-or-later /usr/share/doc/quorvane/copyright || fail "no copyright file"
+grep -q "^License: GPL-3.0+$" /usr/share/doc/quorvane/copyright || fail "no copyright file"
 gzip -t /usr/share/man/man1/quorvane.1.gz || fail "manual page"
 
 echo "== First start"

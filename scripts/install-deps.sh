@@ -11,6 +11,11 @@ packages=(
     libqt6sql6-psql libpq-dev postgresql postgresql-common
     poppler-utils xvfb xauth
     desktop-file-utils appstream
+    # cpack -G DEB asks `file` which installed files are programs and
+    # dpkg-shlibdeps (dpkg-dev) which packages give their libraries; the
+    # install test asks xdg-mime (through File::MimeInfo, as on a desktop
+    # without one of its own) what kind of file a register is.
+    file dpkg-dev shared-mime-info xdg-utils libfile-mimeinfo-perl
     mdbtools-dev mdbtools
     dbus-daemon at-spi2-core python3-pyatspi
     fonts-dejavu-core fonts-liberation

@@ -91,6 +91,13 @@ apt install -y ./quorvane_*.deb > /tmp/install.log 2>&1 || { tail -20 /tmp/insta
 echo "installed: $(dpkg-query -W -f='${Package} ${Version}' quorvane), $(grep -c '^Setting up' /tmp/install.log) packages set up"
 dpkg -L quorvane | sort > /tmp/quorvane-files
 
+echo "== Without a display"
+env -u DISPLAY -u WAYLAND_DISPLAY quorvane --help > /tmp/help.txt 2>&1 || { cat /tmp/help.txt; fail "quorvane --help"; }
+grep -q -- '--import OLD.mdb NEW.mdb' /tmp/help.txt || fail "--help does not list --import"
+env -u DISPLAY -u WAYLAND_DISPLAY quorvane --version
+grep -q "^License: GPL-3.0+$" /usr/share/doc/quorvane/copyright || fail "no copyright file"
+gzip -t /usr/share/man/man1/quorvane.1.gz || fail "manual page"
+
 echo "== First start"
 run_until 'shown QMessageBox "Quorvane" "The database file could not be found."'
 grep -q 'shown TfrmMain "Quorvane"' /tmp/run.log || fail "main window not shown"

@@ -42,6 +42,16 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     lblNotice = new QLabel(QStringLiteral("A membership register for clubs, by Drelvin."), this);
     lblNotice->setObjectName(QStringLiteral("lblNotice"));
 
+    // Whoever got a copy may pass it on and change it: the box says under
+    // which terms, as the GPL asks of an interactive program.
+    lblLicence = new QLabel(
+        QStringLiteral("Quorvane is free software: you may share and change it under the GNU "
+                       "General Public License, version 3 or later (GPL-3.0-or-later). It "
+                       "comes with no warranty."),
+        this);
+    lblLicence->setObjectName(QStringLiteral("lblLicence"));
+    lblLicence->setWordWrap(true);
+
     btnOK = new QPushButton(QStringLiteral("&OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnOK->setDefault(true);
@@ -54,6 +64,8 @@ TfrmAbout::TfrmAbout(QWidget* parent)
     texts->addWidget(lblVersion);
     texts->addSpacing(18);
     texts->addWidget(lblNotice);
+    texts->addSpacing(8);
+    texts->addWidget(lblLicence);
     texts->addStretch();
 
     auto* top = new QHBoxLayout;
@@ -77,5 +89,6 @@ TfrmAbout::TfrmAbout(QWidget* parent)
 
     // The width the box has always had; the height without the three links.
     setFixedWidth(367);
-    setFixedHeight(sizeHint().height() + 24);
+    // The licence wraps, so the height is the one it needs at that width.
+    setFixedHeight(layout->totalHeightForWidth(width()) + 24);
 }

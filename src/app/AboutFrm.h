@@ -5,7 +5,7 @@
 class QLabel;
 class QPushButton;
 
-// The about box: the program's picture, name, version and maker.
+// The about box: the program's picture, name, version, maker and licence.
 class TfrmAbout : public QDialog {
     Q_OBJECT
 
@@ -17,5 +17,6 @@ private:
     QLabel* lblTitle = nullptr;
     QLabel* lblVersion = nullptr;
     QLabel* lblNotice = nullptr;
+    QLabel* lblLicence = nullptr;
     QPushButton* btnOK = nullptr;
 };

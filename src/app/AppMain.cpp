@@ -9,9 +9,9 @@
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QWidget>
@@ -88,14 +88,151 @@ int RunImportCommand(int argc, char** argv) {
     return 1;
 }
 
+// What the command line asks for, read before any application object exists:
+// --help, --version and wrong arguments are answered without a display.
+struct CommandLine {
+    enum class Action { Run, Import, Help, Version, Wrong };
+    Action action = Action::Run;
+    QString register_;
+    QString wrong; // what is wrong, for Action::Wrong
+};
+
+// The options Qt's GUI application takes itself, with the value that follows
+// them, and those without one; both are let through to it.
+bool IsQtOptionWithValue(const QString& option) {
+    static const QStringList options = {"platform",
+                                        "platformpluginpath",
+                                        "platformtheme",
+                                        "plugin",
+                                        "qwindowgeometry",
+                                        "qwindowtitle",
+                                        "qwindowicon",
+                                        "display",
+                                        "geometry",
+                                        "title",
+                                        "name",
+                                        "style",
+                                        "stylesheet",
+                                        "session",
+                                        "qmljsdebugger"};
+    return options.contains(option);
+}
+
+bool IsQtFlag(const QString& option) {
+    static const QStringList flags = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    return flags.contains(option);
+}
+
+CommandLine ReadCommandLine(int argc, char** argv) {
+    CommandLine line;
+    if (argc > 1 && qstrcmp(argv[1], "--import") == 0) {
+        line.action = CommandLine::Action::Import;
+        return line;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (arg == u"--")
+            break;
+        if (arg == u"-h" || arg == u"--help" || arg == u"-?") {
+            line.action = CommandLine::Action::Help;
+            return line;
+        }
+        if (arg == u"-v" || arg == u"--version") {
+            line.action = CommandLine::Action::Version;
+            return line;
+        }
+    }
+    bool optionsEnd = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString arg = QString::fromLocal8Bit(argv[i]);
+        if (!optionsEnd && arg == u"--") {
+            optionsEnd = true;
+            continue;
+        }
+        if (!optionsEnd && arg.startsWith(u'-') && arg.size() > 1) {
+            // Qt reads "-style x", "--style x" and "-style=x" alike.
+            QString option = arg.mid(arg.startsWith(u"--") ? 2 : 1);
+            const bool hasValue = option.contains(u'=');
+            option = option.section(u'=', 0, 0);
+            if (IsQtFlag(option))
+                continue;
+            if (IsQtOptionWithValue(option)) {
+                if (!hasValue && ++i >= argc) {
+                    line.action = CommandLine::Action::Wrong;
+                    line.wrong = QStringLiteral("%1 needs a value").arg(arg);
+                    return line;
+                }
+                continue;
+            }
+            line.action = CommandLine::Action::Wrong;
+            line.wrong = QStringLiteral("unknown option %1").arg(arg);
+            return line;
+        }
+        if (!line.register_.isEmpty()) {
+            line.action = CommandLine::Action::Wrong;
+            line.wrong = QStringLiteral("one register at most");
+            return line;
+        }
+        line.register_ = arg;
+    }
+    return line;
+}
+
+QString CommandName(char** argv) {
+    const QString name = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName();
+    return name.isEmpty() ? QStringLiteral("quorvane") : name;
+}
+
+QString UsageLines(const QString& name) {
+    return QStringLiteral("Usage: %1 [REGISTER]\n"
+                          "       %1 --import OLD.mdb NEW.mdb\n"
+                          "       %1 --help | --version\n")
+        .arg(name);
+}
+
+QString HelpText(const QString& name) {
+    return UsageLines(name) +
+           QStringLiteral("\n"
+                          "Quorvane keeps the membership register of a club, society or charity.\n"
+                          "\n"
+                          "  REGISTER              open this register file for this run only; the\n"
+                          "                        saved settings are not changed. An Access file\n"
+                          "                        is offered for import into a new register.\n"
+                          "  --import OLD.mdb NEW.mdb\n"
+                          "                        import the Access file OLD.mdb into the new\n"
+                          "                        register NEW.mdb without a window, then exit\n"
+                          "                        (1 when no register was made)\n"
+                          "  -h, --help            show this text and exit\n"
+                          "  -v, --version         show the version and exit\n"
+                          "\n"
+                          "Qt's own options (-platform NAME, -style NAME, ...) are passed to Qt.\n"
+                          "Wrong arguments exit with 2. See also the manual page quorvane(1).\n");
+}
+
 } // namespace
 
 int RunQuorvane(int argc, char** argv) {
+    const CommandLine line = ReadCommandLine(argc, argv);
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(HelpText(CommandName(argv)).toLocal8Bit().constData(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::fprintf(stdout, "Quorvane %s\n", QV_VERSION);
+        return 0;
+    case CommandLine::Action::Wrong:
+        std::fprintf(stderr, "%s: %s\n%s", qPrintable(CommandName(argv)), qPrintable(line.wrong),
+                     UsageLines(CommandName(argv)).toLocal8Bit().constData());
+        return 2;
+    case CommandLine::Action::Import:
+    case CommandLine::Action::Run:
+        break;
+    }
     // Without TZ the C library looks at /etc/localtime again for every local
     // date it converts; lists and reports convert one per row.
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
-    if (argc > 1 && qstrcmp(argv[1], "--import") == 0)
+    if (line.action == CommandLine::Action::Import)
         return RunImportCommand(argc, argv);
     // Named "Quorvane"; its notify() is the default error report.
     qv::QuorvaneApplication app(argc, argv);
@@ -109,23 +246,8 @@ int RunQuorvane(int argc, char** argv) {
 
     // Quorvane [REGISTER]: the register a file manager or the menu entry hands
     // over is opened for this run; the saved settings stay as they are.
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A membership register for clubs.\n"
-        "Quorvane --import OLD.mdb NEW.mdb imports an Access register without a window."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(
-        QStringLiteral("register"),
-        QStringLiteral("A register file to open for this run; the settings are not changed."),
-        QStringLiteral("[register]"));
-    parser.process(app);
-    const QStringList registers = parser.positionalArguments();
-    if (registers.size() > 1) {
-        std::fprintf(stderr, "%s\n", qPrintable(parser.helpText()));
-        return 2;
-    }
-    if (!registers.isEmpty())
-        MemberSettings::SetRegisterForRun(registers.first());
+    if (!line.register_.isEmpty())
+        MemberSettings::SetRegisterForRun(line.register_);
 
     WindowLog windowLog;
     if (lcWindows().isInfoEnabled())

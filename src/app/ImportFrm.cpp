@@ -125,6 +125,13 @@ bool ImportJetRegister(QWidget* parent, const QString& jetPath, const QString& n
     }
     switch (result.outcome) {
     case JetImport::Outcome::Imported:
+        // So that opening the Access file again offers this register rather
+        // than a second import. Only a convenience: the import has succeeded
+        // whether or not it can be noted.
+        try {
+            MemberSettings::RememberImport(jetPath, newPath);
+        } catch (...) {
+        }
         qv::ShowMessageBox(result.summary.text(), qv::MessageKind::Information,
                            qv::MessageButtons::Ok, qv::MessagePlacement::Centered, parent);
         return true;
@@ -155,9 +162,23 @@ QString JetImportQuestion(const QString& jetPath, const QString& newPath) {
                     : QStringLiteral("The Access file itself is left unchanged."));
 }
 
+QString JetImportedQuestion(const QString& jetPath, const QString& registerPath) {
+    const bool forRun = !MemberSettings::RegisterForRun().isEmpty();
+    return QStringLiteral("The database file %1 is in the Access (Jet) format, which Quorvane "
+                          "does not open directly. It was imported into %2 before and has not "
+                          "changed since.\n\r\n\rOpen that database file and %3?\n\r\n\r"
+                          "No imports the Access file again into a new database file.")
+        .arg(u'"' + Native(jetPath) + u'"', u'"' + Native(registerPath) + u'"',
+             forRun ? QStringLiteral("use it for this run") : QStringLiteral("use it from now on"));
+}
+
 bool ImportAndUseJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath) {
     if (!ImportJetRegister(parent, jetPath, newPath))
         return false;
+    return UseImportedRegister(parent, newPath);
+}
+
+bool UseImportedRegister(QWidget* parent, const QString& newPath) {
     // A register named on the command line is used for this run only; so is
     // the one made from it.
     if (!MemberSettings::RegisterForRun().isEmpty()) {

@@ -51,7 +51,8 @@ private:
 // Imports with the progress window, then shows the summary (or why nothing
 // was made). A file whose columns differ from the register's (as a damaged
 // one does) is imported only when the user accepts, when asked, that those
-// columns' values are lost. True when the new register was made.
+// columns' values are lost. True when the new register was made, which is
+// then remembered as made from `jetPath` (MemberSettings::ImportedRegisterFor).
 bool ImportJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath);
 
 // The question asked when the register named in the settings is a Jet file.
@@ -61,3 +62,9 @@ QString JetImportQuestion(const QString& jetPath, const QString& newPath);
 // the new register (or, for a register named on the command line, this run).
 // True when both were done.
 bool ImportAndUseJetRegister(QWidget* parent, const QString& jetPath, const QString& newPath);
+
+// The question asked instead when `jetPath` was imported before into
+// `registerPath` and is unchanged since.
+QString JetImportedQuestion(const QString& jetPath, const QString& registerPath);
+// Points the settings (or this run) at `registerPath`, as after an import.
+bool UseImportedRegister(QWidget* parent, const QString& registerPath);

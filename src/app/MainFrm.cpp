@@ -384,6 +384,12 @@ void TfrmMain::OpenDatabase() {
 }
 
 bool TfrmMain::OfferJetImport(const QString& jetPath) {
+    // Imported before: that register, rather than "... (imported 2).mdb".
+    const QString imported = MemberSettings::ImportedRegisterFor(jetPath);
+    if (!imported.isEmpty() &&
+        PositionedMessage(JetImportedQuestion(jetPath, imported), MessageKind::Confirmation,
+                          MessageButtons::YesNo) == MessageResult::Yes)
+        return UseImportedRegister(this, imported);
     const QString newPath = JetImport::ProposedRegisterPath(jetPath);
     if (PositionedMessage(JetImportQuestion(jetPath, newPath), MessageKind::Confirmation,
                           MessageButtons::YesNo) != MessageResult::Yes)

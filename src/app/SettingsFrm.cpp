@@ -30,7 +30,20 @@
 
 namespace {
 
-const QString DatabaseFilter = QStringLiteral("Access Database (*.mdb)|*.mdb");
+// Registers and Access files both end in .mdb: each filter lists its own
+// kind, told by the file's header.
+const QString DatabaseFilter = QStringLiteral("Quorvane registers (*.mdb)|*.mdb");
+const QString OpenDatabaseFilter =
+    QStringLiteral("Quorvane registers (*.mdb)|*.mdb|Access files, to import (*.mdb)|*.mdb");
+const QString AccessFilter = QStringLiteral("Access files (*.mdb)|*.mdb|All Files (*.*)|*.*");
+
+bool RegisterKind(int filterIndex, const QString& path) {
+    return filterIndex == 0 ? !JetReader::IsJetFile(path) : JetReader::IsJetFile(path);
+}
+
+bool AccessKind(int filterIndex, const QString& path) {
+    return filterIndex != 0 || JetReader::IsJetFile(path);
+}
 const QString DatabaseSuffix = QStringLiteral("mdb");
 const QString NewDatabaseName = QStringLiteral("DrelvinMembers.mdb");
 const QString NewServerDatabaseName = QStringLiteral("DrelvinMembers");
@@ -248,7 +261,8 @@ void TfrmSettings::btnAccessBrowseClick() {
     qv::FileDialogOptions options;
     options.caption = QStringLiteral("Access Database");
     options.initialFolder = FolderOf(edtDBFile->text());
-    options.filter = DatabaseFilter;
+    options.filter = OpenDatabaseFilter;
+    options.kinds = RegisterKind;
     options.defaultSuffix = DatabaseSuffix;
     if (const auto path = qv::GetOpenFileName(options, this))
         edtDBFile->setText(*path);
@@ -264,6 +278,7 @@ void TfrmSettings::btnAccessCopyClick() {
     options.caption = QStringLiteral("Copy Database");
     options.fileName = current;
     options.filter = DatabaseFilter;
+    options.kinds = RegisterKind;
     options.defaultSuffix = DatabaseSuffix;
     const auto target = qv::GetSaveFileName(options, this);
     if (!target)
@@ -292,6 +307,7 @@ void TfrmSettings::btnAccessNewClick() {
         !folder.isEmpty() && QDir(folder).exists() ? folder : AppInfo::GetDocumentsFolder();
     options.fileName = NewDatabaseName;
     options.filter = DatabaseFilter;
+    options.kinds = RegisterKind;
     options.defaultSuffix = DatabaseSuffix;
     options.check = RefuseExisting(this);
     const auto path = qv::GetSaveFileName(options, this);
@@ -308,7 +324,8 @@ void TfrmSettings::btnAccessImportClick() {
     qv::FileDialogOptions source;
     source.caption = QStringLiteral("Import Access Database");
     source.initialFolder = FolderOf(edtDBFile->text());
-    source.filter = QStringLiteral("Access Database (*.mdb)|*.mdb|All Files (*.*)|*.*");
+    source.filter = AccessFilter;
+    source.kinds = AccessKind;
     const auto jetPath = qv::GetOpenFileName(source, this);
     if (!jetPath)
         return;
@@ -320,6 +337,7 @@ void TfrmSettings::btnAccessImportClick() {
     target.caption = QStringLiteral("Import Into New Database");
     target.fileName = JetImport::ProposedRegisterPath(*jetPath);
     target.filter = DatabaseFilter;
+    target.kinds = RegisterKind;
     target.defaultSuffix = DatabaseSuffix;
     target.check = RefuseExisting(this);
     const auto newPath = qv::GetSaveFileName(target, this);

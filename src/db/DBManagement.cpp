@@ -131,8 +131,8 @@ const QString NothingChanged = QStringLiteral(" Nothing has been changed.");
 
 // Takes alone the lock that every copy of the program shares while it has the
 // register at `path` open; answers why it cannot, or empty text.
-QString Lock(qv::FileLock& lock, const QString& path) {
-    switch (lock.acquire(qv::SqliteProvider::lockFileFor(path), qv::FileLock::Mode::Exclusive)) {
+QString Lock(qv::RegisterLock& lock, const QString& path) {
+    switch (lock.acquire(path, qv::FileLock::Mode::Exclusive)) {
     case qv::FileLock::Outcome::Locked:
         return QString();
     case qv::FileLock::Outcome::Busy:
@@ -140,11 +140,12 @@ QString Lock(qv::FileLock& lock, const QString& path) {
                               "and compact again.") +
                NothingChanged;
     case qv::FileLock::Outcome::Unavailable:
+    case qv::FileLock::Outcome::Absent: // not asked for: the files are made
         break;
     }
     return QStringLiteral("The lock file \"%1\" could not be made or opened, so it cannot be "
                           "told whether another copy of Quorvane has the database open.")
-               .arg(qv::SqliteProvider::lockFileFor(path)) +
+               .arg(lock.failedFile()) +
            NothingChanged;
 }
 
@@ -163,7 +164,7 @@ QString Compact(const QString& registerPath, const CompactionSteps& steps,
     // link points to is compacted in its own folder, and the link is kept.
     // Another copy may have opened it under either name.
     const QString path = FileSystem::linkTarget(registerPath);
-    qv::FileLock lock, linkLock;
+    qv::RegisterLock lock, linkLock;
     if (QString refused = Lock(lock, path); !refused.isEmpty())
         return refused;
     if (path != registerPath)

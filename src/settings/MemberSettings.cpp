@@ -4,9 +4,12 @@
 #include "platform/os/IniFile.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <optional>
 
@@ -214,8 +217,25 @@ void SetRetentionYears(int years) {
 QString GetAccessDatabase() {
     if (!runRegister().isEmpty())
         return runRegister();
-    return read(KeyAccessDatabase,
-                QDir(location().folder).filePath(ProgramBaseName() + QStringLiteral(".mdb")));
+    return read(KeyAccessDatabase, DefaultDatabase());
+}
+
+QString DefaultDatabase() {
+    if (!folderOverride().isEmpty())
+        return QDir(folderOverride()).filePath(ProgramBaseName() + QStringLiteral(".mdb"));
+    return DefaultDatabaseFor(executableFolder());
+}
+
+QString DefaultDatabaseFor(const QString& executableFolder) {
+    const QString name = ProgramBaseName() + QStringLiteral(".mdb");
+    // A register is the user's document, which backups of documents take
+    // and which is found again by looking: not in a hidden folder.
+    if (!InstalledDataFolder(executableFolder).isEmpty()) {
+        const QString documents = qv::FileSystem::documentsFolder();
+        if (!documents.isEmpty())
+            return QDir(documents).filePath(QStringLiteral("Quorvane/") + name);
+    }
+    return QDir(SettingsFolderFor(executableFolder)).filePath(name);
 }
 
 void SetAccessDatabase(const QString& path) {
@@ -265,6 +285,60 @@ void SetDatabaseSettings(bool useAccess, const QString& accessDatabase, const QS
     if (serverType)
         values.append({KeyServerType, serverTypeText(*serverType)});
     write(values);
+}
+
+namespace {
+
+const QString ImportsSection = QStringLiteral("Imports");
+
+QString importsFileName() {
+    return QDir(location().folder).filePath(ProgramBaseName() + QStringLiteral("-imports.ini"));
+}
+
+// One key per source, whatever characters its path holds.
+QString importKey(const QString& sourcePath) {
+    return QString::fromLatin1(
+        QCryptographicHash::hash(QFileInfo(sourcePath).absoluteFilePath().toUtf8(),
+                                 QCryptographicHash::Sha1)
+            .toHex());
+}
+
+// Size, time and the two paths, percent-encoded so that no path can break
+// the line.
+QString importValue(const QFileInfo& source, const QString& registerPath) {
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(QString::number(source.size()),
+             QString::number(source.lastModified().toMSecsSinceEpoch()),
+             QString::fromLatin1(
+                 QUrl::toPercentEncoding(QFileInfo(registerPath).absoluteFilePath())),
+             QString::fromLatin1(QUrl::toPercentEncoding(source.absoluteFilePath())));
+}
+
+} // namespace
+
+void RememberImport(const QString& sourcePath, const QString& registerPath) {
+    const Location where = location();
+    if (where.createOnWrite && !QFileInfo::exists(where.folder))
+        QDir().mkpath(where.folder);
+    qv::IniFile::writeStrings(
+        importsFileName(), ImportsSection,
+        {{importKey(sourcePath), importValue(QFileInfo(sourcePath), registerPath)}});
+}
+
+QString ImportedRegisterFor(const QString& sourcePath) {
+    const QFileInfo source(sourcePath);
+    if (!source.isFile())
+        return QString();
+    const QStringList parts =
+        qv::IniFile::readString(importsFileName(), ImportsSection, importKey(sourcePath), QString())
+            .split(u' ');
+    if (parts.size() != 4)
+        return QString();
+    const QString registerPath = QUrl::fromPercentEncoding(parts.at(2).toLatin1());
+    // The same source as it was when imported, and a register still there.
+    if (importValue(source, registerPath) != parts.join(u' ') || !QFileInfo(registerPath).isFile())
+        return QString();
+    return registerPath;
 }
 
 bool CanCreateFileIn(const QString& folder) {

@@ -13,7 +13,8 @@
 // When that folder cannot be written and holds no settings file, or when the
 // program is an installed copy (see InstalledDataFolder), it is the user's
 // configuration folder instead, created by the first write. The default
-// database ("Quorvane.mdb", an SQLite file) lies in the same folder.
+// database ("Quorvane.mdb", an SQLite file) lies in the same folder, except
+// for an installed copy (see DefaultDatabase).
 //
 // Writes throw qv::IniWriteError ("Unable to write to <settings file>").
 namespace MemberSettings {
@@ -24,6 +25,12 @@ bool GetUseAccessDatabase();
 void SetUseAccessDatabase(bool value);
 
 QString GetAccessDatabase();
+// The database the settings name when they name none: beside the settings
+// file, or, for an installed copy, "Quorvane/<program>.mdb" in the user's
+// documents folder (not made here: New... in the settings dialog makes the
+// register where the user chooses).
+QString DefaultDatabase();
+QString DefaultDatabaseFor(const QString& executableFolder);
 void SetAccessDatabase(const QString& path);
 
 // Which server a server register lives on, from the key ServerType: the text
@@ -98,6 +105,16 @@ QString InstalledDataFolder();
 // (the settings dialog's Save, which ends the override). Empty ends it.
 void SetRegisterForRun(const QString& path);
 QString RegisterForRun();
+
+// Access files imported before, kept in "<program>-imports.ini" beside the
+// settings file (not in it: the settings of a run given a register on the
+// command line stay as they are). RememberImport notes the register made from
+// `sourcePath` with the source's size and modification time; it throws
+// qv::IniWriteError when the file cannot be written. ImportedRegisterFor
+// answers that register while the source is as it was then and the register
+// is still a file; otherwise empty, and the source is to be imported anew.
+void RememberImport(const QString& sourcePath, const QString& registerPath);
+QString ImportedRegisterFor(const QString& sourcePath);
 
 // A stored flag as the settings have always read it: an integer, decimal or
 // hexadecimal ("0x1F", "0X1F" or "$1F", optionally signed); 0 is false, any

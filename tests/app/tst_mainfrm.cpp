@@ -672,10 +672,14 @@ void TestMainFrm::helpAndAbout() {
     qvtest::ModalWatchdog watchdog;
     QStringList texts;
     bool pictured = false;
+    bool licenceShown = false;
     qvtest::WhenModal([&](QWidget* modal) {
         texts << modal->windowTitle();
-        for (const char* name : {"lblTitle", "lblVersion", "lblNotice"})
+        for (const char* name : {"lblTitle", "lblVersion", "lblNotice", "lblLicence"})
             texts << child<QLabel>(modal, name)->text();
+        // The licence is read in full, not cut off by the fixed height.
+        const QLabel* licence = child<QLabel>(modal, "lblLicence");
+        licenceShown = licence->height() >= licence->heightForWidth(licence->width());
         pictured = !child<QLabel>(modal, "imgIcon")->pixmap().isNull();
         // Esc closes it as well as OK does.
         QTest::keyClick(modal, Qt::Key_Escape);
@@ -684,6 +688,8 @@ void TestMainFrm::helpAndAbout() {
     QVERIFY(!watchdog.fired());
     QCOMPARE(texts.mid(0, 3), QStringList({"About", "Quorvane", "Version 1.0"}));
     QVERIFY(texts.value(3).contains("Drelvin"));
+    QVERIFY(texts.value(4).contains("GPL-3.0-or-later"));
+    QVERIFY(licenceShown);
     QVERIFY(pictured);
     QVERIFY(!QApplication::activeModalWidget());
 }

@@ -208,8 +208,17 @@ void TestSettingsFrm::browse() {
     QCOMPARE(request.kind, FileDialogKind::Open);
     QCOMPARE(request.caption, QString("Access Database"));
     QCOMPARE(request.initialFolder, box.folder());
-    QCOMPARE(request.filter, QString("Access Database (*.mdb)|*.mdb"));
+    QCOMPARE(request.filter,
+             QString("Quorvane registers (*.mdb)|*.mdb|Access files, to import (*.mdb)|*.mdb"));
     QCOMPARE(request.defaultSuffix, QString("mdb"));
+    // The two filters list the two kinds of .mdb file, told by content.
+    qv::test::Register reg;
+    reg->close();
+    const QString jet = QV_JET_DATA "/register-small.mdb";
+    QVERIFY(request.kinds);
+    QCOMPARE(QList<bool>({request.kinds(0, reg.path()), request.kinds(0, jet),
+                          request.kinds(1, reg.path()), request.kinds(1, jet)}),
+             QList<bool>({true, false, false, true}));
 }
 
 void TestSettingsFrm::copy() {
@@ -280,7 +289,7 @@ void TestSettingsFrm::newDatabase() {
     const FileDialogRequest request = files.requests().at(1);
     QCOMPARE(request.caption, QString("Create Access Database"));
     QCOMPARE(request.fileName, QString("DrelvinMembers.mdb"));
-    QCOMPARE(request.filter, QString("Access Database (*.mdb)|*.mdb"));
+    QCOMPARE(request.filter, QString("Quorvane registers (*.mdb)|*.mdb"));
     QCOMPARE(request.defaultSuffix, QString("mdb"));
     QVERIFY(request.confirmOverwrite);
     QCOMPARE(request.refused, QStringList{existing});

@@ -8,6 +8,7 @@
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Query.h"
 #include "platform/os/Clock.h"
+#include "platform/os/FileLock.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -207,6 +208,7 @@ private slots:
     void compactionFaultAtEachStep_data();
     void compactionFaultAtEachStep();
     void compactionRefusedChangingNothing();
+    void lockOfAnOlderCopyIsRespected();
     void compactionThroughASymbolicLink();
     void killedCompactionLeavesRegisterWhole();
     void killedBackupLeavesWholeCopiesOnly();
@@ -336,7 +338,7 @@ void TestDBManagement::compactionKeepsEveryRowAndTheFormerFile() {
     QVERIFY(club.before.startsWith("ok MembershipLevel="));
     QVERIFY(QFileInfo(club.path).size() < former.size());
     QCOMPARE(Entries(club.folder.path()),
-             QStringList({"Club.mdb", "Club.mdb-lock", "QuorvaneBackups"}));
+             QStringList({".Club.mdb-lock", "Club.mdb", "QuorvaneBackups"}));
     QCOMPARE(readFileBytes(club.backups + "/Club2010_03_05_142530.mdb"), former);
     // Two more reuse the folder, within the same second: the stamp gets a counter.
     for (int i = 0; i < 2; ++i)
@@ -416,6 +418,57 @@ void TestDBManagement::compactionRefusedChangingNothing() {
     QVERIFY(refused("is in the way of the compaction"));
     QVERIFY(QFile::remove(club.work));
     QCOMPARE(club.compact(), QString());
+}
+
+void TestDBManagement::lockOfAnOlderCopyIsRespected() {
+    // Copies of earlier versions lock "Club.mdb-lock" (the older copy here is
+    // the lock it would hold). Ours is hidden and the older file is only made
+    // while a compaction runs.
+    Club club(50);
+    const QString older = club.path + "-lock";
+    QCOMPARE(Entries(club.folder.path()), QStringList({".Club.mdb-lock", "Club.mdb"}));
+    {
+        // An older copy has the register open: no compaction under it.
+        qv::FileLock olderCopy;
+        QCOMPARE(olderCopy.acquire(older, qv::FileLock::Mode::Shared),
+                 qv::FileLock::Outcome::Locked);
+        QVERIFY(club.compact().contains("open in another copy of Quorvane"));
+        // A newer copy that opens it now holds the older file too, so the older
+        // copy's own compaction would wait for it.
+        Connection newer;
+        newer.setConnectionString(club.connection.connectionString());
+        newer.open();
+        olderCopy.release();
+        qv::FileLock compacting;
+        QCOMPARE(compacting.acquire(older, qv::FileLock::Mode::Exclusive),
+                 qv::FileLock::Outcome::Busy);
+    }
+    // (This copy, reopened by the refused compaction, holds the older file
+    // too: it lets go for the next case.)
+    club.connection.close();
+    {
+        // An older copy is compacting: a newer copy does not open the file
+        // that is about to be replaced.
+        qv::FileLock olderCompaction;
+        QCOMPARE(olderCompaction.acquire(older, qv::FileLock::Mode::Exclusive),
+                 qv::FileLock::Outcome::Locked);
+        Connection newer;
+        newer.setConnectionString(club.connection.connectionString());
+        try {
+            newer.open();
+            QFAIL("opened while an older copy compacts");
+        } catch (const DatabaseError& e) {
+            QVERIFY2(e.message().contains("compacting"), qPrintable(e.message()));
+        }
+    }
+    QVERIFY(!QFileInfo::exists(older));
+    club.connection.open();
+    // Left by an older copy that was killed: swept by a compaction.
+    QVERIFY(qv::test::writeFileBytes(older, ""));
+    qv::Clock::setNowForTesting(Moment);
+    QCOMPARE(club.compact(), QString());
+    QCOMPARE(Entries(club.folder.path()),
+             QStringList({".Club.mdb-lock", "Club.mdb", "QuorvaneBackups"}));
 }
 
 void TestDBManagement::compactionThroughASymbolicLink() {

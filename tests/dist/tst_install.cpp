@@ -22,14 +22,18 @@ namespace {
 
 const QString AppId = QStringLiteral("org.quorvane.Quorvane");
 const QList<int> PngSizes = {16, 24, 32, 48, 64, 128, 256};
+const QString RegisterType = QStringLiteral("application/x-quorvane-register");
+const QString RegisterIcon = QStringLiteral("application-x-quorvane-register");
 
 struct Outcome {
     int exitCode = -1;
     QString output;
 };
 
-Outcome Run(const QString& program, const QStringList& args) {
+Outcome Run(const QString& program, const QStringList& args,
+            const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, args);
     if (!process.waitForFinished(60000))
@@ -65,6 +69,9 @@ private slots:
     void installedFiles();
     void desktopEntryAndMetainfo();
     void helpAndSettingsOfAnInstalledCopy();
+    void commandLineWithoutDisplay_data();
+    void commandLineWithoutDisplay();
+    void registerFileType();
     void firstStart();
     void registerOnTheCommandLine();
 
@@ -87,9 +94,14 @@ void TestInstall::initTestCase() {
 }
 
 void TestInstall::installedFiles() {
-    QStringList expected = {"bin/quorvane", "share/applications/" + AppId + ".desktop",
+    QStringList expected = {"bin/quorvane",
+                            "share/applications/" + AppId + ".desktop",
+                            "share/doc/quorvane/copyright",
                             "share/icons/hicolor/scalable/apps/" + AppId + ".svg",
+                            "share/icons/hicolor/scalable/mimetypes/" + RegisterIcon + ".svg",
+                            "share/man/man1/quorvane.1.gz",
                             "share/metainfo/" + AppId + ".metainfo.xml",
+                            "share/mime/packages/" + AppId + ".xml",
                             "share/quorvane/quorvane.html"};
     for (int size : PngSizes)
         expected << QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId);
@@ -109,6 +121,11 @@ void TestInstall::installedFiles() {
         // Drawn, not blank: the card's blue sits in the middle.
         QVERIFY(qAlpha(png.pixel(size / 2, size / 2)) > 0);
     }
+    // The manual page is compressed whole and names this version.
+    const Outcome page = Run("gzip", {"-dc", prefix.filePath("share/man/man1/quorvane.1.gz")});
+    QCOMPARE(page.exitCode, 0);
+    QVERIFY(
+        page.output.contains(".TH QUORVANE 1 \"December 2026\" \"Quorvane " QV_PROJECT_VERSION));
 }
 
 void TestInstall::desktopEntryAndMetainfo() {
@@ -153,6 +170,10 @@ void TestInstall::helpAndSettingsOfAnInstalledCopy() {
     // executable's folder could be written (by root, say).
     const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     QCOMPARE(MemberSettings::SettingsFolderFor(bin), config);
+    // Its register is a document of the user's, not hidden among settings.
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QCOMPARE(MemberSettings::DefaultDatabaseFor(bin),
+             QDir(documents).filePath("Quorvane/quorvane.mdb"));
 
     // A build folder, or a folder of its own, is no installed copy and keeps
     // its settings beside the executable.
@@ -162,6 +183,95 @@ void TestInstall::helpAndSettingsOfAnInstalledCopy() {
     QVERIFY(QDir(portable.path()).mkpath("bin"));
     QVERIFY(MemberSettings::InstalledDataFolder(portableBin).isEmpty());
     QCOMPARE(MemberSettings::SettingsFolderFor(portableBin), portableBin);
+    QCOMPARE(MemberSettings::DefaultDatabaseFor(portableBin),
+             QDir(portableBin).filePath("quorvane.mdb"));
+}
+
+void TestInstall::commandLineWithoutDisplay_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("output");
+    // Every option is listed, on standard output.
+    QTest::newRow("help") << QStringList{"--help"} << 0
+                          << QStringList{"Usage: quorvane [REGISTER]", "--import OLD.mdb NEW.mdb",
+                                         "-h, --help", "-v, --version"};
+    QTest::newRow("version") << QStringList{"--version"} << 0
+                             << QStringList{"Quorvane " QV_PROJECT_VERSION "\n"};
+    QTest::newRow("help after a register")
+        << QStringList{"Club.mdb", "-h"} << 0 << QStringList{"Usage: quorvane [REGISTER]"};
+    QTest::newRow("unknown option")
+        << QStringList{"--frobnicate"} << 2
+        << QStringList{"unknown option --frobnicate", "Usage: quorvane [REGISTER]"};
+    QTest::newRow("two registers")
+        << QStringList{"A.mdb", "B.mdb"} << 2 << QStringList{"one register at most", "Usage:"};
+    QTest::newRow("Qt option without its value")
+        << QStringList{"-style"} << 2 << QStringList{"-style needs a value"};
+}
+
+// None of these needs a display, so none may start Qt's window system
+// connection (which, without a display, aborts before anything is printed).
+void TestInstall::commandLineWithoutDisplay() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, output);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(name);
+    const Outcome run = Run(QDir(m_prefix.path()).filePath("bin/quorvane"), args, env);
+    QCOMPARE(run.exitCode, exitCode);
+    for (const QString& text : output)
+        QVERIFY2(run.output.contains(text), qPrintable(run.output));
+}
+
+// What a desktop makes of the three kinds of file that may lie about: the
+// installed type in a MIME database made by its own tool, asked through
+// xdg-mime as a file manager or a desktop's "open with" does.
+void TestInstall::registerFileType() {
+    TempFolder data, home, files;
+    const QDir prefix(m_prefix.path());
+    QVERIFY(QDir(data.path()).mkpath("mime/packages"));
+    QVERIFY(QDir(data.path()).mkpath("applications"));
+    QVERIFY(QFile::copy(prefix.filePath("share/mime/packages/" + AppId + ".xml"),
+                        data.filePath("mime/packages/" + AppId + ".xml")));
+    QVERIFY(QFile::copy(prefix.filePath("share/applications/" + AppId + ".desktop"),
+                        data.filePath("applications/" + AppId + ".desktop")));
+    for (const auto& [tool, folder] : {std::pair{"update-mime-database", "mime"},
+                                       std::pair{"update-desktop-database", "applications"}}) {
+        const Outcome made = Run(tool, {data.filePath(folder)});
+        QVERIFY2(made.exitCode == 0, qPrintable(QString(tool) + ": " + made.output));
+    }
+
+    // A register as the program makes it, an Access file, and an SQLite file
+    // of another program, the first two under the same extension.
+    qv::test::Register reg;
+    reg->close();
+    const QString club = files.filePath("Club.mdb");
+    QVERIFY(QFile::copy(reg.path(), club));
+    const QString access = files.filePath("Old club.mdb");
+    QVERIFY(QFile::copy(QV_SOURCE_DIR "/tests/data/jet/register-small.mdb", access));
+    const QString other = files.filePath("other.sqlite3");
+    QCOMPARE(Run("sqlite3", {other, "CREATE TABLE t (a)"}).exitCode, 0);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // The desktop-neutral path of xdg-mime, which reads the shared MIME
+    // database; a desktop's own tools read the same files.
+    for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+                             "GNOME_DESKTOP_SESSION_ID", "XDG_DATA_HOME", "XDG_CONFIG_HOME"})
+        env.remove(name);
+    env.insert("HOME", home.path());
+    env.insert("XDG_DATA_DIRS", data.path() + ":/usr/share");
+    const auto query = [&](const QStringList& args) {
+        const Outcome out = Run("xdg-mime", QStringList{"query"} + args, env);
+        return out.exitCode == 0 ? out.output.trimmed() : "failed: " + out.output;
+    };
+    QCOMPARE(query({"filetype", club}), RegisterType);
+    QCOMPARE(query({"filetype", access}), QString("application/vnd.ms-access"));
+    QCOMPARE(query({"filetype", other}), QString("application/vnd.sqlite3"));
+    // The program is what opens a register.
+    QCOMPARE(query({"default", RegisterType}), AppId + ".desktop");
+    // The icon the type names is the one installed.
+    QVERIFY(qv::test::readFileBytes(data.filePath("mime/icons"))
+                .contains((RegisterType + ':' + RegisterIcon).toUtf8()));
 }
 
 QStringList TestInstall::StartUntilMessage(const QString& home, const QStringList& args) {

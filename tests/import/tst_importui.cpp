@@ -36,6 +36,7 @@ private slots:
     void startUpOfferImportsAndOpensTheNewRegister();
     void startUpOfferDeclinedLeadsToTheSettings();
     void registerOnTheCommandLineImportedForThisRun();
+    void accessFileImportedBeforeOffersItsRegister();
     void progressWindowCancels();
     void settingsImportButton();
     void commandLine();
@@ -123,6 +124,42 @@ void TestImportUi::registerOnTheCommandLineImportedForThisRun() {
     QCOMPARE(MemberSettings::RegisterForRun(), fresh);
     QCOMPARE(apptest::Scalar(dm.adoMembers(), "SELECT COUNT(*) FROM Members"), 54);
     QCOMPARE(box.settingsBytes(), settings);
+}
+
+void TestImportUi::accessFileImportedBeforeOffersItsRegister() {
+    // A file manager hands the same Access file over twice.
+    SettingsSandbox box;
+    const QString jet = CopyFixture("register-small.mdb", box.folder(), "Club.mdb");
+    const struct Reset {
+        ~Reset() { MemberSettings::SetRegisterForRun(QString()); }
+    } reset;
+    const QString fresh = box.filePath("Club (imported).mdb");
+    MessageBoxTestScope boxes;
+    for (int run = 1; run <= 2; ++run) {
+        MemberSettings::SetRegisterForRun(jet);
+        boxes.queue(MessageResult::Yes);
+        if (run == 1)
+            boxes.queue(MessageResult::Ok);
+        Tdm dm;
+        TfrmMain frm(dm);
+        frm.OpenDatabase();
+        QVERIFY(dm.adoMembers().isOpen());
+        QCOMPARE(MemberSettings::RegisterForRun(), fresh);
+    }
+    // The second time: the register made the first time, not a second import.
+    const QString question = boxes.shown().last().text;
+    QVERIFY2(question.contains("It was imported into \"" + fresh + "\" before"),
+             qPrintable(question));
+    QCOMPARE(boxes.shown().size(), 3);
+    QVERIFY(!QFileInfo::exists(box.filePath("Club (imported 2).mdb")));
+
+    // Once the Access file has changed, it is to be imported anew.
+    QFile changed(jet);
+    QVERIFY(changed.open(QIODevice::ReadWrite));
+    QVERIFY(changed.setFileTime(QDateTime::currentDateTime().addDays(1),
+                                QFileDevice::FileModificationTime));
+    changed.close();
+    QCOMPARE(MemberSettings::ImportedRegisterFor(jet), QString());
 }
 
 void TestImportUi::progressWindowCancels() {

@@ -339,8 +339,9 @@ void TestJetImport::killedImportIsClearedByTheNext() {
     QStringList left = Entries(folder.path());
     QVERIFY(left.removeOne("register-small.mdb"));
     QVERIFY(!left.isEmpty());
+    // (The lock file beside it is hidden too: a dot before the file's name.)
     for (const QString& name : left)
-        QVERIFY2(name.startsWith(".qvtmp-"), qPrintable(name));
+        QVERIFY2(name.startsWith(".qvtmp-") || name.startsWith("..qvtmp-"), qPrintable(name));
 
     // The next import in that folder removes it, as the next New would.
     QCOMPARE(JetImport::ImportRegister(jet, target).outcome, JetImport::Outcome::Imported);

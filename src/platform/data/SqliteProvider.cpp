@@ -231,8 +231,7 @@ void SqliteProvider::open(const ConnectionString& cs) {
 
     // Before the file is opened: a compaction in another copy replaces the
     // file, and a descriptor taken meanwhile would be left on the old one.
-    if (m_lock.acquire(lockFileFor(path), FileLock::Mode::Shared, m_busyTimeout) ==
-        FileLock::Outcome::Busy)
+    if (m_lock.acquire(path, FileLock::Mode::Shared, m_busyTimeout) == FileLock::Outcome::Busy)
         throw DatabaseError(prefix + QStringLiteral("another copy of Quorvane is compacting it."));
 
     {
@@ -300,7 +299,7 @@ void SqliteProvider::close() {
 }
 
 QString SqliteProvider::lockFileFor(const QString& databasePath) {
-    return databasePath + QStringLiteral("-lock");
+    return RegisterLock::fileFor(databasePath);
 }
 
 void SqliteProvider::setBusyTimeout(int milliseconds) {

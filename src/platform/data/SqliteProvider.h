@@ -116,7 +116,7 @@ private:
     QString m_path;
     sqlite3* m_db = nullptr;
     int m_busyTimeout = 5000;
-    FileLock m_lock;
+    RegisterLock m_lock;
 };
 
 } // namespace qv

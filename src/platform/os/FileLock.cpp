@@ -1,7 +1,9 @@
 #include "platform/os/FileLock.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 
 #include <cerrno>
@@ -20,8 +22,8 @@ bool sameFile(int fd, const QByteArray& path) {
            held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
-int openLockFile(const QByteArray& path) {
-    int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+int openLockFile(const QByteArray& path, bool make) {
+    int fd = ::open(path.constData(), O_RDWR | (make ? O_CREAT : 0) | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0 && (errno == EACCES || errno == EROFS))
         fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC); // flock needs no write
     if (fd < 0)
@@ -29,6 +31,7 @@ int openLockFile(const QByteArray& path) {
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
+        errno = EINVAL;
         return -1;
     }
     return fd;
@@ -36,16 +39,17 @@ int openLockFile(const QByteArray& path) {
 
 } // namespace
 
-FileLock::Outcome FileLock::acquire(const QString& path, Mode mode, int waitMs) {
+FileLock::Outcome FileLock::acquire(const QString& path, Mode mode, int waitMs, Presence presence) {
     release();
     const QByteArray native = QFile::encodeName(path);
     const int operation = (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB;
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        const int fd = openLockFile(native);
+        const int fd = openLockFile(native, presence == Presence::MakeIfMissing);
         if (fd < 0)
-            return Outcome::Unavailable;
+            return errno == ENOENT && presence == Presence::OnlyIfThere ? Outcome::Absent
+                                                                        : Outcome::Unavailable;
         if (::flock(fd, operation) == 0) {
             if (sameFile(fd, native)) {
                 m_fd = fd;
@@ -76,6 +80,48 @@ void FileLock::release() {
     ::close(m_fd);
     m_fd = -1;
     m_path.clear();
+}
+
+QString RegisterLock::fileFor(const QString& registerPath) {
+    const QFileInfo info(registerPath);
+    return info.absoluteDir().filePath(u'.' + info.fileName() + QStringLiteral("-lock"));
+}
+
+QString RegisterLock::formerFileFor(const QString& registerPath) {
+    return registerPath + QStringLiteral("-lock");
+}
+
+FileLock::Outcome RegisterLock::acquire(const QString& registerPath, FileLock::Mode mode,
+                                        int waitMs) {
+    release();
+    m_failed.clear();
+    QElapsedTimer clock;
+    clock.start();
+    FileLock::Outcome outcome = m_lock.acquire(fileFor(registerPath), mode, waitMs);
+    if (outcome != FileLock::Outcome::Locked) {
+        m_failed = fileFor(registerPath);
+        return outcome;
+    }
+    // Only a compaction makes the former file, and only while it runs.
+    const FileLock::Presence presence = mode == FileLock::Mode::Exclusive
+                                            ? FileLock::Presence::MakeIfMissing
+                                            : FileLock::Presence::OnlyIfThere;
+    const int left = int(qMax<qint64>(0, waitMs - clock.elapsed()));
+    outcome = m_former.acquire(formerFileFor(registerPath), mode, left, presence);
+    if (outcome == FileLock::Outcome::Locked || outcome == FileLock::Outcome::Absent)
+        return FileLock::Outcome::Locked;
+    // A former file that cannot be opened cannot be respected; an open goes
+    // on as it does where its own cannot be made. A compaction does not.
+    if (outcome == FileLock::Outcome::Unavailable && mode == FileLock::Mode::Shared)
+        return FileLock::Outcome::Locked;
+    m_failed = formerFileFor(registerPath);
+    release();
+    return outcome;
+}
+
+void RegisterLock::release() {
+    m_former.release();
+    m_lock.release();
 }
 
 } // namespace qv

@@ -1,5 +1,7 @@
 #include "platform/os/FileSystem.h"
 
+#include "platform/os/FileLock.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -95,6 +97,7 @@ void removeStaleTemporaries(const QString& folder) {
             ::unlink(path.constData());
             ::unlink((path + "-journal").constData());
             ::unlink((path + "-lock").constData());
+            ::unlink(native(RegisterLock::fileFor(dir.filePath(name))).constData());
         }
         ::close(fd);
     }

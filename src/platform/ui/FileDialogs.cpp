@@ -1,8 +1,11 @@
 #include "platform/ui/FileDialogs.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QSortFilterProxyModel>
 #include <QtDebug>
 #include <deque>
 
@@ -53,6 +56,33 @@ public:
 
 private:
     FileNameCheck m_check;
+};
+
+// Lists only the files the caller's kind test accepts for the filter chosen
+// in the dialog's file type box, asked again whenever the choice changes.
+class FileKindProxy : public QSortFilterProxyModel {
+public:
+    FileKindProxy(QFileDialog* dialog, FileKindTest test)
+        : QSortFilterProxyModel(dialog)
+        , m_test(std::move(test)) {
+        m_types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        if (m_types)
+            connect(m_types, &QComboBox::currentIndexChanged, this, [this] { invalidateFilter(); });
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (!files)
+            return true;
+        const QModelIndex index = files->index(row, 0, parent);
+        return files->isDir(index) ||
+               m_test(m_types ? qMax(0, m_types->currentIndex()) : 0, files->filePath(index));
+    }
+
+private:
+    FileKindTest m_test;
+    QPointer<QComboBox> m_types;
 };
 
 std::optional<QString> testAnswer(FileDialogRequest& request, const FileNameCheck& check) {
@@ -167,6 +197,8 @@ std::unique_ptr<QFileDialog> CreateFileDialog(const FileDialogRequest& request,
             dialog->setNameFilter(filter);
         dialog->setDefaultSuffix(QtDefaultSuffix(request.defaultSuffix));
     }
+    if (request.kinds && request.kind != FileDialogKind::Folder)
+        dialog->setProxyModel(new FileKindProxy(dialog.get(), request.kinds));
     if (!request.initialFolder.isEmpty())
         dialog->setDirectory(request.initialFolder);
     if (!request.fileName.isEmpty())
@@ -184,6 +216,7 @@ FileDialogRequest fileRequest(FileDialogKind kind, const FileDialogOptions& opti
     request.fileName = options.fileName;
     request.filter = options.filter;
     request.defaultSuffix = options.defaultSuffix;
+    request.kinds = options.kinds;
     return request;
 }
 

@@ -24,6 +24,12 @@ enum class FileDialogKind { Open, Save, Folder };
 // dialog open (the check shows its own message), true lets it close.
 using FileNameCheck = std::function<bool(const QString& path)>;
 
+// Which files the selected filter lists, beyond its patterns: two kinds of
+// file that share an extension are told apart by their content. Called with
+// the position of the selected filter in the filter text (from 0) and a
+// file's path; folders are always listed.
+using FileKindTest = std::function<bool(int filterIndex, const QString& path)>;
+
 struct FileDialogOptions {
     QString caption;
     QString initialFolder; // empty: the current folder
@@ -36,6 +42,7 @@ struct FileDialogOptions {
     // Runs before the overwrite question, so a refused name is never asked
     // about. Save: every name; open: names of existing files.
     FileNameCheck check;
+    FileKindTest kinds; // none: the patterns alone
 };
 
 struct FolderDialogOptions {
@@ -71,6 +78,7 @@ struct FileDialogRequest {
     bool confirmOverwrite = false;
     bool allowNewFolder = true;
     bool hasCheck = false;
+    FileKindTest kinds;
     QPointer<QWidget> parent;
     std::optional<QString> answer; // nothing: cancelled
     QStringList refused;           // queued names the check turned down

@@ -198,6 +198,7 @@ void TestFileSystem::staleTemporariesGoWhenTheNextIsMade() {
     const QString stale = dir.filePath(".qvtmp-a1B2c3");
     for (const char* side : {"", "-journal", "-lock"})
         QVERIFY(writeFileBytes(stale + side, "left"));
+    QVERIFY(writeFileBytes(dir.filePath("..qvtmp-a1B2c3-lock"), "left"));
     FileSystem::TemporaryFile live = FileSystem::createTemporaryIn(dir.path());
     QVERIFY(live.fd >= 0);
     QVERIFY(writeFileBytes(dir.filePath(".qvtmp-notes.txt"), "x"));

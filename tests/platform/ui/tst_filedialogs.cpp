@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QListView>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +21,7 @@ private slots:
     void checkRefusalTakesNextAnswer();
     void emptyQueueCancelsAndIsFlagged();
     void realSaveDialogRefusalsKeepItOpen();
+    void realDialogListsEachKindByContent();
 };
 
 void TestFileDialogs::filterConversion_data() {
@@ -173,6 +175,39 @@ void TestFileDialogs::realSaveDialogRefusalsKeepItOpen() {
     QCOMPARE(boxes.shown().size(), 1);
     QVERIFY(boxes.shown().at(0).text.startsWith(QStringLiteral("The folder ")));
     QCOMPARE(boxes.shown().at(0).kind, MessageKind::Warning);
+}
+
+// Two kinds of file with one extension: each filter lists its own kind, and
+// choosing the other filter lists the other kind at once.
+void TestFileDialogs::realDialogListsEachKindByContent() {
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    for (const auto& [name, content] : {std::pair{"Club.mdb", "R"}, std::pair{"Old.mdb", "A"}}) {
+        QFile file(folder.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == 1);
+    }
+    FileDialogRequest request;
+    request.kind = FileDialogKind::Open;
+    request.initialFolder = folder.path();
+    request.filter = QStringLiteral("Registers (*.mdb)|*.mdb|Old files (*.mdb)|*.mdb");
+    request.kinds = [](int filterIndex, const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) && file.readAll() == (filterIndex == 0 ? "R" : "A");
+    };
+    const auto dialog = CreateFileDialog(request, {}, nullptr);
+    dialog->show();
+    const auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+    QVERIFY(view);
+    const auto listed = [&] {
+        QStringList names;
+        const QModelIndex root = view->rootIndex();
+        for (int row = 0; row < view->model()->rowCount(root); ++row)
+            names << view->model()->index(row, 0, root).data().toString();
+        return names;
+    };
+    QTRY_COMPARE(listed(), QStringList{"Club.mdb"});
+    dialog->selectNameFilter(QStringLiteral("Old files (*.mdb)"));
+    QTRY_COMPARE(listed(), QStringList{"Old.mdb"});
 }
 
 QTEST_MAIN(TestFileDialogs)

@@ -1,5 +1,7 @@
 #include "platform/ui/FileDialogs.h"
 
+#include "platform/ui/MessageBox.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -114,6 +116,8 @@ std::optional<QString> runDialog(FileDialogRequest& request, const FileNameCheck
     }
 
     auto dialog = CreateFileDialog(request, check, parent);
+    dialog->adjustSize();
+    PlaceOverOwner(dialog.get());
     const QPointer<QFileDialog> alive = dialog.get();
     const int result = dialog->exec();
     if (!alive) {

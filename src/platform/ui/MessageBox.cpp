@@ -243,6 +243,24 @@ QPoint CenteredPosition(const QRect& over, const QSize& boxSize, const QRect& sc
     return QPoint(x, y);
 }
 
+QPoint OwnerCentredPosition(const QRect& owner, const QSize& size, const QRect& screenArea) {
+    const QPoint overOwner = CenteredPosition(owner, size, screenArea);
+    const QPoint centre = owner.center();
+    if (overOwner == QPoint(centre.x() - size.width() / 2, centre.y() - size.height() / 2))
+        return overOwner;
+    return CenteredPosition(screenArea, size, screenArea);
+}
+
+void PlaceOverOwner(QWidget* window) {
+    QWidget* owner = ShownOwnerWindow(window->parentWidget());
+    QScreen* screen = owner ? owner->screen() : window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    window->move(OwnerCentredPosition(owner ? owner->frameGeometry() : area,
+                                      window->frameGeometry().size(), area));
+}
+
 std::unique_ptr<QMessageBox> CreateMessageBox(const MessageRequest& request, QWidget* parent) {
     auto box = std::make_unique<PlacedMessageBox>(parent, request.placement, pointerPosition());
     box->setWindowTitle(request.caption.isNull() ? DefaultMessageCaption : request.caption);

@@ -78,6 +78,16 @@ QWidget* ShownOwnerWindow(QWidget* parent);
 // Top-left of a box centred over `over`, moved inside `screenArea`.
 QPoint CenteredPosition(const QRect& over, const QSize& boxSize, const QRect& screenArea);
 
+// Top-left of a window of `size` opened over `owner`: centred on it when it
+// fits there on the screen, else centred on the screen. The main window is a
+// small bar in the screen's corner, and a large window centred on it would be
+// pushed into that corner.
+QPoint OwnerCentredPosition(const QRect& owner, const QSize& size, const QRect& screenArea);
+
+// Moves a window that is about to open to OwnerCentredPosition over the
+// window its parent belongs to (the screen's centre without one).
+void PlaceOverOwner(QWidget* window);
+
 // One box as it was asked for, and (in test mode) how it was answered.
 struct MessageRequest {
     QString text; // exactly as passed

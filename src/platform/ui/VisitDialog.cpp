@@ -4,6 +4,8 @@
 #include "platform/data/Dataset.h"
 #include "platform/ui/MessageBox.h"
 
+#include <QShowEvent>
+
 namespace qv {
 
 void VisitDialog::accept() {
@@ -26,6 +28,12 @@ void VisitDialog::reject() {
                        MessagePlacement::Centered, this) != MessageResult::Yes)
         return;
     QDialog::reject();
+}
+
+void VisitDialog::showEvent(QShowEvent* event) {
+    if (!event->spontaneous())
+        PlaceOverOwner(this);
+    QDialog::showEvent(event);
 }
 
 void VisitDialog::TrackWrites(Dataset* dataset) {

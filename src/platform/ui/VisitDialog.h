@@ -46,6 +46,10 @@ public slots:
     void reject() override;
 
 protected:
+    // Opens centred on the window it belongs to, or on the screen when it
+    // would not fit there.
+    void showEvent(QShowEvent* event) override;
+
     enum class CommitOutcome { Done, Locked, Failed };
     // Runs the commit. A lock that outlasted the wait is shown with
     // `whenLocked` and leaves the transaction open (Locked); any other

@@ -46,6 +46,8 @@ private slots:
     void scopeFailsOnLeftoverAnswers();
     void nearPointerPositionStaysOnScreen_data();
     void nearPointerPositionStaysOnScreen();
+    void ownerCentredPosition_data();
+    void ownerCentredPosition();
     void recordedPlacement();
     void realBoxPlacedAndAnswered();
     void realBoxSurvivesParentDestroyedWhileOpen();
@@ -236,6 +238,28 @@ void TestMessageBox::nearPointerPositionStaysOnScreen() {
     QCOMPARE(position, expected);
     if (box.width() <= screen.width() && box.height() <= screen.height())
         QVERIFY(screen.contains(QRect(position, box)));
+}
+
+// A window larger than the small main window in the screen's corner opens in
+// the screen's centre, not pushed into that corner; one that fits over its
+// owner opens centred on it.
+void TestMessageBox::ownerCentredPosition_data() {
+    QTest::addColumn<QRect>("owner");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("fits over its owner")
+        << QRect(200, 100, 800, 600) << QSize(400, 300) << QPoint(399, 249);
+    QTest::newRow("owner a bar in the corner")
+        << QRect(0, 0, 547, 160) << QSize(685, 513) << QPoint(297, 143);
+    QTest::newRow("owner at the right edge")
+        << QRect(1000, 300, 280, 200) << QSize(400, 300) << QPoint(439, 249);
+}
+
+void TestMessageBox::ownerCentredPosition() {
+    QFETCH(QRect, owner);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, expected);
+    QCOMPARE(OwnerCentredPosition(owner, size, QRect(0, 0, 1280, 800)), expected);
 }
 
 void TestMessageBox::recordedPlacement() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The resident memory while importing an Access (Jet) register, sampled as the
 // rows go by (when the rows are streamed it stays flat however many have
 // passed); then the import against mdb-export reading every table of the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backup and compaction of a generated register through DBManagement, against
 // the sqlite3 shell doing the same to the same file in the same run: ".backup"
 // for the backup and "VACUUM INTO" for the compaction. Ours includes all it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens every member list query on generated registers through our layers
 // (Dataset::open, which fetches all rows) and, in the same run, through the
 // bare SQLite interface on a plain connection to the same file, with the same

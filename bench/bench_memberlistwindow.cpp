@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The member list window on a generated register: opening it (query run,
 // model filled, window shown and its first rows painted), one sort by a title
 // click, and switching past members on and off. Each is timed through the

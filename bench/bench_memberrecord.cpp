@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A member's record on generated registers.
 //
 // Opening: what the member list does on a double-click (the visit's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The member list queries on a PostgreSQL register: each opened through our
 // layers (Dataset::open, all rows fetched into memory) and, in the same run,
 // by psql running the same SQL on the same server, timed by psql's own

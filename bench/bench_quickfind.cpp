@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The quick find on a generated register: from a keystroke in the box to the
 // result list painted, over a set of typed texts, each typed one key at a
 // time; in the same run the bare SQLite engine scans the same columns with a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CSV export and the member list report on a generated register.
 //
 // CSV: the member list of every member (past ones included) exported through

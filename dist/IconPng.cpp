@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build step: renders the program's SVG icon as the PNG sizes of the hicolor
 // icon theme, so the icon is drawn once and every size comes from it.
 //   qv_iconpng ICON.svg OUTDIR NAME SIZE...  writes OUTDIR/SIZExSIZE/apps/NAME.png

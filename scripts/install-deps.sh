@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs, with apt-get, whatever Quorvane needs to build, test and run that is
 # not on this Debian 12 machine yet. Does nothing when everything is there.
 set -euo pipefail

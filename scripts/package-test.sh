@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package and tries it as a user would get it: installs it
 # with apt on a clean Debian 12 root (debootstrap into build-debroot/, entered
 # with chroot), starts the installed program offscreen until its main window

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Looks at a running Quorvane the way a screen reader does, through the
 # accessibility bus, and prints what it found as JSON for tst_screenreader.
 #   tree PID            every node of every window: name, role, states,

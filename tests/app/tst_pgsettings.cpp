@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A PostgreSQL register from the user's side, on a real server (CTest runs
 // this under pg_virtualenv): created from the settings dialog and opened by
 // the main window; a server that is down, silent or refusing says so.

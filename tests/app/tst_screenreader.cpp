@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a screen reader meets it: a private X server, a session bus
 // and the accessibility bus, the program's main window with a member list
 // that has rows and one that is empty, walked through the bus by pyatspi

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes that must survive being killed half-way, and two copies of the program
 // starting on one register. The children are this program run again with
 // "--child"; the parent kills them with SIGKILL at random moments.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backup and compaction on real register files: what is kept, what is
 // refused, what a failing step or a killed process leaves behind.
 

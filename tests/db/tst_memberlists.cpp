@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The member list queries and the record statements on real registers.
 
 #include "RegisterGenerator.h"

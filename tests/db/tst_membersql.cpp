@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The member list texts are shared with existing registers and other
 // programs: every one is compared here with the whole text written out.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A register on a real PostgreSQL server (CTest runs this under pg_virtualenv):
 // its text comparisons against the file register's, its schema and upgrade,
 // and the ten searches and the record statements against a file register

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Installs the build into a temporary prefix, as `cmake --install` does for a
 // user, and tries what was installed: the files, the menu entry and the
 // metainfo through the desktop's own validators, and the installed program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The Jet registers of tests/data/jet, copied into a test's own folder so the

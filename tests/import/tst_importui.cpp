@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "JetTestData.h"
 #include "app/AppTestSupport.h"
 #include "app/ImportFrm.h"

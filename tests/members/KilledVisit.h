@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A visit to a member run in a child process that the test kills (SIGKILL)

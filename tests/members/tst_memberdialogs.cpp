@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "MemberFixture.h"
 #include "ModalHelpers.h"
 #include "members/AddDateJoinedFrm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "KilledVisit.h"
 #include "MemberFixture.h"
 #include "db/ChangeLog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Member visits on a real PostgreSQL server (CTest runs this under
 // pg_virtualenv), through the real member window: Update and Close, Delete
 // Member with its cascades, two users on one member at once, and a program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lookup list editors driven as a user drives them, on a real register,
 // and the main window's commands for them, for backup and for compaction.
 

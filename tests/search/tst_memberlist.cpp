@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ModalHelpers.h"
 #include "db/MemberSQL.h"
 #include "members/MemberFrm.h"

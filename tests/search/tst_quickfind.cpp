@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "PgRegister.h"
 #include "RegisterGenerator.h"
 #include "db/MemberSQL.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
 #include "support/UrlCatcher.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/os/IniFile.h"
 #include "settings/MemberSettings.h"
 #include "support/TestSupport.h"

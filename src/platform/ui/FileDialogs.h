@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The open-file, save-file and folder dialogs of the program, with a test mode

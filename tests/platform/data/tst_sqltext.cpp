@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/data/ConnectionString.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/SqlText.h"

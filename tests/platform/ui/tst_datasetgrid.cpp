@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data grid as a screen reader's bridge asks it: a current cell whenever
 // there are rows, and an accessible table that never answers a null cell.
 #include "pictures/Pictures.h"

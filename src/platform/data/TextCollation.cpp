@@ -213,8 +213,11 @@ void appendWithoutAccents(char32_t c, std::string& out) {
     const QString parts = QChar::decomposition(c);
     for (auto it = parts.begin(); it != parts.end(); ++it) {
         char32_t part = it->unicode();
-        if (it->isHighSurrogate() && it + 1 != parts.end())
-            part = QChar::surrogateToUcs4(*it, *++it);
+        if (it->isHighSurrogate() && it + 1 != parts.end()) {
+            // Two statements: the high half must be read before moving on.
+            const QChar high = *it;
+            part = QChar::surrogateToUcs4(high, *++it);
+        }
         appendWithoutAccents(part, out);
     }
 }

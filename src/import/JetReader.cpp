@@ -2,6 +2,7 @@
 #include "import/JetReader.h"
 
 #include "platform/data/DatabaseError.h"
+#include "platform/data/TextCollation.h"
 
 // mdbtools.h includes glib.h inside extern "C"; glib's C++ parts must come first.
 #include <glib.h>
@@ -36,24 +37,6 @@ QString quoted(const QString& path) {
     return u'"' + QDir::toNativeSeparators(path) + u'"';
 }
 
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 // Joins surrogate pairs; a half without its partner becomes U+FFFD and is counted.
 class Utf16ToUtf8 {
 public:
@@ -62,7 +45,7 @@ public:
     void unit(char16_t u) {
         if (m_high) {
             if (u >= 0xDC00 && u <= 0xDFFF) {
-                appendUtf8(0x10000 + ((char32_t(m_high) - 0xD800) << 10) + (u - 0xDC00), m_out);
+                qv::appendUtf8(0x10000 + ((char32_t(m_high) - 0xD800) << 10) + (u - 0xDC00), m_out);
                 m_high = 0;
                 return;
             }
@@ -73,7 +56,7 @@ public:
         else if (u >= 0xDC00 && u <= 0xDFFF)
             lone();
         else
-            appendUtf8(u, m_out);
+            qv::appendUtf8(u, m_out);
     }
     int finish() {
         if (m_high)
@@ -83,7 +66,7 @@ public:
 
 private:
     void lone() {
-        appendUtf8(0xFFFD, m_out);
+        qv::appendUtf8(0xFFFD, m_out);
         m_high = 0;
         ++m_broken;
     }

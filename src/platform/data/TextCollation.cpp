@@ -181,24 +181,6 @@ bool isAccent(char32_t c) {
            (c >= 0xFE20 && c <= 0xFE2F);
 }
 
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | (c >> 6));
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | (c >> 12));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | (c >> 18));
-        out += char(0x80 | ((c >> 12) & 0x3F));
-        out += char(0x80 | ((c >> 6) & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
-
 // The folded letter decomposed, without its accents, each part folded again
 // (a decomposition may hold a capital, as the Angstrom sign's does).
 void appendWithoutAccents(char32_t c, std::string& out) {
@@ -223,6 +205,24 @@ void appendWithoutAccents(char32_t c, std::string& out) {
 }
 
 } // namespace
+
+void appendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
 
 void appendSearchFolded(const char* utf8, std::size_t length, std::string& out) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8);

@@ -41,4 +41,7 @@ char32_t firstFolded(const char* utf8, std::size_t length);
 // kept; a Hangul syllable stays whole.
 void appendSearchFolded(const char* utf8, std::size_t length, std::string& out);
 
+// Appends one code point to `out` as UTF-8.
+void appendUtf8(char32_t c, std::string& out);
+
 } // namespace qv

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "db/ChangeLog.h"
 
+#include "db/RegisterTables.h"
 #include "db/TableCreate.h"
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
@@ -52,11 +53,25 @@ const Cascade kCascades[] = {
     {"Profiles", "MemberProfiles", "ProfileID"},
 };
 
-const TableInfo* findTable(const QString& name) {
+// The register's own tables, then those of the program's table sets.
+const std::vector<RegisterTables::FollowedTable>& followedTables() {
+    static const std::vector<RegisterTables::FollowedTable> all = [] {
+        std::vector<RegisterTables::FollowedTable> tables;
+        for (const TableInfo& t : kTables)
+            tables.push_back({QString::fromLatin1(t.name), QString::fromLatin1(t.key),
+                              t.member ? QString::fromLatin1(t.member) : QString()});
+        const auto& more = RegisterTables::Followed();
+        tables.insert(tables.end(), more.begin(), more.end());
+        return tables;
+    }();
+    return all;
+}
+
+const RegisterTables::FollowedTable* findTable(const QString& name) {
     QString bare = name;
     bare.remove(u'"').remove(u'[').remove(u']').remove(u'`');
-    for (const TableInfo& t : kTables)
-        if (bare.compare(QLatin1String(t.name), Qt::CaseInsensitive) == 0)
+    for (const RegisterTables::FollowedTable& t : followedTables())
+        if (bare.compare(t.name, Qt::CaseInsensitive) == 0)
             return &t;
     return nullptr;
 }
@@ -73,6 +88,8 @@ QString columnName(const QString& name) {
                     word.compare(QLatin1String("CONSTRAINT"), Qt::CaseInsensitive) != 0)
                     map.insert(word.toLower(), word);
             }
+        for (const QString& word : RegisterTables::ColumnNames())
+            map.insert(word.toLower(), word);
         return map;
     }();
     return names.value(name.toLower(), name);
@@ -120,7 +137,7 @@ QStringList splitTopLevel(const QString& text) {
 
 struct Statement {
     enum Kind { Other, Insert, Update, Delete } kind = Other;
-    const TableInfo* table = nullptr;
+    const RegisterTables::FollowedTable* table = nullptr;
     QString where;     // the condition, empty for every row
     int whereFrom = 0; // the first parameter of the condition
     QStringList insertColumns;
@@ -199,18 +216,18 @@ QString KindImport() {
 }
 
 QString MemberColumn(const QString& table) {
-    const TableInfo* t = findTable(table);
-    return t && t->member ? QString::fromLatin1(t->member) : QString();
+    const RegisterTables::FollowedTable* t = findTable(table);
+    return t ? t->member : QString();
 }
 
 QString KeyColumn(const QString& table) {
-    const TableInfo* t = findTable(table);
-    return t ? QString::fromLatin1(t->key) : QString();
+    const RegisterTables::FollowedTable* t = findTable(table);
+    return t ? t->key : QString();
 }
 
 QString TableName(const QString& table) {
-    const TableInfo* t = findTable(table);
-    return t ? QString::fromLatin1(t->name) : table;
+    const RegisterTables::FollowedTable* t = findTable(table);
+    return t ? t->name : table;
 }
 
 std::vector<std::pair<QString, QString>> Children(const QString& table) {
@@ -245,23 +262,7 @@ QStringList TableStatements(const QString& connectionString) {
 }
 
 bool HasTables(qv::Connection& connection) {
-    QString probe;
-    switch (connection.kind()) {
-    case qv::ConnectionString::Kind::File:
-        probe = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                               "lower(name) = 'changelogrows'");
-        break;
-    case qv::ConnectionString::Kind::PostgreSQL:
-        probe = QStringLiteral("SELECT count(*) FROM pg_catalog.pg_tables WHERE tablename = "
-                               "'changelogrows' AND schemaname = current_schema()");
-        break;
-    case qv::ConnectionString::Kind::Server:
-        probe = QStringLiteral("SELECT count(*) FROM sys.tables WHERE name = 'ChangeLogRows'");
-        break;
-    }
-    qv::Result result;
-    connection.provider().fetch(probe, {}, result);
-    return result.rows.rowCount() > 0 && result.rows.value(result.rows.cell(0, 0)).toInteger() > 0;
+    return RegisterTables::HasTable(connection, QStringLiteral("ChangeLogRows"));
 }
 
 bool CreateTables(qv::Connection& connection) {
@@ -452,7 +453,7 @@ void Recorder::beforeStatement(qv::Connection& connection, const QString& sql,
     if (!ready(connection))
         return;
     const Statement s = parse(sql);
-    m_table = QString::fromLatin1(s.table->name);
+    m_table = s.table->name;
     const std::vector<qv::Value> whereParams(
         params.begin() + std::min<size_t>(params.size(), size_t(s.whereFrom)), params.end());
     switch (s.kind) {
@@ -468,7 +469,7 @@ void Recorder::beforeStatement(qv::Connection& connection, const QString& sql,
         m_pending = Pending::Update;
         break;
     case Statement::Insert: {
-        const QString key = QString::fromLatin1(s.table->key);
+        const QString key = s.table->key;
         int keyAt = -1;
         for (qsizetype i = 0; i < s.insertColumns.size(); ++i) {
             QString bare = s.insertColumns[i];

@@ -2,6 +2,7 @@
 #include "db/DataModule.h"
 
 #include "db/DBCreate.h"
+#include "db/RegisterTables.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/PgText.h"
 #include "platform/data/Query.h"
@@ -76,7 +77,7 @@ bool Tdm::UpgradeDatabase() {
     // A current register is only read, so a read-only file opens as before.
     if (hasColumn(m_adoMembers, probe, MembershipNo) &&
         (!postgres || missingTextFunctions(m_adoMembers).isEmpty())) {
-        UpgradeChangeLog();
+        UpgradeRegisterTables();
         return false;
     }
     // Check again and change under one exclusive transaction: a second copy
@@ -93,17 +94,17 @@ bool Tdm::UpgradeDatabase() {
             changed = true;
         }
     }
-    ChangeLog::CreateTables(m_adoMembers);
+    RegisterTables::CreateMissing(m_adoMembers);
     transaction.commit();
     return changed;
 }
 
-bool Tdm::UpgradeChangeLog() {
-    if (ChangeLog::HasTables(m_adoMembers))
+bool Tdm::UpgradeRegisterTables() {
+    if (RegisterTables::HasAll(m_adoMembers))
         return false;
     try {
         qv::TransactionGuard transaction(m_adoMembers, qv::TransactionKind::Exclusive);
-        const bool made = ChangeLog::CreateTables(m_adoMembers);
+        const bool made = RegisterTables::CreateMissing(m_adoMembers);
         transaction.commit();
         return made;
     } catch (const qv::DatabaseError&) {

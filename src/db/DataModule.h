@@ -30,11 +30,12 @@ public:
     // register's text functions when they are missing.
     // Errors reach the caller; the connection stays open.
     bool UpgradeDatabase();
-    // Adds the change log's tables to a register that lacks them, under the
-    // same exclusive transaction, so two copies opening it at once add them
-    // once. A register that cannot be written opens without them (nothing can
-    // be changed in it to log). Answers whether it added them.
-    bool UpgradeChangeLog();
+    // Adds the program's own tables (the change log, register settings...) to
+    // a register that lacks some, under the same exclusive transaction, so two
+    // copies opening it at once add them once. A register that cannot be
+    // written opens without them (nothing can be changed in it anyway).
+    // Answers whether it added any.
+    bool UpgradeRegisterTables();
 
     // The recorder of every change made through adoMembers().
     ChangeLog::Recorder& changeRecorder() { return m_recorder; }

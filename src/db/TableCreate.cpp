@@ -36,20 +36,23 @@ ColumnTypeWords ColumnTypes(const QString& connectionString) {
                 QStringLiteral("true"),
                 QStringLiteral("timestamp"),
                 QStringLiteral("numeric(19,4)"),
-                QStringLiteral("integer")};
+                QStringLiteral("integer"),
+                QStringLiteral("text")};
     if (kind == qv::ConnectionString::Kind::File)
         return {QStringLiteral("AUTOINCREMENT PRIMARY KEY"),
                 QStringLiteral("yesno"),
                 QStringLiteral("true"),
                 QStringLiteral("date"),
                 QStringLiteral("decimal(19,4)"),
-                QStringLiteral("integer")};
+                QStringLiteral("integer"),
+                QStringLiteral("text")};
     return {QStringLiteral("integer PRIMARY KEY IDENTITY"),
             QStringLiteral("bit"),
             QStringLiteral("1"),
             QStringLiteral("datetime"),
             QStringLiteral("decimal(19,4)"),
-            QStringLiteral("integer")};
+            QStringLiteral("integer"),
+            QStringLiteral("nvarchar(max)")};
 }
 
 QList<QStringList> TableStatements(const QString& connectionString) {

@@ -21,6 +21,7 @@ struct ColumnTypeWords {
     QString date;
     QString money;
     QString integer;
+    QString longText; // a text with no practical limit (for the program's own tables)
 };
 
 // The words for the database a connection string names: the file kind's for

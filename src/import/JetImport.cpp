@@ -3,6 +3,7 @@
 
 #include "db/ChangeLog.h"
 #include "db/DBCreate.h"
+#include "db/RegisterTables.h"
 #include "import/JetReader.h"
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
@@ -464,7 +465,7 @@ Result ImportRegister(const QString& jetPath, const QString& newPath,
             importer.plan(readSchema(connection));
             importer.copyAll(connection);
             // The register's history starts with the import.
-            ChangeLog::CreateTables(connection);
+            RegisterTables::CreateMissing(connection);
             ChangeLog::WriteEntry(connection,
                                   QStringLiteral("Import from ") + QFileInfo(jetPath).fileName(),
                                   ChangeLog::KindImport());

@@ -3,6 +3,7 @@
 
 // Small helpers shared by the tests of the main window and the settings dialog.
 
+#include "db/RegisterTables.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Query.h"
 #include "support/TestSupport.h"
@@ -51,6 +52,15 @@ inline qint64 Scalar(qv::Connection& connection, const QString& sql) {
 inline qint64 TableCount(qv::Connection& connection) {
     return Scalar(connection, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = "
                                              "'table' AND name NOT LIKE 'sqlite%'"));
+}
+
+// The ten register tables and the program's own, which opening a register adds.
+inline qint64 ExpectedTableCount(const QString& connectionString) {
+    qint64 count = 10;
+    for (const RegisterTables::TableSet& set : RegisterTables::Sets())
+        for (const QString& statement : set.statements(connectionString))
+            count += statement.startsWith(QLatin1String("CREATE TABLE")) ? 1 : 0;
+    return count;
 }
 
 } // namespace apptest

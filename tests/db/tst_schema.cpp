@@ -2,9 +2,12 @@
 #include "db/DBConnectionStrings.h"
 #include "db/DBCreate.h"
 #include "db/DataModule.h"
+#include "db/RegisterSettings.h"
+#include "db/RegisterTables.h"
 #include "db/TableCreate.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Dataset.h"
+#include "platform/data/Transaction.h"
 #include "support/RegisterFixture.h"
 
 #include <QDir>
@@ -90,6 +93,7 @@ private slots:
     void cascadesRemoveChildren();
     void upgradeAddsMembershipNoOnce();
     void upgradeOfEmptyCurrentTableChangesNothing();
+    void programTablesAreAddedAndTheirWritesLogged();
     void createAccessDatabaseRefusesExistingFile();
     void newRegisterIsWholeOrNothing();
     void fillingIsPartOfTheCreation();
@@ -280,6 +284,52 @@ void TestSchema::upgradeOfEmptyCurrentTableChangesNothing() {
     reg->execute("DROP TABLE DatesJoined");
     QVERIFY_THROWS_EXCEPTION(DatabaseError, dm.UpgradeDatabase());
     QVERIFY(dm.adoMembers().isOpen());
+}
+
+// A register made before one of the program's table sets existed gains it on
+// the next start (not only when the change log is missing), and a setting
+// written there is logged with the column spelt as the table has it.
+void TestSchema::programTablesAreAddedAndTheirWritesLogged() {
+    Register reg;
+    {
+        Tdm first;
+        first.adoMembers().setConnectionString(reg.connectionString());
+        first.adoMembers().open();
+        first.UpgradeDatabase();
+    }
+    reg->execute("DROP TABLE RegisterSettings");
+    QVERIFY(!RegisterTables::HasTable(reg.connection(), "RegisterSettings"));
+
+    Tdm dm;
+    dm.adoMembers().setConnectionString(reg.connectionString());
+    dm.adoMembers().open();
+    dm.UpgradeDatabase();
+    QVERIFY(RegisterTables::HasAll(dm.adoMembers()));
+    Connection& c = dm.adoMembers();
+    c.setChangeRecorder(&dm.changeRecorder());
+    QCOMPARE(RegisterSettings::Value(c, "YearStart", "01-01"), QString("01-01"));
+    for (const QString& value : {QString("04-01"), QString("09-01"), QString("09-01")}) {
+        TransactionGuard t(c, TransactionKind::Normal, "Settings");
+        RegisterSettings::SetValue(c, "YearStart", value);
+        t.commit();
+    }
+    QCOMPARE(RegisterSettings::Value(c, "YearStart").value_or("none"), QString("09-01"));
+    // Two entries: the unchanged third write logs nothing.
+    QCOMPARE(reg.scalar("SELECT count(*) FROM ChangeLogRows WHERE TableName = "
+                        "'RegisterSettings' AND ColumnName = 'SettingValue'")
+                 .toInteger(),
+             2);
+    QCOMPARE(reg.scalar("SELECT NewValue FROM ChangeLogRows WHERE ColumnName = 'SettingValue' "
+                        "ORDER BY ChangeLogRowID DESC LIMIT 1")
+                 .toText(),
+             QString("09-01"));
+    {
+        TransactionGuard t(c, TransactionKind::Normal, "Settings");
+        RegisterSettings::Remove(c, "YearStart");
+        t.commit();
+    }
+    QVERIFY(!RegisterSettings::Value(c, "YearStart"));
+    c.setChangeRecorder(nullptr);
 }
 
 void TestSchema::createAccessDatabaseRefusesExistingFile() {

@@ -180,6 +180,14 @@ void TestQuickFind::initTestCase() {
     plus.telNo = QStringLiteral("(0113) 496-0999");
     const qint64 ann = m_fixtureFile->addMember(plus);
     m_fixtureFile->addPeriod(ann, QDate(2020, 1, 1), QDate(2021, 1, 1), 1, QStringLiteral("P+1"));
+    // A period ending today is still current: Bella and Cara come before
+    // Aaron, whose period ended yesterday.
+    const QDate today = QDate::currentDate();
+    const std::pair<const char*, QDate> edges[] = {
+        {"Aaron", today.addDays(-1)}, {"Bella", today}, {"Cara", today.addDays(1)}};
+    for (const auto& [first, ended] : edges)
+        m_fixtureFile->addPeriod(m_fixtureFile->addMember(QStringLiteral("Edgeday"), first),
+                                 today.addYears(-3), ended);
 
     m_generatedFile = std::make_unique<test::Register>(QStringLiteral("generated.mdb"));
     m_generatedFile->connection().close();
@@ -270,7 +278,7 @@ void TestQuickFind::matchesPlainScan_data() {
         "ls14ap",    "ls1-4ap", "LS1",       "4ap leeds", "0113496",      "+44",     "ann+club",
         "%",         "_",       "under_sc",  "山田",      "東京",         "παπαδ",   "αθηνα",
         "née",       "ç",       "example",   "x",         "s-10",         "old-77",  "p+1",
-        "(0113)",    "ls62qt",  "zz-nobody", "-4"};
+        "(0113)",    "ls62qt",  "zz-nobody", "-4",        "edgeday"};
     for (const char* text : fixtureTexts)
         QTest::newRow(text) << false << QString::fromUtf8(text);
     for (const QString& text : typedFromRegister(m_generatedFile->connection()))

@@ -1,0 +1,532 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The command-line jobs, run as the real program: what they write equals what
+// the member list window writes; wrong arguments, damage, a killed backup and
+// a full disk end as they should. The thinning rule over a year of backups.
+
+#include "RegisterGenerator.h"
+#include "db/DBConnectionStrings.h"
+#include "db/MemberSQL.h"
+#include "jobs/Backups.h"
+#include "platform/data/Connection.h"
+#include "platform/print/PrintDialogs.h"
+#include "platform/ui/FileDialogs.h"
+#include "platform/ui/MessageBox.h"
+#include "search/MemberListFrm.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace qv;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString err;
+};
+
+Run runProgram(const QStringList& args, const QString& program = QStringLiteral(QV_PROGRAM),
+               bool smallFiles = false) {
+    QProcess child;
+    if (smallFiles) {
+        // A disk that fills up after 16 KB: writing past it fails with EFBIG,
+        // for root as for anyone.
+        child.setChildProcessModifier([] {
+            const rlimit limit{16 * 1024, 16 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_IGN);
+        });
+    }
+    child.start(program, args);
+    child.waitForFinished(60000);
+    return {child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1,
+            QString::fromLocal8Bit(child.readAllStandardError())};
+}
+
+QByteArray hashOf(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// The PDF's text without the one line that names the moment it was printed.
+QString pdfTextWithoutDate(const QString& path) {
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, u"-"_qs});
+    pdftotext.waitForFinished();
+    QStringList lines = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(u'\n');
+    const qsizetype dated = lines.removeIf(
+        [](const QString& line) { return line.trimmed().startsWith(u"Date printed:"); });
+    return dated == 1 ? lines.join(u'\n') : QStringLiteral("no single date line");
+}
+
+// A search as the window opens it, and as the command line names it.
+struct ListCase {
+    const char* name;
+    QStringList args;
+    QString value;
+    QString caption;
+    int year = -1; // long service: the reference year
+    bool pastOnly = false;
+    bool includePast = false;
+    std::function<QString(Connection&)> sql;
+};
+
+QList<ListCase> listCases() {
+    const auto fixed = [](const QString& sql) { return [sql](Connection&) { return sql; }; };
+    return {
+        {"all",
+         {u"all"_qs},
+         {},
+         u"Member List"_qs,
+         -1,
+         false,
+         false,
+         fixed(MemberSQL::AllMembersSQL())},
+        {"all and past",
+         {u"all"_qs, u"--past-members"_qs},
+         {},
+         u"Member List"_qs,
+         -1,
+         false,
+         true,
+         fixed(MemberSQL::AllMembersSQL())},
+        {"keyword not matching",
+         {u"keyword"_qs, u"--value"_qs, u"an"_qs, u"--not-matching"_qs},
+         u"%an%"_qs,
+         u"Find - an - Not Matching"_qs,
+         -1,
+         false,
+         false,
+         fixed(MemberSQL::KeywordSQL(true))},
+        {"profile historic",
+         {u"profile"_qs, u"--value=chair"_qs, u"--historic"_qs},
+         u"1"_qs,
+         u"Profiles - Chair - Historic"_qs,
+         -1,
+         false,
+         false,
+         fixed(MemberSQL::ProfileSQL(true, false))},
+        {"long service",
+         {u"long-service"_qs, u"--value"_qs, u"2020"_qs},
+         {},
+         u"Long Service for year 2020"_qs,
+         2020,
+         false,
+         false,
+         [](Connection& c) { return MemberSQL::LongServiceSQL(c, 2020); }},
+        {"assets",
+         {u"assets"_qs, u"--value"_qs, u"Locker key"_qs},
+         u"1"_qs,
+         u"Assets - Locker key"_qs,
+         -1,
+         false,
+         false,
+         fixed(MemberSQL::AssetSQL(false, false))},
+        {"asset reference",
+         {u"asset-ref"_qs, u"--value"_qs, u"1"_qs},
+         u"%1%"_qs,
+         u"Asset Reference - 1"_qs,
+         -1,
+         false,
+         false,
+         fixed(MemberSQL::AssetReferenceSQL())},
+        {"membership no",
+         {u"membership-no"_qs, u"--value"_qs, u"0"_qs},
+         u"%0%"_qs,
+         u"Membership No. - 0"_qs,
+         -1,
+         false,
+         false,
+         fixed(MemberSQL::MembershipNoSQL(false))},
+        {"unpaid",
+         {u"unpaid"_qs, u"--value"_qs, u"2024-01-01"_qs},
+         {},
+         {},
+         -1,
+         false,
+         false,
+         fixed(MemberSQL::UnpaidFeesSQL(QDateTime(QDate(2024, 1, 1), QTime(0, 0))))},
+        {"past",
+         {u"past"_qs},
+         {},
+         u"Past Members"_qs,
+         -1,
+         true,
+         false,
+         fixed(MemberSQL::PastMembersSQL())},
+        {"level",
+         {u"level"_qs, u"--value"_qs, u"Junior"_qs},
+         u"2"_qs,
+         u"Member Category - Junior"_qs,
+         -1,
+         false,
+         false,
+         fixed(MemberSQL::MembershipLevelSQL())},
+    };
+}
+
+} // namespace
+
+class TestJobs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void exportEqualsWindow_data();
+    void exportEqualsWindow();
+    void printEqualsWindow_data();
+    void printEqualsWindow();
+    void wrongArguments_data();
+    void wrongArguments();
+    void registerFromSettings();
+    void checkFindsProblems_data();
+    void checkFindsProblems();
+    void failuresSayWhy_data();
+    void failuresSayWhy();
+    void killedBackupLosesNothing();
+    void thinningOverAYear_data();
+    void thinningOverAYear();
+
+private:
+    // The window over the case's list, as its search command leaves it.
+    void openWindow(TfrmMemberList& window, const ListCase& c);
+
+    std::unique_ptr<test::SettingsSandbox> m_settings;
+    test::TempFolder m_folder;
+    QString m_register;
+    std::unique_ptr<Connection> m_connection;
+};
+
+void TestJobs::initTestCase() {
+    m_settings = std::make_unique<test::SettingsSandbox>();
+    m_register = m_folder.filePath(u"club.mdb"_qs);
+    bench::GenerateRegister(m_register, 400, 5);
+    m_connection = std::make_unique<Connection>();
+    m_connection->setConnectionString(DBConnectionStrings::AccessConnectionString(m_register));
+    m_connection->open();
+}
+
+void TestJobs::cleanupTestCase() {
+    m_connection.reset();
+    m_settings.reset();
+}
+
+void TestJobs::openWindow(TfrmMemberList& window, const ListCase& c) {
+    window.OpenMemberList(*m_connection, c.sql(*m_connection), c.value, c.year, c.year > 0,
+                          c.pastOnly, c.caption);
+    if (c.includePast) {
+        window.chkIncludePastMembers->setChecked(true);
+        window.chkIncludePastMembersClick();
+    }
+}
+
+void TestJobs::exportEqualsWindow_data() {
+    QTest::addColumn<int>("index");
+    const QList<ListCase> cases = listCases();
+    for (int i = 0; i < cases.size(); ++i)
+        QTest::newRow(cases[i].name) << i;
+}
+
+// Catches a job that runs another query, binds another value, filters past
+// members otherwise, counts years otherwise or writes other bytes.
+void TestJobs::exportEqualsWindow() {
+    QFETCH(int, index);
+    const ListCase c = listCases()[index];
+    const QString window = m_folder.filePath(u"window.csv"_qs);
+    const QString job = m_folder.filePath(u"job.csv"_qs);
+    {
+        TfrmMemberList list;
+        openWindow(list, c);
+        FileDialogTestScope files;
+        MessageBoxTestScope boxes;
+        files.queue(window);
+        boxes.queue(MessageResult::Ok);
+        list.btnExportCSVClick();
+    }
+    const Run run = runProgram(QStringList{u"--export"_qs} + c.args +
+                               QStringList{job, u"--register"_qs, m_register});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QByteArray expected = test::readFileBytes(window);
+    QVERIFY2(expected.count('\n') > 1, "the list is empty: the case proves little");
+    QCOMPARE(test::readFileBytes(job), expected);
+}
+
+void TestJobs::printEqualsWindow_data() {
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<int>("index");
+    QTest::newRow("member list of long service") << u"member-list"_qs << 4;
+    QTest::newRow("phone list of a keyword") << u"phone-list"_qs << 2;
+    QTest::newRow("years service of past members") << u"years-service"_qs << 9;
+}
+
+// Catches a printed list with other rows, columns, caption or page shape.
+void TestJobs::printEqualsWindow() {
+    QFETCH(QString, report);
+    QFETCH(int, index);
+    const ListCase c = listCases()[index];
+    const QString window = m_folder.filePath(u"window.pdf"_qs);
+    const QString job = m_folder.filePath(u"job.pdf"_qs);
+    {
+        TfrmMemberList list;
+        openWindow(list, c);
+        PrintDialogTestScope print;
+        MessageBoxTestScope boxes;
+        PrintDialogTest::queuePdf(window);
+        boxes.queue(MessageResult::Ok);
+        if (report == u"member-list")
+            list.btnPrintClick();
+        else if (report == u"phone-list")
+            list.btnPhoneListClick();
+        else
+            list.mnuPopupPrintLongServiceClick();
+    }
+    const Run run = runProgram(QStringList{u"--print"_qs, report} + c.args +
+                               QStringList{job, u"--register"_qs, m_register});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString expected = pdfTextWithoutDate(window);
+    QVERIFY2(expected.count(u'\n') > 10, qPrintable(expected));
+    QCOMPARE(pdfTextWithoutDate(job), expected);
+}
+
+void TestJobs::wrongArguments_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("unknown search")
+        << QStringList{u"--export"_qs, u"nobody"_qs, u"x.csv"_qs} << u"unknown search nobody"_qs;
+    QTest::newRow("missing value")
+        << QStringList{u"--export"_qs, u"keyword"_qs, u"x.csv"_qs} << u"needs --value"_qs;
+    QTest::newRow("value not taken")
+        << QStringList{u"--export"_qs, u"all"_qs, u"--value=x"_qs, u"x.csv"_qs}
+        << u"takes no --value"_qs;
+    QTest::newRow("flag not taken")
+        << QStringList{u"--export"_qs, u"past"_qs, u"--historic"_qs, u"x.csv"_qs}
+        << u"--historic does not go with the search past"_qs;
+    QTest::newRow("bad date") << QStringList{u"--export"_qs, u"unpaid"_qs, u"--value"_qs,
+                                             u"1/2/24"_qs, u"x.csv"_qs}
+                              << u"yyyy-mm-dd"_qs;
+    QTest::newRow("unknown report")
+        << QStringList{u"--print"_qs, u"labels"_qs, u"all"_qs, u"x.pdf"_qs}
+        << u"unknown report labels"_qs;
+    QTest::newRow("no file") << QStringList{u"--export"_qs, u"all"_qs} << u"needs more"_qs;
+    QTest::newRow("keep not a number")
+        << QStringList{u"--backup"_qs, u"--keep"_qs, u"ten"_qs} << u"--keep needs"_qs;
+    QTest::newRow("option of another job")
+        << QStringList{u"--check"_qs, u"--keep"_qs, u"3"_qs} << u"--keep does not go with"_qs;
+    QTest::newRow("register without file")
+        << QStringList{u"--compact"_qs, u"--register"_qs} << u"--register needs a value"_qs;
+}
+
+// Catches wrong arguments that run a job anyway, or end without the usage.
+void TestJobs::wrongArguments() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    const Run run = runProgram(args);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(says) && run.err.contains(u"Usage:") &&
+                 run.err.contains(u"--export SEARCH"),
+             qPrintable(run.err));
+}
+
+// Catches a job that ignores the register the settings name.
+void TestJobs::registerFromSettings() {
+    test::TempFolder install;
+    const QString program = install.filePath(u"Quorvane"_qs);
+    QVERIFY(QFile::copy(QStringLiteral(QV_PROGRAM), program));
+    QVERIFY(test::writeFileBytes(
+        install.filePath(u"Quorvane.ini"_qs),
+        "[Database]\r\nUseAccessDatabase=1\r\nAccessDatabase=" + m_register.toUtf8() + "\r\n"));
+    const QString csv = install.filePath(u"all.csv"_qs);
+    const Run run = runProgram({u"--export"_qs, u"all"_qs, csv}, program);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QVERIFY2(run.err.contains(csv), qPrintable(run.err));
+    QVERIFY(test::readFileBytes(csv).count('\n') > 100);
+}
+
+void TestJobs::checkFindsProblems_data() {
+    QTest::addColumn<QString>("damage"); // SQL on a copy, or "page" for a torn page
+    QTest::addColumn<QString>("says");   // empty: no problem
+    QTest::newRow("sound") << QString() << QString();
+    QTest::newRow("period ends before it starts")
+        << u"UPDATE DatesJoined SET DateEnded = '1900-01-01 00:00:00' WHERE DatesJoinedID = 3"_qs
+        << u"ends on 1900-01-01, before it starts"_qs;
+    QTest::newRow("payment of no member")
+        << u"INSERT INTO FeePayments (MemberID, PaymentDate, PaymentAmount) "
+           "VALUES (999999, '2020-01-01 00:00:00', 1)"_qs
+        << u"of FeePayments refers to a row of Members that is not there"_qs;
+    QTest::newRow("torn page") << u"page"_qs << u"Damaged:"_qs;
+}
+
+// Catches a check that passes a damaged register, or fails a sound one.
+void TestJobs::checkFindsProblems() {
+    QFETCH(QString, damage);
+    QFETCH(QString, says);
+    test::TempFolder folder;
+    const QString copy = folder.filePath(u"copy.mdb"_qs);
+    QVERIFY(QFile::copy(m_register, copy));
+    if (damage == u"page") {
+        // The page of DatesJoined's rows, its header and cells overwritten.
+        QFile file(copy);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.seek(4096 * 4);
+        file.write(QByteArray("\x0d\x00\x00\x00\x05\xff\xff", 7) + QByteArray(57, '\xee'));
+    } else if (!damage.isEmpty()) {
+        Connection raw;
+        raw.setConnectionString(DBConnectionStrings::AccessConnectionString(copy));
+        raw.open();
+        raw.execute(u"PRAGMA foreign_keys = OFF"_qs);
+        raw.execute(damage);
+    }
+    const Run run = runProgram({u"--check"_qs, u"--register"_qs, copy});
+    QCOMPARE(run.exitCode, says.isEmpty() ? 0 : 1);
+    QVERIFY2(run.err.contains(says.isEmpty() ? u"No problems found"_qs : says),
+             qPrintable(run.err));
+}
+
+void TestJobs::failuresSayWhy_data() {
+    QTest::addColumn<QStringList>("args"); // %F: a regular file, %R: the register
+    QTest::addColumn<bool>("fullDisk");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("backup into a file's folder")
+        << QStringList{u"--backup"_qs, u"%F/sub"_qs, u"--register"_qs, u"%R"_qs} << false
+        << u"could not be made"_qs;
+    QTest::newRow("backup on a full disk")
+        << QStringList{u"--backup"_qs, u"%T"_qs, u"--register"_qs, u"%R"_qs} << true
+        << u"There is not enough room on the disk"_qs;
+    QTest::newRow("export on a full disk")
+        << QStringList{u"--export"_qs, u"all"_qs, u"%T/all.csv"_qs, u"--register"_qs, u"%R"_qs}
+        << true << u"all.csv"_qs;
+    QTest::newRow("export into a file's folder")
+        << QStringList{u"--export"_qs, u"all"_qs, u"%F/all.csv"_qs, u"--register"_qs, u"%R"_qs}
+        << false << u"all.csv"_qs;
+    QTest::newRow("compact while another copy has it open")
+        << QStringList{u"--compact"_qs, u"--register"_qs, u"%R"_qs} << false << u"open"_qs;
+    QTest::newRow("missing register")
+        << QStringList{u"--check"_qs, u"--register"_qs, u"%T/no.mdb"_qs} << false
+        << u"could not be found"_qs;
+}
+
+// Catches a failure reported as success, or without a reason; and a failed
+// job that changes the register or leaves a file behind.
+void TestJobs::failuresSayWhy() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, fullDisk);
+    QFETCH(QString, says);
+    test::TempFolder folder;
+    const QString file = folder.filePath(u"plain"_qs);
+    QVERIFY(test::writeFileBytes(file, "not a folder"));
+    const QString target = folder.filePath(u"out"_qs);
+    QVERIFY(QDir().mkpath(target));
+    for (QString& arg : args)
+        arg.replace(u"%F"_qs, file).replace(u"%R"_qs, m_register).replace(u"%T"_qs, target);
+    const QByteArray before = hashOf(m_register);
+    // m_connection holds the register open, as another running copy does.
+    const Run run = runProgram(args, QStringLiteral(QV_PROGRAM), fullDisk);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(says), qPrintable(run.err));
+    QCOMPARE(hashOf(m_register), before);
+    QCOMPARE(QDir(target).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// Catches a backup that, killed half-way, leaves a file that looks like a
+// backup, harms an earlier one or the register.
+void TestJobs::killedBackupLosesNothing() {
+    test::TempFolder folder;
+    const QString big = folder.filePath(u"big.mdb"_qs);
+    bench::GenerateRegister(big, 60000, 3);
+    const QString backups = folder.filePath(u"Backups"_qs);
+    QCOMPARE(runProgram({u"--backup"_qs, backups, u"--register"_qs, big}).exitCode, 0);
+    const QList<Backups::Backup> earlier = Backups::ListBackups(backups, big);
+    QCOMPARE(earlier.size(), 1);
+    const QByteArray earlierHash = hashOf(earlier[0].path);
+    const QByteArray registerHash = hashOf(big);
+
+    bool killed = false;
+    for (int attempt = 0; attempt < 5 && !killed; ++attempt) {
+        QTest::qWait(1100); // a new second, a new name
+        QProcess child;
+        child.start(QStringLiteral(QV_PROGRAM), {u"--backup"_qs, backups, u"--register"_qs, big});
+        QVERIFY(child.waitForStarted());
+        // Killed once the copy is being written.
+        while (child.state() == QProcess::Running) {
+            const QFileInfoList temps =
+                QDir(backups).entryInfoList({u".qvtmp*"_qs}, QDir::Files | QDir::Hidden);
+            if (!temps.isEmpty() && temps[0].size() > 0) {
+                ::kill(pid_t(child.processId()), SIGKILL);
+                killed = true;
+                break;
+            }
+        }
+        child.waitForFinished();
+        if (!killed) // it finished first: take that one away and try again
+            for (const Backups::Backup& b : Backups::ListBackups(backups, big))
+                if (b.path != earlier[0].path)
+                    QFile::remove(b.path);
+    }
+    QVERIFY2(killed, "every backup finished before it could be killed");
+    QCOMPARE(Backups::ListBackups(backups, big).size(), 1);
+    QCOMPARE(hashOf(earlier[0].path), earlierHash);
+    QCOMPARE(hashOf(big), registerHash);
+    // The next backup works and clears what the killed one left.
+    QCOMPARE(runProgram({u"--backup"_qs, backups, u"--register"_qs, big}).exitCode, 0);
+    QCOMPARE(QDir(backups).entryList(QDir::Files | QDir::Hidden).size(), 2);
+}
+
+void TestJobs::thinningOverAYear_data() {
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<int>("days");   // daily backups up to the pinned day
+    QTest::addColumn<int>("kept");   // how many stay
+    QTest::addColumn<int>("months"); // distinct months among the older ones kept
+    QTest::newRow("ten of a year") << 10 << 365 << 10 + 12 << 12;
+    // The month a year back has only its earliest day, which is past.
+    QTest::newRow("two years, older than a year go") << 10 << 730 << 10 + 11 << 11;
+    QTest::newRow("fewer than kept") << 10 << 7 << 7 << 0;
+    QTest::newRow("keep one") << 1 << 365 << 1 + 13 << 13;
+}
+
+// Catches thinning that removes one of the newest, keeps more than one a
+// month or another than its earliest, or keeps what is older than a year.
+void TestJobs::thinningOverAYear() {
+    QFETCH(int, keep);
+    QFETCH(int, days);
+    QFETCH(int, kept);
+    QFETCH(int, months);
+    const QDateTime start(QDate(2025, 1, 10), QTime(22, 15));
+    QList<QDateTime> folder;
+    QDateTime now;
+    for (int day = 0; day < days; ++day) {
+        now = start.addDays(day);
+        folder.append(now);
+        const QList<QDateTime> remove = Backups::ToRemove(folder, now, keep);
+        // The newest are never removed, and what was kept once as a month's
+        // backup is never taken away while it is less than a year old.
+        QVERIFY(!remove.contains(now));
+        for (const QDateTime& when : remove)
+            QVERIFY(when <= now.addYears(-1) || folder.indexOf(when) < folder.size() - keep);
+        for (const QDateTime& when : remove)
+            folder.removeOne(when);
+    }
+    QCOMPARE(folder.size(), kept);
+    std::sort(folder.begin(), folder.end(), std::greater<>());
+    QSet<int> seen;
+    for (qsizetype i = keep; i < folder.size(); ++i) {
+        QVERIFY(folder[i] > now.addYears(-1));
+        QVERIFY2(!seen.contains(folder[i].date().year() * 12 + folder[i].date().month()),
+                 "two backups kept for one month");
+        seen.insert(folder[i].date().year() * 12 + folder[i].date().month());
+        // The month's earliest: the first of the month, or the first day.
+        QVERIFY(folder[i].date().day() == 1 || folder[i].date() == start.date());
+    }
+    QCOMPARE(int(seen.size()), months);
+}
+
+QTEST_MAIN(TestJobs)
+#include "tst_jobs.moc"

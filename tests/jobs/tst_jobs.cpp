@@ -7,6 +7,7 @@
 #include "db/DBConnectionStrings.h"
 #include "db/MemberSQL.h"
 #include "jobs/Backups.h"
+#include "jobs/Jobs.h"
 #include "platform/data/Connection.h"
 #include "platform/print/PrintDialogs.h"
 #include "platform/ui/FileDialogs.h"
@@ -195,6 +196,8 @@ private slots:
     void killedBackupLosesNothing();
     void thinningOverAYear_data();
     void thinningOverAYear();
+    void completion_data();
+    void completion();
 
 private:
     // The window over the case's list, as its search command leaves it.
@@ -526,6 +529,45 @@ void TestJobs::thinningOverAYear() {
         QVERIFY(folder[i].date().day() == 1 || folder[i].date() == start.date());
     }
     QCOMPARE(int(seen.size()), months);
+}
+
+void TestJobs::completion_data() {
+    QTest::addColumn<QStringList>("words"); // the last one is being typed
+    QTest::addColumn<QStringList>("offered");
+    QTest::newRow("searches") << QStringList{u"--export"_qs, QString()} << Jobs::SearchNames();
+    QTest::newRow("reports") << QStringList{u"--print"_qs, QString()} << Jobs::ReportNames();
+    QTest::newRow("searches after a report")
+        << QStringList{u"--print"_qs, u"--register"_qs, u"x.mdb"_qs, u"phone-list"_qs, QString()}
+        << Jobs::SearchNames();
+    QTest::newRow("jobs") << QStringList{u"--c"_qs} << QStringList{u"--check"_qs, u"--compact"_qs};
+    QTest::newRow("options of a search")
+        << QStringList{u"--export"_qs, u"all"_qs, u"--p"_qs} << QStringList{u"--past-members"_qs};
+}
+
+// Catches a completion that offers other names than the program takes.
+void TestJobs::completion() {
+    QFETCH(QStringList, words);
+    QFETCH(QStringList, offered);
+    QStringList quoted{u"quorvane"_qs};
+    for (const QString& word : words)
+        quoted << u'\'' + word + u'\'';
+    const QString script =
+        QStringLiteral("source /usr/share/bash-completion/bash_completion\n"
+                       "source '%1'\n"
+                       "COMP_WORDS=(%2); COMP_CWORD=%3; COMP_LINE=\"${COMP_WORDS[*]}\"; "
+                       "COMP_POINT=${#COMP_LINE}\n"
+                       "_quorvane quorvane \"${COMP_WORDS[COMP_CWORD]}\" "
+                       "\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
+                       "printf '%s\\n' \"${COMPREPLY[@]}\"\n")
+            .arg(QStringLiteral(QV_COMPLETION), quoted.join(u' '))
+            .arg(words.size());
+    QProcess bash;
+    bash.start(u"bash"_qs, {u"-c"_qs, script});
+    QVERIFY(bash.waitForFinished());
+    QStringList got = QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    got.sort();
+    offered.sort();
+    QVERIFY2(got == offered, qPrintable(got.join(u" "_qs) + u" / "_qs + QString::fromUtf8(bash.readAllStandardError())));
 }
 
 QTEST_MAIN(TestJobs)

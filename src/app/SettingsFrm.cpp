@@ -201,7 +201,7 @@ TfrmSettings::TfrmSettings(QWidget* parent)
 
     tabBackup = new QWidget;
     tabBackup->setObjectName(QStringLiteral("tabBackup"));
-    pgcSettings->addTab(tabBackup, QStringLiteral("&Backup"));
+    pgcSettings->addTab(tabBackup, QStringLiteral("B&ackup"));
     grpAutoBackup = new QGroupBox(QStringLiteral("Automatic backup"), tabBackup);
     grpAutoBackup->setObjectName(QStringLiteral("grpAutoBackup"));
     chkAutoBackup = new QCheckBox(

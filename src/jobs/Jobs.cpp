@@ -5,6 +5,7 @@
 #include "db/DBManagement.h"
 #include "db/DataModule.h"
 #include "db/MemberSQL.h"
+#include "import/JetReader.h"
 #include "jobs/Backups.h"
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
@@ -169,6 +170,10 @@ Register registerOf(const Arguments& args) {
         reg.connectionString = DBConnectionStrings::AccessConnectionString(reg.path);
         if (!QFileInfo::exists(reg.path))
             throw Failure{QStringLiteral("The register \"%1\" could not be found.").arg(reg.path)};
+        if (JetReader::IsJetFile(reg.path))
+            throw Failure{QStringLiteral("\"%1\" is an Access file, not a register; import it "
+                                         "first: quorvane --import \"%1\" NEW.mdb")
+                              .arg(reg.path)};
         return reg;
     case MemberSettings::DatabaseKind::PostgreSQL:
         reg.connectionString = DBConnectionStrings::PostgreSQLConnectionString(
@@ -415,20 +420,22 @@ QStringList fileProblems(const QString& path) {
             problems << QStringLiteral("The register could not be read (%1).")
                             .arg(QString::fromUtf8(sqlite3_errmsg(db)));
         sqlite3_finalize(stmt);
+        return rc == SQLITE_DONE;
     };
     const auto text = [](sqlite3_stmt* stmt, int column) {
         return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, column)));
     };
-    rows("PRAGMA integrity_check", [&](sqlite3_stmt* stmt) {
+    const bool read = rows("PRAGMA integrity_check", [&](sqlite3_stmt* stmt) {
         // One row may hold several lines under a heading of its own.
         for (const QString& line : text(stmt, 0).split(u'\n', Qt::SkipEmptyParts))
             if (line != u"ok" && !line.startsWith(QLatin1String("*** ")))
                 problems << QStringLiteral("Damaged: %1").arg(line);
     });
-    rows("PRAGMA foreign_key_check", [&](sqlite3_stmt* stmt) {
-        problems << QStringLiteral("Row %1 of %2 refers to a row of %3 that is not there.")
-                        .arg(text(stmt, 1), text(stmt, 0), text(stmt, 2));
-    });
+    if (read)
+        rows("PRAGMA foreign_key_check", [&](sqlite3_stmt* stmt) {
+            problems << QStringLiteral("Row %1 of %2 refers to a row of %3 that is not there.")
+                            .arg(text(stmt, 1), text(stmt, 0), text(stmt, 2));
+        });
     sqlite3_close(db);
     return problems;
 }
@@ -607,7 +614,10 @@ QString HelpText() {
                "  or date yyyy-mm-dd (unpaid); --past-members lists past members too;\n"
                "  --not-matching and --historic as the find dialogs' boxes.\n"
                "  Server registers: --check, --export and --print.\n")
-        .arg(ReportNames().join(QStringLiteral(", ")), SearchNames().join(QStringLiteral(", ")));
+        .arg(ReportNames().join(QStringLiteral(", ")),
+             // Two lines: the ten names do not fit one.
+             SearchNames().mid(0, 6).join(QStringLiteral(", ")) + QStringLiteral(",\n  ") +
+                 SearchNames().mid(6).join(QStringLiteral(", ")));
 }
 
 int RunJob(int argc, char** argv, const QString& name) {

@@ -412,6 +412,10 @@ void TestJobs::failuresSayWhy_data() {
         << false << u"all.csv"_qs;
     QTest::newRow("compact while another copy has it open")
         << QStringList{u"--compact"_qs, u"--register"_qs, u"%R"_qs} << false << u"open"_qs;
+    QTest::newRow("an Access file")
+        << QStringList{u"--export"_qs, u"all"_qs, u"%T/all.csv"_qs, u"--register"_qs,
+                       QStringLiteral(QV_JET_DATA "/register-small.mdb")}
+        << false << u"import it first"_qs;
     QTest::newRow("missing register")
         << QStringList{u"--check"_qs, u"--register"_qs, u"%T/no.mdb"_qs} << false
         << u"could not be found"_qs;
@@ -564,10 +568,12 @@ void TestJobs::completion() {
     QProcess bash;
     bash.start(u"bash"_qs, {u"-c"_qs, script});
     QVERIFY(bash.waitForFinished());
-    QStringList got = QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    QStringList got =
+        QString::fromUtf8(bash.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
     got.sort();
     offered.sort();
-    QVERIFY2(got == offered, qPrintable(got.join(u" "_qs) + u" / "_qs + QString::fromUtf8(bash.readAllStandardError())));
+    QVERIFY2(got == offered, qPrintable(got.join(u" "_qs) + u" / "_qs +
+                                        QString::fromUtf8(bash.readAllStandardError())));
 }
 
 QTEST_MAIN(TestJobs)

@@ -86,10 +86,10 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         QFile::remove(ours);
         QProcess program;
-        oursMs.push_back(timed(program, QStringLiteral(QV_PROGRAM),
-                               {QStringLiteral("--export"), QStringLiteral("all"), ours,
-                                QStringLiteral("--past-members"), QStringLiteral("--register"),
-                                path}));
+        oursMs.push_back(
+            timed(program, QStringLiteral(QV_PROGRAM),
+                  {QStringLiteral("--export"), QStringLiteral("all"), ours,
+                   QStringLiteral("--past-members"), QStringLiteral("--register"), path}));
         QProcess sqlite;
         sqlite.setStandardOutputFile(theirs);
         theirsMs.push_back(timed(sqlite, shell,

@@ -20,6 +20,8 @@ packages=(
     mdbtools-dev mdbtools
     dbus-daemon at-spi2-core python3-pyatspi
     fonts-dejavu-core fonts-liberation
+    # The command line's completion is tried with bash-completion's helpers.
+    bash-completion
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "app/MainFrm.h"
 #include "db/DataModule.h"
 #include "import/JetImport.h"
+#include "jobs/Jobs.h"
 #include "pictures/Pictures.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/SavedFileMessage.h"
@@ -92,10 +93,26 @@ int RunImportCommand(int argc, char** argv) {
 // What the command line asks for, read before any application object exists:
 // --help, --version and wrong arguments are answered without a display.
 struct CommandLine {
-    enum class Action { Run, Import, Help, Version, Wrong };
+    enum class Action { Run, Command, Help, Version, Wrong };
     Action action = Action::Run;
     QString register_;
-    QString wrong; // what is wrong, for Action::Wrong
+    QString wrong;                         // what is wrong, for Action::Wrong
+    int (*command)(int, char**) = nullptr; // for Action::Command
+};
+
+int RunJobCommand(int argc, char** argv);
+
+// The commands that run without a window: each is named by the first
+// argument, reads the rest itself and answers the exit code. One more command
+// is one more row.
+struct WindowlessCommand {
+    bool (*matches)(const QString& firstArgument);
+    int (*run)(int argc, char** argv);
+};
+
+const WindowlessCommand WindowlessCommands[] = {
+    {[](const QString& arg) { return arg == u"--import"; }, RunImportCommand},
+    {Jobs::IsJobOption, RunJobCommand},
 };
 
 // The options Qt's GUI application takes itself, with the value that follows
@@ -126,9 +143,15 @@ bool IsQtFlag(const QString& option) {
 
 CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine line;
-    if (argc > 1 && qstrcmp(argv[1], "--import") == 0) {
-        line.action = CommandLine::Action::Import;
-        return line;
+    if (argc > 1) {
+        const QString first = QString::fromLocal8Bit(argv[1]);
+        for (const WindowlessCommand& command : WindowlessCommands) {
+            if (command.matches(first)) {
+                line.action = CommandLine::Action::Command;
+                line.command = command.run;
+                return line;
+            }
+        }
     }
     for (int i = 1; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
@@ -186,9 +209,13 @@ QString CommandName(char** argv) {
 
 QString UsageLines(const QString& name) {
     return QStringLiteral("Usage: %1 [REGISTER]\n"
-                          "       %1 --import OLD.mdb NEW.mdb\n"
-                          "       %1 --help | --version\n")
-        .arg(name);
+                          "       %1 --import OLD.mdb NEW.mdb\n")
+               .arg(name) +
+           Jobs::UsageLines(name) + QStringLiteral("       %1 --help | --version\n").arg(name);
+}
+
+int RunJobCommand(int argc, char** argv) {
+    return Jobs::RunJob(argc, argv, CommandName(argv));
 }
 
 QString HelpText(const QString& name) {
@@ -203,11 +230,15 @@ QString HelpText(const QString& name) {
                           "                        import the Access file OLD.mdb into the new\n"
                           "                        register NEW.mdb without a window, then exit\n"
                           "                        (1 when no register was made)\n"
+                          "\n") +
+           Jobs::HelpText() +
+           QStringLiteral("\n"
                           "  -h, --help            show this text and exit\n"
                           "  -v, --version         show the version and exit\n"
                           "\n"
                           "Qt's own options (-platform NAME, -style NAME, ...) are passed to Qt.\n"
-                          "Wrong arguments exit with 2. See also the manual page quorvane(1).\n");
+                          "Wrong arguments exit with 2. See also the manual page quorvane(1).\n"
+                          "Daily backups: systemctl --user enable --now quorvane-backup.timer\n");
 }
 
 } // namespace
@@ -225,7 +256,7 @@ int RunQuorvane(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n%s", qPrintable(CommandName(argv)), qPrintable(line.wrong),
                      UsageLines(CommandName(argv)).toLocal8Bit().constData());
         return 2;
-    case CommandLine::Action::Import:
+    case CommandLine::Action::Command:
     case CommandLine::Action::Run:
         break;
     }
@@ -233,8 +264,8 @@ int RunQuorvane(int argc, char** argv) {
     // date it converts; lists and reports convert one per row.
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
-    if (line.action == CommandLine::Action::Import)
-        return RunImportCommand(argc, argv);
+    if (line.action == CommandLine::Action::Command)
+        return line.command(argc, argv);
     // Named "Quorvane"; its notify() is the default error report.
     qv::QuorvaneApplication app(argc, argv);
     QApplication::setWindowIcon(qv::Pictures::icon(u"application"));

@@ -11,10 +11,13 @@
 #include "db/MemberSQL.h"
 #include "history/HistoryView.h"
 #include "import/JetReader.h"
+#include "jobs/Backups.h"
 #include "members/AddMemberFrm.h"
 #include "pictures/Pictures.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Transaction.h"
+#include "platform/os/Clock.h"
+#include "platform/os/IniFile.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/SavedFileMessage.h"
 #include "reference/EditMembershipLevelsFrm.h"
@@ -31,8 +34,10 @@
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressDialog>
 #include <QShortcut>
 #include <QShowEvent>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -270,10 +275,73 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
     if (m_terminating || PositionedMessage(ExitQuestion, MessageKind::Confirmation,
-                                           MessageButtons::YesNo) == MessageResult::Yes)
+                                           MessageButtons::YesNo) == MessageResult::Yes) {
+        if (!m_terminating)
+            AutoBackup();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
+}
+
+void TfrmMain::AutoBackup() {
+    if (!m_dm.adoMembers().isOpen() ||
+        MemberSettings::GetDatabaseKind() != MemberSettings::DatabaseKind::Access ||
+        !MemberSettings::GetAutoBackup())
+        return;
+    const QString path = MemberSettings::GetAccessDatabase();
+    QString folder = MemberSettings::GetAutoBackupFolder();
+    if (folder.isEmpty())
+        folder = Backups::DefaultFolder(path);
+    const QDateTime now = qv::Clock::now();
+    if (Backups::BackedUpOn(folder, path, now.date()))
+        return;
+
+    Backups::Outcome outcome;
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        outcome = Backups::BackUp(path, folder, MemberSettings::GetAutoBackupKeep(), now);
+    }));
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    // Shown only when the copy takes more than a moment; nothing to cancel:
+    // the copy is one step of the engine and leaves no half file when the
+    // program is killed.
+    std::unique_ptr<QProgressDialog> progress;
+    QTimer later;
+    later.setSingleShot(true);
+    connect(&later, &QTimer::timeout, this, [this, &progress] {
+        progress = std::make_unique<QProgressDialog>(
+            QStringLiteral("Backing up the register before closing..."), QString(), 0, 0, this);
+        progress->setObjectName(QStringLiteral("dlgAutoBackup"));
+        progress->setWindowTitle(QStringLiteral("Quorvane"));
+        progress->setWindowModality(Qt::ApplicationModal);
+        progress->setMinimumDuration(0);
+        progress->show();
+    });
+    later.start(400);
+    worker->start();
+    // Only the progress window's painting runs meanwhile: the main window
+    // takes no input until the copy is done.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+    later.stop();
+    progress.reset();
+
+    // The last failure is remembered so that the same one is said once.
+    const QString failure = outcome.failure.simplified();
+    try {
+        if (failure != MemberSettings::GetAutoBackupFailure()) {
+            if (!failure.isEmpty())
+                PositionedMessage(QStringLiteral("The automatic backup did not work; the "
+                                                 "register itself is as it was.\n\r\n\r") +
+                                      outcome.failure,
+                                  MessageKind::Warning);
+            MemberSettings::SetAutoBackupFailure(failure);
+        }
+    } catch (const qv::IniWriteError&) {
+        // A settings file that cannot be written only means the failure may
+        // be said again next time.
+    }
 }
 
 bool TfrmMain::ShowSettings() {

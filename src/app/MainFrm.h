@@ -76,6 +76,13 @@ public slots:
     void mnuHelpProductHelpClick();
     void mnuHelpAboutClick();
 
+    // Backs the open register file up into the automatic backups' folder,
+    // once a day, when the settings ask for it: on a thread of its own, with
+    // a progress window when it takes more than a moment. A failure is said
+    // once (not again at every close while it stays the same); the register
+    // is only read.
+    void AutoBackup();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -15,6 +15,7 @@
 #include "settings/MemberSettings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QStackedLayout>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -197,6 +199,44 @@ TfrmSettings::TfrmSettings(QWidget* parent)
     tabLayout->addLayout(kindRow);
     tabLayout->addLayout(kindPages, 1);
 
+    tabBackup = new QWidget;
+    tabBackup->setObjectName(QStringLiteral("tabBackup"));
+    pgcSettings->addTab(tabBackup, QStringLiteral("B&ackup"));
+    grpAutoBackup = new QGroupBox(QStringLiteral("Automatic backup"), tabBackup);
+    grpAutoBackup->setObjectName(QStringLiteral("grpAutoBackup"));
+    chkAutoBackup = new QCheckBox(
+        QStringLiteral("Back up the register &file on closing, once a day"), grpAutoBackup);
+    chkAutoBackup->setObjectName(QStringLiteral("chkAutoBackup"));
+    lblBackupFolder = new QLabel(QStringLiteral("F&older:"), grpAutoBackup);
+    lblBackupFolder->setObjectName(QStringLiteral("lblBackupFolder"));
+    edtBackupFolder = new QLineEdit(grpAutoBackup);
+    edtBackupFolder->setObjectName(QStringLiteral("edtBackupFolder"));
+    edtBackupFolder->setPlaceholderText(QStringLiteral("Backups beside the register"));
+    lblBackupFolder->setBuddy(edtBackupFolder);
+    btnBackupFolder = MakeButton(QStringLiteral("Bro&wse..."), "btnBackupFolder", grpAutoBackup);
+    lblBackupKeep = new QLabel(QStringLiteral("&Keep the newest:"), grpAutoBackup);
+    lblBackupKeep->setObjectName(QStringLiteral("lblBackupKeep"));
+    spnBackupKeep = new QSpinBox(grpAutoBackup);
+    spnBackupKeep->setObjectName(QStringLiteral("spnBackupKeep"));
+    spnBackupKeep->setRange(1, 999);
+    lblBackupKeep->setBuddy(spnBackupKeep);
+    lblBackupThinning = new QLabel(
+        QStringLiteral("and of the older ones the first of each month for a year."), grpAutoBackup);
+    lblBackupThinning->setObjectName(QStringLiteral("lblBackupThinning"));
+    lblBackupThinning->setWordWrap(true);
+    auto* backupLayout = new QGridLayout(grpAutoBackup);
+    backupLayout->addWidget(chkAutoBackup, 0, 0, 1, 3);
+    backupLayout->addWidget(lblBackupFolder, 1, 0);
+    backupLayout->addWidget(edtBackupFolder, 1, 1);
+    backupLayout->addWidget(btnBackupFolder, 1, 2);
+    backupLayout->addWidget(lblBackupKeep, 2, 0);
+    backupLayout->addWidget(spnBackupKeep, 2, 1, Qt::AlignLeft);
+    backupLayout->addWidget(lblBackupThinning, 3, 0, 1, 3);
+    backupLayout->setColumnStretch(1, 1);
+    backupLayout->setRowStretch(4, 1);
+    (new QVBoxLayout(tabBackup))->addWidget(grpAutoBackup);
+    connect(btnBackupFolder, &QPushButton::clicked, this, &TfrmSettings::btnBackupFolderClick);
+
     auto* bottomLayout = new QHBoxLayout(pnlBottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
     bottomLayout->addStretch();
@@ -244,6 +284,17 @@ void TfrmSettings::LoadSettings() {
     edtServer->setText(MemberSettings::GetSQLServerName());
     edtDatabaseName->setText(MemberSettings::GetSQLDatabaseName());
     cboDatabaseChange();
+    chkAutoBackup->setChecked(MemberSettings::GetAutoBackup());
+    edtBackupFolder->setText(MemberSettings::GetAutoBackupFolder());
+    spnBackupKeep->setValue(MemberSettings::GetAutoBackupKeep());
+}
+
+void TfrmSettings::btnBackupFolderClick() {
+    qv::FolderDialogOptions options;
+    options.caption = QStringLiteral("Folder for automatic backups");
+    options.initialFolder = edtBackupFolder->text();
+    if (const std::optional<QString> folder = qv::GetExistingFolder(options, this))
+        edtBackupFolder->setText(*folder);
 }
 
 void TfrmSettings::cboDatabaseChange() {
@@ -386,6 +437,14 @@ void TfrmSettings::btnSaveClick() {
             Error(problem, this);
             return;
         }
+    if (const QFileInfo folder(edtBackupFolder->text());
+        !edtBackupFolder->text().isEmpty() && folder.exists() && !folder.isDir()) {
+        pgcSettings->setCurrentWidget(tabBackup);
+        Error(QStringLiteral("The backup folder \"%1\" is a file, not a folder.")
+                  .arg(edtBackupFolder->text()),
+              this);
+        return;
+    }
     if (!useAccess &&
         (edtServer->text().trimmed().isEmpty() || edtDatabaseName->text().trimmed().isEmpty())) {
         Error(QStringLiteral("You must enter a server and database name!"), this);
@@ -400,5 +459,7 @@ void TfrmSettings::btnSaveClick() {
                                              : MemberSettings::ServerType::SQLServer;
     MemberSettings::SetDatabaseSettings(useAccess, edtDBFile->text(), edtServer->text(),
                                         edtDatabaseName->text(), serverType);
+    MemberSettings::SetAutoBackup(chkAutoBackup->isChecked(), edtBackupFolder->text().trimmed(),
+                                  spnBackupKeep->value());
     accept();
 }

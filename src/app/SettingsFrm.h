@@ -3,11 +3,13 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QStackedLayout;
 class QTabWidget;
 class QWidget;
@@ -30,6 +32,7 @@ public slots:
     void btnAccessImportClick();
     void btnCreateSQLServerDatabaseClick();
     void btnSaveClick();
+    void btnBackupFolderClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -56,4 +59,14 @@ private:
     QLabel* lblSQLDatabaseName = nullptr;
     QLineEdit* edtDatabaseName = nullptr;
     QPushButton* btnCreateSQLServerDatabase = nullptr;
+    // Automatic backup of a register file on closing, on a tab of its own.
+    QWidget* tabBackup = nullptr;
+    QGroupBox* grpAutoBackup = nullptr;
+    QCheckBox* chkAutoBackup = nullptr;
+    QLabel* lblBackupFolder = nullptr;
+    QLineEdit* edtBackupFolder = nullptr;
+    QPushButton* btnBackupFolder = nullptr;
+    QLabel* lblBackupKeep = nullptr;
+    QSpinBox* spnBackupKeep = nullptr;
+    QLabel* lblBackupThinning = nullptr;
 };

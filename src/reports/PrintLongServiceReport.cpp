@@ -6,15 +6,15 @@
 
 using PrintShared::ColumnOf;
 
-void PrintLongServiceReport(qv::Dataset& members, const QString& caption, bool fiveYearRounding,
-                            int referenceYear, QWidget* parent) {
-    const auto text = [&members](const char* name) {
-        return [&members, c = ColumnOf(members, QLatin1String(name))](int row, bool) {
-            return members.textAt(row, c);
-        };
+PrintShared::ListReport LongServiceReport(const qv::Dataset& members, const QString& caption,
+                                          bool fiveYearRounding, int referenceYear) {
+    const qv::Dataset* m = &members;
+    const auto text = [m](const char* name) {
+        return
+            [m, c = ColumnOf(*m, QLatin1String(name))](int row, bool) { return m->textAt(row, c); };
     };
-    const auto years = [&members, fiveYearRounding, referenceYear](int row, bool) {
-        return PrintShared::YearsServiceText(members, row, fiveYearRounding, referenceYear);
+    const auto years = [m, fiveYearRounding, referenceYear](int row, bool) {
+        return PrintShared::YearsServiceText(*m, row, fiveYearRounding, referenceYear);
     };
 
     PrintShared::ListReport report;
@@ -31,5 +31,11 @@ void PrintLongServiceReport(qv::Dataset& members, const QString& caption, bool f
         {QStringLiteral("Left"), 10, 10, text("DateEnded")},
         {QStringLiteral("Years"), 7, 7, years},
     };
-    PrintShared::PrintList(members, report, parent);
+    return report;
+}
+
+void PrintLongServiceReport(qv::Dataset& members, const QString& caption, bool fiveYearRounding,
+                            int referenceYear, QWidget* parent) {
+    PrintShared::PrintList(
+        members, LongServiceReport(members, caption, fiveYearRounding, referenceYear), parent);
 }

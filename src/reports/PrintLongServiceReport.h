@@ -9,6 +9,10 @@ namespace qv {
 class Dataset;
 }
 
+namespace PrintShared {
+struct ListReport;
+}
+
 // Names, joining and leaving dates and years of service of every member the
 // list shows, under the list's caption and "(Dates Joined / Years Service)",
 // without the contact notice. Years count as the list counts them
@@ -16,3 +20,8 @@ class Dataset;
 // nothing. The list's current row does not move.
 void PrintLongServiceReport(qv::Dataset& members, const QString& caption, bool fiveYearRounding,
                             int referenceYear, QWidget* parent = nullptr);
+
+// The same report as columns, for printing without the dialog; `members`
+// must outlive the report.
+PrintShared::ListReport LongServiceReport(const qv::Dataset& members, const QString& caption,
+                                          bool fiveYearRounding, int referenceYear);

@@ -26,32 +26,32 @@ QString listDate(const qv::Value& value, bool portrait) {
 
 } // namespace
 
-void PrintMemberList(qv::Dataset& members, const QString& caption, bool fiveYearRounding,
-                     int referenceYear, QWidget* parent) {
-    const auto column = [&members](const char* name) {
-        return ColumnOf(members, QLatin1String(name));
+PrintShared::ListReport MemberListReport(const qv::Dataset& members, const QString& caption,
+                                         bool fiveYearRounding, int referenceYear) {
+    // The columns outlive this call: they hold the dataset by address.
+    const qv::Dataset* m = &members;
+    const auto column = [m](const char* name) { return ColumnOf(*m, QLatin1String(name)); };
+    const auto text = [m, &column](const char* name) {
+        return [m, c = column(name)](int row, bool) { return m->textAt(row, c); };
     };
-    const auto text = [&members, &column](const char* name) {
-        return [&members, c = column(name)](int row, bool) { return members.textAt(row, c); };
-    };
-    const auto date = [&members, &column](const char* name) {
-        return [&members, c = column(name)](int row, bool portrait) {
-            return listDate(members.valueAt(row, c), portrait);
+    const auto date = [m, &column](const char* name) {
+        return [m, c = column(name)](int row, bool portrait) {
+            return listDate(m->valueAt(row, c), portrait);
         };
     };
     const int address = column("Address"), city = column("City"), postCode = column("PostCode");
     // Only the parts there are, so a missing city leaves no ", ," behind.
-    const auto fullAddress = [&members, address, city, postCode](int row, bool) {
+    const auto fullAddress = [m, address, city, postCode](int row, bool) {
         QStringList parts;
         for (const int column : {address, city, postCode}) {
-            const QString part = members.textAt(row, column);
+            const QString part = m->textAt(row, column);
             if (!part.trimmed().isEmpty())
                 parts << part;
         }
         return parts.join(QStringLiteral(", "));
     };
-    const auto years = [&members, fiveYearRounding, referenceYear](int row, bool) {
-        return PrintShared::YearsServiceText(members, row, fiveYearRounding, referenceYear);
+    const auto years = [m, fiveYearRounding, referenceYear](int row, bool) {
+        return PrintShared::YearsServiceText(*m, row, fiveYearRounding, referenceYear);
     };
 
     PrintShared::ListReport report;
@@ -66,5 +66,11 @@ void PrintMemberList(qv::Dataset& members, const QString& caption, bool fiveYear
         {QStringLiteral("Left"), 8, 10, date("DateEnded")},
         {QStringLiteral("Years"), 7, 7, years},
     };
-    PrintShared::PrintList(members, report, parent);
+    return report;
+}
+
+void PrintMemberList(qv::Dataset& members, const QString& caption, bool fiveYearRounding,
+                     int referenceYear, QWidget* parent) {
+    PrintShared::PrintList(
+        members, MemberListReport(members, caption, fiveYearRounding, referenceYear), parent);
 }

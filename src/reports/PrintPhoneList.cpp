@@ -6,10 +6,11 @@
 
 using PrintShared::ColumnOf;
 
-void PrintPhoneList(qv::Dataset& members, QWidget* parent) {
-    const auto text = [&members](const char* name) {
-        const int column = ColumnOf(members, QLatin1String(name));
-        return [&members, column](int row, bool) { return members.textAt(row, column); };
+PrintShared::ListReport PhoneListReport(const qv::Dataset& members) {
+    const qv::Dataset* m = &members;
+    const auto text = [m](const char* name) {
+        const int column = ColumnOf(*m, QLatin1String(name));
+        return [m, column](int row, bool) { return m->textAt(row, column); };
     };
     PrintShared::ListReport report;
     report.documentTitle = QStringLiteral("Quorvane - Phone List");
@@ -21,5 +22,9 @@ void PrintPhoneList(qv::Dataset& members, QWidget* parent) {
         {QStringLiteral("Mobile"), 13, 15, text("MobileNo")},
         {QStringLiteral("E-mail"), 17, 40, text("EmailAddress")},
     };
-    PrintShared::PrintList(members, report, parent);
+    return report;
+}
+
+void PrintPhoneList(qv::Dataset& members, QWidget* parent) {
+    PrintShared::PrintList(members, PhoneListReport(members), parent);
 }

@@ -215,6 +215,37 @@ void SetRetentionYears(int years) {
     write(QStringLiteral("RetentionYears"), QString::number(years));
 }
 
+bool GetAutoBackup() {
+    return ParseFlag(read(QStringLiteral("AutoBackup"), QString()), true);
+}
+
+QString GetAutoBackupFolder() {
+    return read(QStringLiteral("AutoBackupFolder"), QString());
+}
+
+int GetAutoBackupKeep() {
+    bool ok = false;
+    const int keep = read(QStringLiteral("AutoBackupKeep"), QString()).trimmed().toInt(&ok);
+    return ok && keep >= 1 ? keep : 10;
+}
+
+void SetAutoBackup(bool on, const QString& folder, int keep) {
+    write({{QStringLiteral("AutoBackup"), flagText(on)},
+           {QStringLiteral("AutoBackupFolder"), folder},
+           {QStringLiteral("AutoBackupKeep"), QString::number(keep)}});
+}
+
+QString GetAutoBackupFailure() {
+    return read(QStringLiteral("AutoBackupFailure"), QString());
+}
+
+void SetAutoBackupFailure(const QString& failure) {
+    // One line in the file, whatever the message holds.
+    QString line = failure;
+    line.replace(u'\r', u' ').replace(u'\n', u' ');
+    write(QStringLiteral("AutoBackupFailure"), line.simplified());
+}
+
 QString GetAccessDatabase() {
     if (!runRegister().isEmpty())
         return runRegister();

@@ -54,6 +54,20 @@ DatabaseKind GetDatabaseKind();
 int GetRetentionYears();
 void SetRetentionYears(int years);
 
+// Automatic backup of a register file when the program closes: on unless the
+// key AutoBackup says 0; into AutoBackupFolder (empty: the default folder
+// beside the register, see jobs/Backups); keeping the newest AutoBackupKeep
+// (10 when missing or not a whole number of at least 1).
+bool GetAutoBackup();
+QString GetAutoBackupFolder();
+int GetAutoBackupKeep();
+// Writes the three backup settings in one replacement of the file.
+void SetAutoBackup(bool on, const QString& folder, int keep);
+// The failure the last automatic backup reported, so the same one is not
+// reported at every close; empty after a backup that worked.
+QString GetAutoBackupFailure();
+void SetAutoBackupFailure(const QString& failure);
+
 QString GetSQLServerName();
 QString GetSQLDatabaseName();
 // Writes the server name and the database name.

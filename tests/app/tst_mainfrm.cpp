@@ -6,6 +6,7 @@
 #include "db/DBConnectionStrings.h"
 #include "db/DBCreate.h"
 #include "db/DataModule.h"
+#include "jobs/Backups.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/FileDialogs.h"
@@ -105,6 +106,8 @@ private slots:
     void commandStates();
     void missingFileSavedAsServerTriesTheFileFirst();
     void exitQuestion();
+    void backupOnClose_data();
+    void backupOnClose();
     void settingsCommandReconnects();
     void registerForThisRun();
     void helpAndAbout();
@@ -582,6 +585,44 @@ void TestMainFrm::exitQuestion() {
     QVERIFY(!frm.isVisible());
     QCOMPARE(boxes.shown().size(), 2);
     QVERIFY(!frm.isTerminating());
+}
+
+void TestMainFrm::backupOnClose_data() {
+    QTest::addColumn<QString>("folder"); // %F: a regular file; empty: the default
+    QTest::addColumn<bool>("works");
+    QTest::newRow("beside the register") << QString() << true;
+    QTest::newRow("folder that cannot be made") << QStringLiteral("%F/Backups") << false;
+}
+
+// Catches a close that backs up twice a day, leaves no backup, or repeats
+// the same failure at every close.
+void TestMainFrm::backupOnClose() {
+    QFETCH(QString, folder);
+    QFETCH(bool, works);
+    SettingsSandbox box;
+    Register reg;
+    reg->close();
+    const QString plain = QFileInfo(reg.path()).absoluteDir().filePath("plain");
+    QVERIFY(qv::test::writeFileBytes(plain, "a file"));
+    folder.replace(QStringLiteral("%F"), plain);
+    apptest::WriteSettings(box, true, reg.path());
+    MemberSettings::SetAutoBackup(true, folder, 10);
+    const QString backups = folder.isEmpty() ? Backups::DefaultFolder(reg.path()) : folder;
+    for (int close = 0; close < 2; ++close) {
+        MessageBoxTestScope boxes;
+        Tdm dm;
+        TfrmMain frm(dm);
+        frm.show();
+        QTRY_VERIFY(dm.adoMembers().isOpen());
+        boxes.queue(MessageResult::Yes);
+        if (!works && close == 0)
+            boxes.queue(MessageResult::Ok);
+        QVERIFY(frm.close());
+        QCOMPARE(boxes.shown().size(), !works && close == 0 ? 2 : 1);
+        if (!works && close == 0)
+            QVERIFY2(boxes.shown()[1].text.contains(plain), qPrintable(boxes.shown()[1].text));
+        QCOMPARE(Backups::ListBackups(backups, reg.path()).size(), works ? 1 : 0);
+    }
 }
 
 void TestMainFrm::settingsCommandReconnects() {

@@ -13,11 +13,13 @@
 #include "support/AppTestMain.h"
 #include "support/RegisterFixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 
 using namespace qv;
@@ -60,6 +62,8 @@ private slots:
     void loadsWhatIsStored();
     void saveValidation_data();
     void saveValidation();
+    void backupSettings_data();
+    void backupSettings();
     void saveThatCannotWriteKeepsTheDialogOpen();
     void browse();
     void copy();
@@ -102,6 +106,55 @@ void TestSettingsFrm::loadsWhatIsStored() {
     QCOMPARE(d.edit("edtDBFile")->text(), QString("/srv/club.mdb"));
     QCOMPARE(d.edit("edtServer")->text(), QString("clubhost"));
     QCOMPARE(d.edit("edtDatabaseName")->text(), QString("Members"));
+}
+
+void TestSettingsFrm::backupSettings_data() {
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<QString>("folder"); // %F: a regular file
+    QTest::addColumn<int>("keep");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("off, another folder, three") << false << "/srv/backups" << 3 << false;
+    QTest::newRow("on, the default folder") << true << "" << 10 << false;
+    QTest::newRow("a file for a folder") << true << "%F" << 10 << true;
+}
+
+// Catches backup settings that are not stored, or not read back, and a file
+// taken for the backup folder.
+void TestSettingsFrm::backupSettings() {
+    QFETCH(bool, on);
+    QFETCH(QString, folder);
+    QFETCH(int, keep);
+    QFETCH(bool, refused);
+    SettingsSandbox box;
+    qv::test::Register reg;
+    reg->close();
+    folder.replace("%F", reg.path());
+    apptest::WriteSettings(box, true, reg.path());
+    MessageBoxTestScope boxes;
+    if (refused)
+        boxes.queue(MessageResult::Ok);
+    Dialog d;
+    QVERIFY(d.get<QCheckBox>("chkAutoBackup")->isChecked()); // on unless turned off
+    QCOMPARE(d.get<QSpinBox>("spnBackupKeep")->value(), 10);
+    d.get<QCheckBox>("chkAutoBackup")->setChecked(on);
+    d.edit("edtBackupFolder")->setText(folder);
+    d.get<QSpinBox>("spnBackupKeep")->setValue(keep);
+    d.click("btnSave");
+    if (refused) {
+        QCOMPARE(boxes.shown().size(), 1);
+        QVERIFY2(boxes.shown()[0].text.contains("is a file, not a folder"),
+                 qPrintable(boxes.shown()[0].text));
+        QVERIFY(d.window.isVisible());
+        QCOMPARE(MemberSettings::GetAutoBackupFolder(), QString());
+        return;
+    }
+    QVERIFY(d.accepted());
+    QCOMPARE(MemberSettings::GetAutoBackup(), on);
+    QCOMPARE(MemberSettings::GetAutoBackupFolder(), folder);
+    QCOMPARE(MemberSettings::GetAutoBackupKeep(), keep);
+    Dialog again;
+    QCOMPARE(again.get<QCheckBox>("chkAutoBackup")->isChecked(), on);
+    QCOMPARE(again.edit("edtBackupFolder")->text(), folder);
 }
 
 void TestSettingsFrm::saveValidation_data() {

@@ -96,6 +96,9 @@ void TestInstall::initTestCase() {
 
 void TestInstall::installedFiles() {
     QStringList expected = {"bin/quorvane",
+                            "lib/systemd/user/quorvane-backup.service",
+                            "lib/systemd/user/quorvane-backup.timer",
+                            "share/bash-completion/completions/quorvane",
                             "share/applications/" + AppId + ".desktop",
                             "share/doc/quorvane/copyright",
                             "share/icons/hicolor/scalable/apps/" + AppId + ".svg",

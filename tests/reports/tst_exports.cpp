@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "RegisterGenerator.h"
 #include "db/MemberSQL.h"
 #include "platform/data/Dataset.h"
 #include "platform/os/Clock.h"
@@ -10,6 +11,7 @@
 #include "platform/ui/SavedFileMessage.h"
 #include "reports/CSVExport.h"
 #include "reports/EmailListFrm.h"
+#include "reports/PrintShared.h"
 #include "search/MemberListFrm.h"
 #include "settings/AppInfo.h"
 #include "support/AppTestMain.h"
@@ -53,6 +55,8 @@ private slots:
     void cleanup();
     void csvColumnsQuotingAndYears();
     void csvAllOrNothing();
+    void csvLongList_data();
+    void csvLongList();
     void memberListReportsKeepTheRow();
     void memberListExport();
     void emailListWindow();
@@ -135,6 +139,52 @@ void TestExports::csvColumnsQuotingAndYears() {
     CSVExport(*none, file, -1, false);
     QCOMPARE(test::readFileBytes(file), Header);
     QCOMPARE(filesIn(m_out.path()), QStringList{QStringLiteral("list.csv")});
+}
+
+void TestExports::csvLongList_data() {
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("rounding");
+    QTest::newRow("one block") << 4096 << false;
+    QTest::newRow("a row past two blocks") << 8193 << true;
+    QTest::newRow("whole list") << -1 << false;
+}
+
+// Catches a long list written with rows lost, doubled or out of order
+// between the blocks formatted side by side, or with a remembered date or
+// years text given to the wrong row: each line against the row's own texts.
+void TestExports::csvLongList() {
+    QFETCH(int, rows);
+    QFETCH(bool, rounding);
+    const QString path = m_out.filePath(QStringLiteral("long.mdb"));
+    if (!QFileInfo::exists(path))
+        bench::GenerateRegister(path, 12000, 9);
+    Connection connection;
+    connection.setConnectionString(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                                   path);
+    connection.open();
+    Dataset list(&connection);
+    QString sql = MemberSQL::AllMembersSQL();
+    if (rows > 0)
+        sql.insert(sql.indexOf(QStringLiteral("SELECT ")) + 7, QStringLiteral("TOP %1 ").arg(rows));
+    list.setSQL(sql);
+    list.open();
+    QVERIFY(list.recordCount() >= 4096);
+    const QString file = m_out.filePath(QStringLiteral("long.csv"));
+    CSVExport(list, file, rounding ? 2020 : -1, rounding);
+    const QStringList lines =
+        QString::fromUtf8(test::readFileBytes(file)).split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), list.recordCount() + 2); // the header, and nothing after the last
+    const QStringList kept = {"Surname", "FirstNames", "Address",      "City",       "PostCode",
+                              "TelNo",   "MobileNo",   "EmailAddress", "DateJoined", "DateEnded"};
+    for (int row = 0; row < list.recordCount(); ++row) {
+        QStringList fields;
+        for (const QString& name : kept)
+            fields << CSVField(list.textAt(row, list.fieldIndex(name)));
+        fields << PrintShared::YearsServiceText(list, row, rounding, rounding ? 2020 : -1);
+        if (lines[row + 1] != fields.join(u','))
+            QFAIL(qPrintable(
+                QStringLiteral("row %1: %2 / %3").arg(row).arg(lines[row + 1], fields.join(u','))));
+    }
 }
 
 void TestExports::csvAllOrNothing() {

@@ -21,6 +21,7 @@
 #include "reference/EditProfilesFrm.h"
 #include "search/QuickFind.h"
 #include "search/SearchCommands.h"
+#include "statistics/StatisticsFrm.h"
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
 
@@ -201,6 +202,11 @@ void TfrmMain::createMenus() {
          QKeySequence(Qt::Key_F10), u"past-members", &TfrmMain::mnuSearchPastMembersClick);
     item(search, mnuSearchMembershipLevel, "mnuSearchMembershipLevel", "Membership &Type...",
          QKeySequence(Qt::Key_F11), u"membership-type", &TfrmMain::mnuSearchMembershipLevelClick);
+    search->addSeparator();
+    // No picture of its own: the menu shows none rather than a borrowed one.
+    mnuSearchStatistics = search->addAction(QStringLiteral("&Statistics..."));
+    mnuSearchStatistics->setObjectName(QStringLiteral("mnuSearchStatistics"));
+    connect(mnuSearchStatistics, &QAction::triggered, this, &TfrmMain::mnuSearchStatisticsClick);
 
     QMenu* data = bar->addMenu(QStringLiteral("&Data"));
     data->setObjectName(QStringLiteral("mnuData"));
@@ -468,6 +474,13 @@ void TfrmMain::mnuDataEditMembershipLevelsClick() {
         return frmEditMembershipLevels.EditLevels(m_dm.adoMembers(),
                                                   MemberSQL::MembershipLevelListSQL());
     });
+}
+
+void TfrmMain::mnuSearchStatisticsClick() {
+    if (!m_dm.adoMembers().isOpen())
+        return;
+    TfrmStatistics statistics(m_dm.adoMembers(), this);
+    statistics.exec();
 }
 
 void TfrmMain::mnuDataChangeHistoryClick() {

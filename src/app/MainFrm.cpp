@@ -21,9 +21,9 @@
 #include "reference/EditProfilesFrm.h"
 #include "search/QuickFind.h"
 #include "search/SearchCommands.h"
-#include "statistics/StatisticsFrm.h"
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
+#include "statistics/StatisticsFrm.h"
 
 #include <QAction>
 #include <QApplication>

@@ -40,10 +40,10 @@ QSize SavedChartSize(1600, 900);
 } // namespace
 
 TfrmStatistics::TfrmStatistics(qv::Connection& connection, QWidget* parent)
-    : QDialog(parent),
-      m_connection(connection),
-      m_year(MembershipYear::Read(connection)),
-      m_today(qv::Clock::today()) {
+    : QDialog(parent)
+    , m_connection(connection)
+    , m_year(MembershipYear::Read(connection))
+    , m_today(qv::Clock::today()) {
     setObjectName(QStringLiteral("frmStatistics"));
     setWindowTitle(QStringLiteral("Statistics"));
     resize(960, 760);
@@ -161,7 +161,8 @@ void TfrmStatistics::showYears(int first, int last) {
         const QSignalBlocker quiet(box);
         box->setCurrentIndex(box->findData(year));
     };
-    const int wasFirst = m_figures.feeIncome.keys.empty() ? first : m_figures.feeIncome.keys.front();
+    const int wasFirst =
+        m_figures.feeIncome.keys.empty() ? first : m_figures.feeIncome.keys.front();
     const int wasLast = m_figures.feeIncome.keys.empty() ? last : m_figures.feeIncome.keys.back();
     Figures figures;
     try {
@@ -204,11 +205,9 @@ void TfrmStatistics::btnPrintClick() {
     const Figures figures = m_figures;
     const QString range = rangeText();
     const QString current = currentText();
-    qv::PrintDocument({QStringLiteral("Quorvane - Statistics"), QPageLayout::Portrait},
-                      [&](qv::PrintCanvas& canvas) {
-                          PrintFigures(canvas, figures, range, current);
-                      },
-                      this);
+    qv::PrintDocument(
+        {QStringLiteral("Quorvane - Statistics"), QPageLayout::Portrait},
+        [&](qv::PrintCanvas& canvas) { PrintFigures(canvas, figures, range, current); }, this);
 }
 
 void TfrmStatistics::btnSaveChartClick() {

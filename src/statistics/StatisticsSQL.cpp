@@ -79,8 +79,9 @@ QString FigureTable::tabSeparated() const {
         for (int c = 0; c < columnCount(); ++c) {
             out += u'\t';
             if (const std::optional<double> v = value(r, c))
-                out += formats[size_t(c)] == Format::Money ? QString::number(*v, 'f', 2)
-                                                           : QString::number(qint64(std::llround(*v)));
+                out += formats[size_t(c)] == Format::Money
+                           ? QString::number(*v, 'f', 2)
+                           : QString::number(qint64(std::llround(*v)));
         }
         out += u'\n';
     }
@@ -149,7 +150,8 @@ QString yearsTable(Kind kind, const MembershipYear& my, int first, int last, con
         const QDate countDay = std::min(my.lastDay(y), today);
         QString row = QStringLiteral("SELECT %1 AS Y").arg(y);
         const auto column = [&](const char* name, const QDate& day) {
-            row += QStringLiteral(", ") + dateLiteral(kind, day) + QStringLiteral(" AS ") + QLatin1String(name);
+            row += QStringLiteral(", ") + dateLiteral(kind, day) + QStringLiteral(" AS ") +
+                   QLatin1String(name);
         };
         column("YearStart", my.start(y));
         column("NextStart", next);
@@ -186,29 +188,29 @@ QString currentPeriod(Kind kind, const QDate& today) {
 struct Statement {
     QString levels, yearEnd, retention, leavers, service, fees, cities;
 
-    QStringList list() const { return {levels, yearEnd, retention, leavers, service, fees, cities}; }
+    QStringList list() const {
+        return {levels, yearEnd, retention, leavers, service, fees, cities};
+    }
 };
 
-Statement statements(Kind kind, const MembershipYear& my, int first, int last,
-                     const QDate& today) {
+Statement statements(Kind kind, const MembershipYear& my, int first, int last, const QDate& today) {
     Statement s;
     s.levels = QStringLiteral(
         "SELECT MembershipLevelID, MemberCategory, HighlightColour FROM MembershipLevel");
 
     // Counted under the level of the covering period that started last; the
     // year before the first gives the first year's net change.
-    s.yearEnd = QStringLiteral("SELECT y.Y, d.MembershipLevelID, COUNT(*) AS Members FROM ") +
-                yearsTable(kind, my, first - 1, last, today) +
-                QStringLiteral(" INNER JOIN DatesJoined d ON ") +
-                covers(QStringLiteral("d"), QStringLiteral("y.CountDay"),
-                       QStringLiteral("y.CountNext")) +
-                QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM DatesJoined e WHERE e.MemberID = "
-                               "d.MemberID AND e.DatesJoinedID <> d.DatesJoinedID AND ") +
-                covers(QStringLiteral("e"), QStringLiteral("y.CountDay"),
-                       QStringLiteral("y.CountNext")) +
-                QStringLiteral(" AND (e.DateJoined > d.DateJoined OR (e.DateJoined = "
-                               "d.DateJoined AND e.DatesJoinedID > d.DatesJoinedID))) GROUP BY "
-                               "y.Y, d.MembershipLevelID");
+    s.yearEnd =
+        QStringLiteral("SELECT y.Y, d.MembershipLevelID, COUNT(*) AS Members FROM ") +
+        yearsTable(kind, my, first - 1, last, today) +
+        QStringLiteral(" INNER JOIN DatesJoined d ON ") +
+        covers(QStringLiteral("d"), QStringLiteral("y.CountDay"), QStringLiteral("y.CountNext")) +
+        QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM DatesJoined e WHERE e.MemberID = "
+                       "d.MemberID AND e.DatesJoinedID <> d.DatesJoinedID AND ") +
+        covers(QStringLiteral("e"), QStringLiteral("y.CountDay"), QStringLiteral("y.CountNext")) +
+        QStringLiteral(" AND (e.DateJoined > d.DateJoined OR (e.DateJoined = "
+                       "d.DateJoined AND e.DatesJoinedID > d.DatesJoinedID))) GROUP BY "
+                       "y.Y, d.MembershipLevelID");
 
     // A joiner starts a period that no other period of theirs runs into; each
     // person once a year, whatever number of periods they started in it.
@@ -294,8 +296,8 @@ FigureTable yearTable(const QString& title, const MembershipYear& my, int first,
 
 } // namespace
 
-QStringList Statements(qv::Connection& connection, const MembershipYear& year, int first,
-                       int last, const QDate& today) {
+QStringList Statements(qv::Connection& connection, const MembershipYear& year, int first, int last,
+                       const QDate& today) {
     return statements(connection.kind(), year, first, last, today).list();
 }
 
@@ -314,10 +316,10 @@ Figures Compute(qv::Connection& connection, const MembershipYear& my, int first,
         const qv::Result r = run(connection, sql.levels);
         for (int i = 0; i < r.rows.rowCount(); ++i) {
             const qv::Value colour = at(r, i, 2);
-            levels[at(r, i, 0).toInteger()] = {
-                at(r, i, 1).toText(), colour.isNull() || colour.toInteger() < 0
-                                          ? QColor()
-                                          : qv::storedColour(colour.toInteger())};
+            levels[at(r, i, 0).toInteger()] = {at(r, i, 1).toText(),
+                                               colour.isNull() || colour.toInteger() < 0
+                                                   ? QColor()
+                                                   : qv::storedColour(colour.toInteger())};
         }
     }
     std::map<int, std::map<qint64, qint64>> yearEnd; // year -> level -> members

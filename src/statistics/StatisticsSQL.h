@@ -53,13 +53,15 @@ struct FigureTable {
     QStringList labels;
     std::vector<int> keys; // the row's year or band, where rows have one
     QStringList columns;
-    std::vector<QColor> colours;  // per column; invalid when it has none of its own
-    std::vector<Format> formats;  // per column
+    std::vector<QColor> colours; // per column; invalid when it has none of its own
+    std::vector<Format> formats; // per column
     std::vector<std::vector<std::optional<double>>> values; // [row][column]; none: blank
 
     int rowCount() const { return int(labels.size()); }
     int columnCount() const { return int(columns.size()); }
-    std::optional<double> value(int row, int column) const { return values[size_t(row)][size_t(column)]; }
+    std::optional<double> value(int row, int column) const {
+        return values[size_t(row)][size_t(column)];
+    }
     // A cell as the table shows it: counts as whole numbers, money in the
     // regional currency form, blank for none.
     QString text(int row, int column) const;
@@ -91,8 +93,8 @@ Figures Compute(qv::Connection& connection, const MembershipYear& year, int firs
 
 // The statements Compute runs, in its order, for the benchmark's bare-engine
 // run of the same SQL.
-QStringList Statements(qv::Connection& connection, const MembershipYear& year, int first,
-                       int last, const QDate& today);
+QStringList Statements(qv::Connection& connection, const MembershipYear& year, int first, int last,
+                       const QDate& today);
 
 // How many of the largest cities the city view names before "Other".
 inline constexpr int CityRows = 15;

@@ -202,9 +202,10 @@ QChart* MakeChart(View view, const FigureTable& table) {
     return chart.release();
 }
 
-QImage ChartImage(View view, const FigureTable& table, const QSize& size) {
+QImage ChartImage(View view, const FigureTable& table, const QSize& size, double scale) {
     DrawnChart drawn(view, table, size);
-    QImage image(size, QImage::Format_RGB32);
+    QImage image(size * scale, QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);

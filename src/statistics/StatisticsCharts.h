@@ -29,8 +29,9 @@ const FigureTable& TableOf(const Figures& figures, View view);
 // a second series takes.
 QChart* MakeChart(View view, const FigureTable& table);
 
-// The chart drawn at `size` pixels, on white.
-QImage ChartImage(View view, const FigureTable& table, const QSize& size);
+// The chart laid out at `size` and drawn on white at `scale` times as many
+// pixels (print wants sharp lines at a size whose text stays readable).
+QImage ChartImage(View view, const FigureTable& table, const QSize& size, double scale = 1.0);
 // The chart as an SVG drawing of `size`.
 QByteArray ChartSvg(View view, const FigureTable& table, const QSize& size);
 

@@ -59,13 +59,13 @@ void PrintFigures(qv::PrintCanvas& canvas, const Figures& figures, const QString
         run.print(byYear ? rangeText : currentText);
         run.advance(2);
 
-        // The chart across the printable width, drawn at a size its fonts
-        // suit and scaled to the page.
+        // The chart across the printable width, laid out at a size its fonts
+        // suit and drawn with the pixels a printed page wants.
         const int width = std::max(canvas.pageWidth() - 2 * Margin, 1);
         const int height = std::min(width * 55 / 100, canvas.pageHeight() * 45 / 100);
-        const QSize pixels(1600, std::max(1600 * height / width, 1));
+        const QSize layout(820, std::max(820 * height / width, 1));
         canvas.drawImage(QRect(Margin, run.position(), width, height),
-                         ChartImage(view, table, pixels));
+                         ChartImage(view, table, layout, 3.0));
         run.advance((height + lineHeight - 1) / lineHeight + 1);
 
         const QStringList lines = TableLines(table);

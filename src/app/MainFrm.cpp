@@ -203,10 +203,8 @@ void TfrmMain::createMenus() {
     item(search, mnuSearchMembershipLevel, "mnuSearchMembershipLevel", "Membership &Type...",
          QKeySequence(Qt::Key_F11), u"membership-type", &TfrmMain::mnuSearchMembershipLevelClick);
     search->addSeparator();
-    // No picture of its own: the menu shows none rather than a borrowed one.
-    mnuSearchStatistics = search->addAction(QStringLiteral("&Statistics..."));
-    mnuSearchStatistics->setObjectName(QStringLiteral("mnuSearchStatistics"));
-    connect(mnuSearchStatistics, &QAction::triggered, this, &TfrmMain::mnuSearchStatisticsClick);
+    item(search, mnuSearchStatistics, "mnuSearchStatistics", "&Statistics...", none, u"statistics",
+         &TfrmMain::mnuSearchStatisticsClick);
 
     QMenu* data = bar->addMenu(QStringLiteral("&Data"));
     data->setObjectName(QStringLiteral("mnuData"));

@@ -35,7 +35,7 @@ namespace {
 // the earliest period.
 constexpr int DefaultYears = 10;
 
-QSize SavedChartSize(1600, 900);
+const QSize SavedChartSize(1600, 900);
 
 } // namespace
 

@@ -50,12 +50,15 @@ int main(int argc, char** argv) {
 
     quint64 checksum = 0;
     int bareRows = 0;
+    std::vector<std::vector<double>> eachMs(bareSql.size());
     const auto bare = [&] {
         double ms = 0;
         bareRows = 0;
-        for (const QByteArray& sql : bareSql) {
+        for (size_t i = 0; i < bareSql.size(); ++i) {
             int rows = 0;
-            ms += runBare(db, sql, 0, QByteArray(), rows, checksum);
+            const double one = runBare(db, bareSql[i], 0, QByteArray(), rows, checksum);
+            eachMs[i].push_back(one);
+            ms += one;
             bareRows += rows;
         }
         return ms;
@@ -99,6 +102,14 @@ int main(int argc, char** argv) {
                 b > 0 ? median(figuresMs) / b : 0.0);
     std::printf("%-34s %11.1f %11.1f %7.2f\n", "window up to its first chart painted",
                 median(windowMs), b, b > 0 ? median(windowMs) / b : 0.0);
-    std::printf("(checksum %llu)\n", checksum);
+    // Where the engine's time goes, statement by statement (levels, year ends,
+    // joiners and retention, leavers, years of service, fees, cities).
+    std::printf("\nbare ms by statement:");
+    for (const std::vector<double>& one : eachMs)
+        std::printf(" %.1f", median(one));
+    std::printf("\n(checksum %llu)\n", checksum);
+    if (qEnvironmentVariableIsSet("QV_BENCH_SQL"))
+        for (const QByteArray& sql : bareSql)
+            std::printf("%s;\n", sql.constData());
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "db/RegisterSettings.h"
 #include "db/RegisterTables.h"
+#include "platform/data/DatabaseError.h"
 #include "platform/data/Query.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Regional.h"
@@ -478,9 +479,9 @@ void TestStatistics::printedTablesReadBack() {
     QCOMPARE(listed.size() - 2, ViewCount); // two heading lines
 }
 
-// Catches: the range boxes not reaching the figures, a copied table that is
-// not the one shown, a saved picture that is empty, not there or of the
-// wrong kind.
+// Catches: the range boxes not reaching the figures, or showing years whose
+// figures could not be read; a copied table that is not the one shown; a
+// saved picture that is empty, not there or of the wrong kind.
 void TestStatistics::windowFollowsRangeAndExports() {
     qv::Clock::setNowForTesting(QDateTime(QDate(2026, 6, 15), QTime(10, 30)));
     connection().beginTrans();
@@ -531,6 +532,16 @@ void TestStatistics::windowFollowsRangeAndExports() {
     QVERIFY(svg.contains("<svg"));
     QVERIFY(svg.contains(window.figures().feeIncome.title.toUtf8()));
     QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), 2); // no leftovers beside them
+
+    // A year that cannot be read is reported, and the boxes go back to the
+    // years still shown.
+    connection().close();
+    boxes.queue(qv::MessageResult::Ok);
+    QTest::keyClick(window.cboFromYear, Qt::Key_Down);
+    connection().open();
+    QCOMPARE(boxes.shown().last().kind, qv::MessageKind::Error);
+    QCOMPARE(window.firstYear(), 1995);
+    QCOMPARE(window.lastYear(), 2004);
 }
 
 #endif

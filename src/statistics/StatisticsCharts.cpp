@@ -184,6 +184,8 @@ QChart* MakeChart(View view, const FigureTable& table) {
     }
 
     auto* categories = new QBarCategoryAxis;
+    // A name cut to "..." says nothing; on a small picture it may run over.
+    categories->setTruncateLabels(false);
     for (const int r : rows)
         categories->append(table.labels[r]);
     auto* values = new QValueAxis;

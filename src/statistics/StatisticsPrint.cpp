@@ -63,7 +63,7 @@ void PrintFigures(qv::PrintCanvas& canvas, const Figures& figures, const QString
         // suit and drawn with the pixels a printed page wants.
         const int width = std::max(canvas.pageWidth() - 2 * Margin, 1);
         const int height = std::min(width * 55 / 100, canvas.pageHeight() * 45 / 100);
-        const QSize layout(820, std::max(820 * height / width, 1));
+        const QSize layout(900, std::max(900 * height / width, 1));
         canvas.drawImage(QRect(Margin, run.position(), width, height),
                          ChartImage(view, table, layout, 3.0));
         run.advance((height + lineHeight - 1) / lineHeight + 1);

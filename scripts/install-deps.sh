@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+    # The statistics window's charts; Qt Charts' CMake package needs Qt OpenGL's.
+    qt6-charts-dev libqt6opengl6-dev
     libqt6sql6-sqlite libqt6sql6-odbc libsqlite3-dev sqlite3
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libqt6sql6-psql libpq-dev postgresql postgresql-common

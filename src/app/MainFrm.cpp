@@ -26,6 +26,7 @@
 #include "search/SearchCommands.h"
 #include "settings/AppInfo.h"
 #include "settings/MemberSettings.h"
+#include "statistics/StatisticsFrm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -206,6 +207,9 @@ void TfrmMain::createMenus() {
          QKeySequence(Qt::Key_F10), u"past-members", &TfrmMain::mnuSearchPastMembersClick);
     item(search, mnuSearchMembershipLevel, "mnuSearchMembershipLevel", "Membership &Type...",
          QKeySequence(Qt::Key_F11), u"membership-type", &TfrmMain::mnuSearchMembershipLevelClick);
+    search->addSeparator();
+    item(search, mnuSearchStatistics, "mnuSearchStatistics", "&Statistics...", none, u"statistics",
+         &TfrmMain::mnuSearchStatisticsClick);
 
     QMenu* data = bar->addMenu(QStringLiteral("&Data"));
     data->setObjectName(QStringLiteral("mnuData"));
@@ -536,6 +540,13 @@ void TfrmMain::mnuDataEditMembershipLevelsClick() {
         return frmEditMembershipLevels.EditLevels(m_dm.adoMembers(),
                                                   MemberSQL::MembershipLevelListSQL());
     });
+}
+
+void TfrmMain::mnuSearchStatisticsClick() {
+    if (!m_dm.adoMembers().isOpen())
+        return;
+    TfrmStatistics statistics(m_dm.adoMembers(), this);
+    statistics.exec();
 }
 
 void TfrmMain::mnuDataChangeHistoryClick() {

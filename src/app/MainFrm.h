@@ -65,6 +65,7 @@ public slots:
     void mnuSearchUnpaidFeesClick();
     void mnuSearchPastMembersClick();
     void mnuSearchMembershipLevelClick();
+    void mnuSearchStatisticsClick();
     void mnuDataEditProfilesClick();
     void mnuDataEditAssetsClick();
     void mnuDataEditMembershipLevelsClick();
@@ -123,6 +124,7 @@ private:
     QAction* mnuSearchUnpaidFees = nullptr;
     QAction* mnuSearchPastMembers = nullptr;
     QAction* mnuSearchMembershipLevel = nullptr;
+    QAction* mnuSearchStatistics = nullptr;
     QAction* mnuDataAddMember = nullptr;
     QAction* mnuDataEditProfiles = nullptr;
     QAction* mnuDataEditAssets = nullptr;

@@ -2,8 +2,11 @@
 #pragma once
 
 #include <QPageLayout>
+#include <QRect>
 #include <QString>
 #include <stdexcept>
+
+class QImage;
 
 namespace qv {
 
@@ -25,6 +28,8 @@ public:
     virtual QPageLayout::Orientation orientation() const = 0;
     // Height of the printable area, in device units.
     virtual int pageHeight() const = 0;
+    // Width of the printable area, in device units.
+    virtual int pageWidth() const = 0;
 
     // Opens the job under `title`, the name shown in the print queue.
     virtual void beginDocument(const QString& title) = 0;
@@ -33,6 +38,8 @@ public:
     // Height of `text` in the current font, in device units.
     virtual int textHeight(const QString& text) = 0;
     virtual void textOut(int x, int y, const QString& text) = 0;
+    // Draws `image` scaled into `target` (device units), for charts.
+    virtual void drawImage(const QRect& target, const QImage& image) = 0;
     virtual void newPage() = 0;
     // Releases the finished job to the printer (or the file).
     virtual void endDocument() = 0;

@@ -4,6 +4,7 @@
 #include "platform/os/FileSystem.h"
 
 #include <QFontMetrics>
+#include <QImage>
 #include <QPaintEngine>
 #include <QPrinter>
 #include <QTextBoundaryFinder>
@@ -39,6 +40,10 @@ QPageLayout::Orientation PrinterCanvas::orientation() const {
 
 int PrinterCanvas::pageHeight() const {
     return m_printer.height();
+}
+
+int PrinterCanvas::pageWidth() const {
+    return m_printer.width();
 }
 
 void PrinterCanvas::requireActive() const {
@@ -147,6 +152,16 @@ void PrinterCanvas::textOut(int x, int y, const QString& text) {
         }
         left += m_column;
     }
+}
+
+void PrinterCanvas::drawImage(const QRect& target, const QImage& image) {
+    requireActive();
+    if (!pageWanted())
+        return;
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    m_painter.drawImage(target, image);
+    m_painter.restore();
 }
 
 void PrinterCanvas::newPage() {

@@ -33,11 +33,13 @@ public:
 
     QPageLayout::Orientation orientation() const override;
     int pageHeight() const override;
+    int pageWidth() const override;
     void beginDocument(const QString& title) override;
     void setFont(const QString& face, int pointSize) override;
     void setBold(bool bold) override;
     int textHeight(const QString& text) override;
     void textOut(int x, int y, const QString& text) override;
+    void drawImage(const QRect& target, const QImage& image) override;
     void newPage() override;
     void endDocument() override;
     void abortDocument() override;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/print/RecordingCanvas.h"
 
+#include <QImage>
+
 namespace qv {
 
 RecordingCanvas::RecordingCanvas(const RecordingPageSetup& setup)
@@ -31,6 +33,11 @@ int RecordingCanvas::textHeight(const QString& text) {
 void RecordingCanvas::textOut(int x, int y, const QString& text) {
     requireActive();
     m_texts.append({m_page, x, y, m_bold, text});
+}
+
+void RecordingCanvas::drawImage(const QRect& target, const QImage& image) {
+    requireActive();
+    m_images.append({m_page, target, image.size()});
 }
 
 void RecordingCanvas::newPage() {

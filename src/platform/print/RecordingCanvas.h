@@ -4,6 +4,8 @@
 #include "platform/print/PrintCanvas.h"
 
 #include <QList>
+#include <QRect>
+#include <QSize>
 #include <QStringList>
 
 namespace qv {
@@ -12,6 +14,7 @@ namespace qv {
 struct RecordingPageSetup {
     QPageLayout::Orientation orientation = QPageLayout::Landscape;
     int pageHeight = 2450; // bottom limit 2000 with the reports' margins
+    int pageWidth = 3400;
     int lineHeight = 100;
 };
 
@@ -24,6 +27,13 @@ struct RecordedText {
     QString text;
 };
 
+// One picture drawn on a recording canvas: where, and how large it was.
+struct RecordedImage {
+    int page = 1;
+    QRect target;
+    QSize size;
+};
+
 // A canvas that keeps every text with its page, position and style instead of
 // printing, so tests can check a report's layout exactly. Every character is
 // as high as the setup's line height.
@@ -33,11 +43,13 @@ public:
 
     QPageLayout::Orientation orientation() const override { return m_setup.orientation; }
     int pageHeight() const override { return m_setup.pageHeight; }
+    int pageWidth() const override { return m_setup.pageWidth; }
     void beginDocument(const QString& title) override;
     void setFont(const QString& face, int pointSize) override;
     void setBold(bool bold) override { m_bold = bold; }
     int textHeight(const QString& text) override;
     void textOut(int x, int y, const QString& text) override;
+    void drawImage(const QRect& target, const QImage& image) override;
     void newPage() override;
     void endDocument() override;
     void abortDocument() override;
@@ -51,6 +63,7 @@ public:
     bool aborted() const { return m_aborted; }
     int pageCount() const { return m_page; }
     const QList<RecordedText>& texts() const { return m_texts; }
+    const QList<RecordedImage>& images() const { return m_images; }
     // The texts of one page (from 1), each as "x,y B text" ("R" for regular).
     QStringList page(int number) const;
 
@@ -67,6 +80,7 @@ private:
     bool m_aborted = false;
     int m_page = 0;
     QList<RecordedText> m_texts;
+    QList<RecordedImage> m_images;
 };
 
 } // namespace qv

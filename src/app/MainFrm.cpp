@@ -19,6 +19,7 @@
 #include "platform/ui/SavedFileMessage.h"
 #include "reference/EditMembershipLevelsFrm.h"
 #include "reference/EditProfilesFrm.h"
+#include "renewals/RenewalsFrm.h"
 #include "search/QuickFind.h"
 #include "search/SearchCommands.h"
 #include "settings/AppInfo.h"
@@ -214,6 +215,8 @@ void TfrmMain::createMenus() {
     item(data, mnuDataEditMembershipLevels, "mnuDataEditMembershipLevels",
          "Edit &Membership Types...", QKeySequence(Qt::CTRL | Qt::Key_L), u"edit-membership-types",
          &TfrmMain::mnuDataEditMembershipLevelsClick);
+    item(data, mnuDataRenewals, "mnuDataRenewals", "&Renewals...", none, u"fee-payments",
+         &TfrmMain::mnuDataRenewalsClick);
     data->addSeparator();
     item(data, mnuDataBackup, "mnuDataBackup", "&Backup Database...",
          QKeySequence(Qt::CTRL | Qt::Key_B), u"backup", &TfrmMain::mnuDataBackupClick);
@@ -468,6 +471,13 @@ void TfrmMain::mnuDataEditMembershipLevelsClick() {
         return frmEditMembershipLevels.EditLevels(m_dm.adoMembers(),
                                                   MemberSQL::MembershipLevelListSQL());
     });
+}
+
+void TfrmMain::mnuDataRenewalsClick() {
+    if (!m_dm.adoMembers().isOpen())
+        return;
+    TfrmRenewals renewals(this);
+    renewals.ShowRenewals(m_dm.adoMembers());
 }
 
 void TfrmMain::mnuDataChangeHistoryClick() {

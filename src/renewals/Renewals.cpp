@@ -22,8 +22,10 @@ constexpr int ReceiptRefWidth = 20;
 constexpr int PaymentNotesWidth = 75;
 constexpr int ReasonEndedWidth = 50;
 // Rows per INSERT: one statement (and one change-log read) per batch rather
-// than per payment; 5 values a row stays far below every engine's limit.
-constexpr int PaymentBatch = 100;
+// than per payment. 5 values a row; SQL Server takes at most 2100 a statement.
+int paymentBatch(qv::ConnectionString::Kind kind) {
+    return kind == qv::ConnectionString::Kind::Server ? 400 : 500;
+}
 
 double cents(double amount) {
     return std::round(amount * 100.0) / 100.0;
@@ -274,8 +276,9 @@ PaymentOutcome RecordPayments(qv::Connection& connection, const std::vector<Debt
         qv::Query q(&connection);
         QString batchText;
         int batchRows = 0;
-        for (size_t start = 0; start < payments.size(); start += PaymentBatch) {
-            const int rows = int(std::min<size_t>(PaymentBatch, payments.size() - start));
+        const size_t batch = size_t(paymentBatch(connection.kind()));
+        for (size_t start = 0; start < payments.size(); start += batch) {
+            const int rows = int(std::min(batch, payments.size() - start));
             if (rows != batchRows) {
                 batchText = QStringLiteral("INSERT INTO FeePayments (PaymentDate, MemberID, "
                                            "ReceiptRef, PaymentAmount, PaymentNotes) VALUES ");

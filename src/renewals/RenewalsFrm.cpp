@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "renewals/RenewalsFrm.h"
 
+#include "db/RegisterTables.h"
 #include "pictures/Pictures.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
@@ -361,6 +362,11 @@ TfrmRenewals::TfrmRenewals(QWidget* parent)
 }
 
 void TfrmRenewals::OpenRenewals(qv::Connection& connection) {
+    // A register from before the fees, opened where it cannot be upgraded.
+    if (!RegisterTables::HasTable(connection, QStringLiteral("LevelFees")))
+        throw qv::DatabaseError(
+            tr("This register has no fees by level yet. Open it once where it can be changed, "
+               "and Quorvane adds them."));
     m_connection = &connection;
     // A register opened read-only is still read here; its commands are grey.
     const bool writable = MemberSettings::IsDatabaseWritable();
@@ -374,6 +380,8 @@ void TfrmRenewals::OpenRenewals(qv::Connection& connection) {
 
 void TfrmRenewals::ShowRenewals(qv::Connection& connection) {
     OpenRenewals(connection);
+    // As the member list: the more columns show, the less there is to scroll.
+    setWindowState(windowState() | Qt::WindowMaximized);
     exec();
 }
 

@@ -13,8 +13,11 @@
 #include "platform/data/Transaction.h"
 #include "platform/os/Clock.h"
 #include "platform/print/PrintDialogs.h"
+#include "platform/ui/AmountEdit.h"
 #include "platform/ui/DatasetGrid.h"
 #include "platform/ui/MessageBox.h"
+#include "reference/EditMembershipLevelsFrm.h"
+#include "renewals/LevelFeesFrm.h"
 #include "renewals/Renewals.h"
 #include "renewals/RenewalsFrm.h"
 #include "support/RegisterFixture.h"
@@ -27,8 +30,11 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
 #include <QThread>
+#include <QTreeWidget>
 #include <cstdio>
 
 using namespace qv;
@@ -163,6 +169,8 @@ private slots:
     void lapseEndsOnlyLatestOpenPeriods_data();
     void lapseEndsOnlyLatestOpenPeriods();
     void windowRecordsPaymentsForTheOwing();
+    void levelsEditorKeepsFeesOnlyWithApply_data();
+    void levelsEditorKeepsFeesOnlyWithApply();
 };
 
 void TestRenewals::yearNamesAndFirstDays_data() {
@@ -431,6 +439,44 @@ void TestRenewals::windowRecordsPaymentsForTheOwing() {
     const QStringList page = prints.last().page(1);
     QVERIFY2(page.filter("Members: 3").filter("Owing: £0.00").size() == 1,
              qPrintable(page.join(u'\n')));
+}
+
+void TestRenewals::levelsEditorKeepsFeesOnlyWithApply_data() {
+    QTest::addColumn<bool>("apply");
+    QTest::newRow("Apply") << true;
+    QTest::newRow("Cancel") << false;
+}
+
+// Fees are set from the levels editor, in its visit: Cancel there takes them back.
+void TestRenewals::levelsEditorKeepsFeesOnlyWithApply() {
+    QFETCH(bool, apply);
+    Fixture f;
+    MessageBoxTestScope boxes;
+    qvtest::ModalWatchdog watchdog(8000);
+    TfrmEditMembershipLevels editor;
+    qvtest::WhenModal([&](QWidget*) {
+        QTreeWidgetItem* b = editor.lsvProfiles->findItems("B", Qt::MatchExactly).value(0);
+        QVERIFY(b);
+        editor.lsvProfiles->setCurrentItem(b);
+        qvtest::WhenModal([](QWidget* modal) {
+            auto* fees = qobject_cast<TfrmLevelFees*>(modal);
+            QVERIFY(fees);
+            fees->spnYear->setValue(2026);
+            fees->edtFee->setText("35.50");
+            fees->btnSet->click();
+            QCOMPARE(fees->grdFees->rowCount(), 1);
+            fees->btnClose->click();
+        });
+        editor.btnFees->click();
+        (apply ? editor.btnApply : editor.btnCancel)->click();
+    });
+    {
+        TransactionGuard t(f.c());
+        if (editor.EditLevels(f.c(), "SELECT * FROM MembershipLevel"))
+            t.commit();
+    }
+    QVERIFY(!watchdog.fired());
+    QCOMPARE(Renewals::FeeFor(f.c(), f.levels['B'], 2027), apply ? 35.5 : 0.0);
 }
 
 int main(int argc, char** argv) {

@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
         // The program's tables, and a fee for every level in most years.
         qv::TransactionGuard t(c);
         RegisterTables::CreateMissing(c);
+        Renewals::SetYearStart(c, start);
         qv::Result levels;
         c.provider().fetch(QStringLiteral("SELECT MembershipLevelID FROM MembershipLevel"), {},
                            levels);

@@ -234,11 +234,13 @@ TfrmYearStart::TfrmYearStart(const Renewals::YearStart& start, QWidget* parent)
     limitDay();
     connect(cboMonth, &QComboBox::currentIndexChanged, this, limitDay);
     auto* form = new QFormLayout;
-    form->addRow(tr("The membership year starts on"), static_cast<QWidget*>(nullptr));
+    form->addRow(new QLabel(tr("The first day of every membership year:"), this));
     auto* row = new QHBoxLayout;
     row->addWidget(spnDay);
     row->addWidget(cboMonth, 1);
-    form->addRow(tr("&Day and month:"), row);
+    auto* lblDay = new QLabel(tr("&Day and month:"), this);
+    lblDay->setBuddy(spnDay);
+    form->addRow(lblDay, row);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     const DialogButtons buttons = CreateDialogButtons(this, tr("&OK"), QStringLiteral("btnOK"));

@@ -22,6 +22,7 @@
 #include "platform/ui/SavedFileMessage.h"
 #include "reference/EditMembershipLevelsFrm.h"
 #include "reference/EditProfilesFrm.h"
+#include "renewals/RenewalsFrm.h"
 #include "search/QuickFind.h"
 #include "search/SearchCommands.h"
 #include "settings/AppInfo.h"
@@ -223,6 +224,8 @@ void TfrmMain::createMenus() {
     item(data, mnuDataEditMembershipLevels, "mnuDataEditMembershipLevels",
          "Edit &Membership Types...", QKeySequence(Qt::CTRL | Qt::Key_L), u"edit-membership-types",
          &TfrmMain::mnuDataEditMembershipLevelsClick);
+    item(data, mnuDataRenewals, "mnuDataRenewals", "&Renewals...", none, u"fee-payments",
+         &TfrmMain::mnuDataRenewalsClick);
     data->addSeparator();
     item(data, mnuDataBackup, "mnuDataBackup", "&Backup Database...",
          QKeySequence(Qt::CTRL | Qt::Key_B), u"backup", &TfrmMain::mnuDataBackupClick);
@@ -547,6 +550,13 @@ void TfrmMain::mnuSearchStatisticsClick() {
         return;
     TfrmStatistics statistics(m_dm.adoMembers(), this);
     statistics.exec();
+}
+
+void TfrmMain::mnuDataRenewalsClick() {
+    if (!m_dm.adoMembers().isOpen())
+        return;
+    TfrmRenewals renewals(this);
+    renewals.ShowRenewals(m_dm.adoMembers());
 }
 
 void TfrmMain::mnuDataChangeHistoryClick() {

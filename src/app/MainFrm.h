@@ -70,6 +70,7 @@ public slots:
     void mnuDataEditAssetsClick();
     void mnuDataEditMembershipLevelsClick();
     void mnuDataBackupClick();
+    void mnuDataRenewalsClick();
     void mnuDataChangeHistoryClick();
     void mnuDataPastMembersDueClick();
     void mnuSettingsSettingsClick();
@@ -130,6 +131,7 @@ private:
     QAction* mnuDataEditAssets = nullptr;
     QAction* mnuDataEditMembershipLevels = nullptr;
     QAction* mnuDataBackup = nullptr;
+    QAction* mnuDataRenewals = nullptr;
     QAction* mnuDataChangeHistory = nullptr;
     QAction* mnuDataPastMembersDue = nullptr;
     QAction* mnuSettingsSettings = nullptr;

@@ -3,11 +3,31 @@
 
 #include "db/ChangeLog.h"
 #include "db/RegisterSettings.h"
+#include "db/TableCreate.h"
 #include "platform/data/Connection.h"
 
 #include <QRegularExpression>
 
 namespace RegisterTables {
+
+namespace {
+
+// Each membership level's annual fee by membership year (renewals).
+QStringList levelFeeStatements(const QString& connectionString) {
+    const TableCreate::ColumnTypeWords t = TableCreate::ColumnTypes(connectionString);
+    return {
+        QStringLiteral("CREATE TABLE LevelFees (LevelFeeID ") + t.key +
+            QStringLiteral(", MembershipLevelID int NOT NULL, MembershipYear ") + t.integer +
+            QStringLiteral(" NOT NULL, Fee ") + t.money +
+            QStringLiteral(" NOT NULL, CONSTRAINT fkLevelFeesMembershipLevelID FOREIGN "
+                           "KEY(MembershipLevelID) REFERENCES MembershipLevel(MembershipLevelID) "
+                           "ON DELETE CASCADE)"),
+        QStringLiteral("CREATE UNIQUE INDEX ixLevelFeesLevelYear ON LevelFees (MembershipLevelID, "
+                       "MembershipYear)"),
+    };
+}
+
+} // namespace
 
 const std::vector<TableSet>& Sets() {
     static const std::vector<TableSet> sets = {
@@ -15,6 +35,9 @@ const std::vector<TableSet>& Sets() {
         {QStringLiteral("RegisterSettings"),
          &RegisterSettings::TableStatements,
          {{QStringLiteral("RegisterSettings"), QStringLiteral("RegisterSettingID"), QString()}}},
+        {QStringLiteral("LevelFees"),
+         &levelFeeStatements,
+         {{QStringLiteral("LevelFees"), QStringLiteral("LevelFeeID"), QString()}}},
     };
     return sets;
 }

@@ -6,6 +6,7 @@
 #include "platform/ui/StoredColour.h"
 #include "reference/EditMembershipLevelsAddFrm.h"
 #include "reference/EditMembershipLevelsEditFrm.h"
+#include "renewals/LevelFeesFrm.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -39,6 +41,23 @@ TfrmEditMembershipLevels::TfrmEditMembershipLevels(QWidget* parent)
     setObjectName(QStringLiteral("frmEditMembershipLevels"));
     btnRename->setText(tr("&Edit"));
     lsvProfiles->setItemDelegate(new GridLineDelegate(lsvProfiles));
+    // Each level's annual fee by membership year, for the renewals.
+    btnFees = new QPushButton(tr("&Fees..."), pnlRight);
+    btnFees->setObjectName(QStringLiteral("btnFees"));
+    btnFees->setAutoDefault(false);
+    btnFees->setFixedWidth(btnRename->width());
+    btnFees->setEnabled(false);
+    if (auto* right = qobject_cast<QVBoxLayout*>(pnlRight->layout()))
+        right->insertWidget(right->indexOf(btnRename) + 1, btnFees);
+    connect(btnFees, &QPushButton::clicked, this, &TfrmEditMembershipLevels::btnFeesClick);
+}
+
+void TfrmEditMembershipLevels::btnFeesClick() {
+    QTreeWidgetItem* item = SelectedItem();
+    if (!item)
+        return;
+    TfrmLevelFees fees(*m_connection, ItemKey(item), item->text(colName), this);
+    fees.exec();
 }
 
 bool TfrmEditMembershipLevels::EditLevels(qv::Connection& connection, const QString& listSQL) {
@@ -108,6 +127,7 @@ void TfrmEditMembershipLevels::btnRenameClick() {
 
 void TfrmEditMembershipLevels::lsvProfilesSelectItem() {
     TfrmEditProfiles::lsvProfilesSelectItem();
+    btnFees->setEnabled(SelectedItem() != nullptr);
     // Deleting a level would take every period of it along: only a level no
     // period has, and never the last one, may go.
     if (const QTreeWidgetItem* item = SelectedItem())

@@ -15,6 +15,11 @@ public:
     // EditList over MembershipLevel. True when the window closed with Apply.
     bool EditLevels(qv::Connection& connection, const QString& listSQL);
 
+    QPushButton* btnFees; // the selected level's fees by year
+
+public slots:
+    void btnFeesClick();
+
 protected:
     void ItemAdded(QTreeWidgetItem* item, int row) override;
     void btnAddClick() override;

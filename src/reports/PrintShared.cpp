@@ -200,6 +200,15 @@ void PrintListReport(qv::PrintCanvas& canvas, const qv::Dataset& rows, const Lis
             headingLine();
         }
     }
+    if (!report.footLines.isEmpty()) {
+        run.setBold(true);
+        run.breakPage(int(report.footLines.size()));
+        for (const QString& foot : report.footLines) {
+            run.print(foot);
+            run.advance();
+        }
+        run.setBold(false);
+    }
     run.close(false, report.contactNotice);
 }
 

@@ -110,6 +110,8 @@ struct ListReport {
     int stepHalves = 4; // the heading's and every row's advance, in half lines
     bool contactNotice = true;
     std::vector<ListColumn> columns;
+    // Printed after the last row (totals), a line apart, before the closing block.
+    QStringList footLines;
 };
 
 // Prints one line per visible row of `rows` (in their order, under their

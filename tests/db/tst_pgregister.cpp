@@ -9,12 +9,14 @@
 #include "db/DBConnectionStrings.h"
 #include "db/DataModule.h"
 #include "db/MemberSQL.h"
+#include "db/RegisterTables.h"
 #include "db/TableCreate.h"
 #include "history/History.h"
 #include "platform/data/DatabaseError.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Query.h"
 #include "platform/data/TextCollation.h"
+#include "renewals/Renewals.h"
 #include "reports/CSVExport.h"
 #include "settings/MemberSettings.h"
 #include "support/PgFixture.h"
@@ -141,6 +143,7 @@ private slots:
     void upgradeOfAnOlderRegister();
     void searchesGiveWhatAFileRegisterGives();
     void recordStatements();
+    void renewalFiguresAsOnAFile();
 
 private:
     std::unique_ptr<PgRegister> m_reg;
@@ -657,4 +660,59 @@ void TestPgRegister::recordStatements() {
 }
 
 QTEST_GUILESS_MAIN(TestPgRegister)
+// The renewals list of one generated register in both kinds, with the same
+// fees and a year starting 1 April: the same fee, paid, balance and last
+// payment for every member; then the same payments and lapses on both.
+void TestPgRegister::renewalFiguresAsOnAFile() {
+    test::TempFolder folder;
+    const QString file = folder.filePath("renewals.mdb");
+    bench::GenerateRegister(file, 800, 5);
+    PgRegister server;
+    bench::CopyRegister(file, server.connection());
+    Connection fileConnection;
+    fileConnection.setConnectionString(DBConnectionStrings::AccessConnectionString(file));
+    fileConnection.open();
+    const int year = bench::GeneratedHistoryEnd().year() - 1;
+    const Renewals::YearStart april{4, 1};
+    const auto figures = [&](Connection& c) {
+        Dataset rows(&c);
+        Renewals::OpenList(rows, c, {year, april, true, false});
+        QStringList all;
+        for (int row = 0; row < rows.recordCount(); ++row) {
+            QStringList cells;
+            for (const char* name : {"MemberID", "FeeDue", "Paid", "Balance"})
+                cells << QString::number(rows.valueAt(row, rows.fieldIndex(name)).toFloat(), 'f',
+                                         2);
+            const Value last = rows.valueAt(row, rows.fieldIndex("LastPayment"));
+            cells << (last.isNull() ? QString() : last.toDateTime().toString(Qt::ISODate));
+            const Value ended = rows.valueAt(row, rows.fieldIndex("DateEnded"));
+            cells << (ended.isNull() ? QString() : ended.toDateTime().toString(Qt::ISODate));
+            all << cells.join(u'|');
+        }
+        all.sort();
+        return all;
+    };
+    for (Connection* c : {&fileConnection, &server.connection()}) {
+        RegisterTables::CreateMissing(*c);
+        Result levels;
+        c->provider().fetch("SELECT MembershipLevelID FROM MembershipLevel", {}, levels);
+        for (int row = 0; row < levels.rows.rowCount(); ++row)
+            for (int y = year - 3; y <= year; y += 3)
+                Renewals::SetLevelFee(*c, levels.rows.value(levels.rows.cell(row, 0)).toInteger(),
+                                      y, 12.5 * row + y % 7);
+    }
+    const QStringList onFile = figures(fileConnection);
+    QVERIFY(onFile.size() > 700);
+    QCOMPARE(figures(server.connection()), onFile);
+
+    for (Connection* c : {&fileConnection, &server.connection()}) {
+        Renewals::RecordPayments(*c, {{3, 10.0}, {5, 0.0}, {8, 22.25}},
+                                 {QDate(year, 4, 1), std::nullopt, "R-#", 1, "Renewal"});
+        Renewals::EndMemberships(*c, {3, 5, 8, 13}, QDate(year, 3, 31), "Lapsed");
+    }
+    const QStringList after = figures(fileConnection);
+    QVERIFY(after != onFile);
+    QCOMPARE(figures(server.connection()), after);
+}
+
 #include "tst_pgregister.moc"

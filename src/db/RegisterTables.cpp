@@ -3,6 +3,7 @@
 
 #include "db/ChangeLog.h"
 #include "db/RegisterSettings.h"
+#include "db/TableCreate.h"
 #include "platform/data/Connection.h"
 
 #include <QRegularExpression>
@@ -15,6 +16,19 @@ const std::vector<TableSet>& Sets() {
         {QStringLiteral("RegisterSettings"),
          &RegisterSettings::TableStatements,
          {{QStringLiteral("RegisterSettings"), QStringLiteral("RegisterSettingID"), QString()}}},
+        // Letter templates by name, the body as Qt rich text.
+        {QStringLiteral("LetterTemplates"),
+         [](const QString& cs) {
+             const TableCreate::ColumnTypeWords t = TableCreate::ColumnTypes(cs);
+             return QStringList{
+                 QStringLiteral("CREATE TABLE LetterTemplates (LetterTemplateID ") + t.key +
+                     QStringLiteral(", TemplateName varchar(50) NOT NULL, Body ") + t.longText +
+                     u')',
+                 QStringLiteral("CREATE UNIQUE INDEX ixLetterTemplatesName ON LetterTemplates "
+                                "(TemplateName)"),
+             };
+         },
+         {{QStringLiteral("LetterTemplates"), QStringLiteral("LetterTemplateID"), QString()}}},
     };
     return sets;
 }

@@ -24,6 +24,14 @@ class QPrinter;
 namespace qv {
 
 struct PrintJobOptions {
+    PrintJobOptions(const QString& title = QString(),
+                    QPageLayout::Orientation orientation = QPageLayout::Portrait,
+                    const std::optional<QPageSize>& paper = std::nullopt, bool fullPage = false)
+        : title(title)
+        , orientation(orientation)
+        , paper(paper)
+        , fullPage(fullPage) {}
+
     QString title; // the document's name in the print queue
     QPageLayout::Orientation orientation = QPageLayout::Portrait; // proposed in the dialog
     std::optional<QPageSize> paper; // proposed; none: the printer's own

@@ -49,8 +49,9 @@ TfrmHouseholds::TfrmHouseholds(const std::vector<Letters::Recipient>& recipients
     auto* summary = new QLabel(
         merged == 0
             ? tr("No two members of the list live at the same address.")
-            : tr("%n household(s) of two or more members; %1 addressee(s) in all.", "", merged)
-                  .arg(recipients.size()),
+            : tr("%1 of two or more members; %2 in all.")
+                  .arg(Letters::Counted(size_t(merged), tr("household"), tr("households")),
+                       Letters::Counted(recipients.size(), tr("addressee"), tr("addressees"))),
         this);
     summary->setObjectName(QStringLiteral("lblHouseholds"));
     auto* close = new QPushButton(tr("&Close"), this);
@@ -234,8 +235,9 @@ std::vector<Letters::Recipient> TfrmLabels::Recipients() const {
 }
 
 void TfrmLabels::updateCount() {
-    lblCount->setText(
-        tr("%n label(s) for %1 member(s).", "", int(Recipients().size())).arg(m_members.size()));
+    lblCount->setText(tr("%1 for %2.")
+                          .arg(Letters::Counted(Recipients().size(), tr("label"), tr("labels")),
+                               Letters::Counted(m_members.size(), tr("member"), tr("members"))));
 }
 
 void TfrmLabels::btnHouseholdsClick() {

@@ -423,8 +423,10 @@ void TfrmLetters::updateState() {
     if (!chosen)
         lblCount->setText(tr("There is no letter template yet: press New to write one."));
     else
-        lblCount->setText(tr("%n letter(s) for %1 member(s).", "", int(Recipients().size()))
-                              .arg(m_members.size()));
+        lblCount->setText(
+            tr("%1 for %2.")
+                .arg(Letters::Counted(Recipients().size(), tr("letter"), tr("letters")),
+                     Letters::Counted(m_members.size(), tr("member"), tr("members"))));
 }
 
 void TfrmLetters::btnNewTemplateClick() {

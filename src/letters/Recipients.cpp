@@ -164,6 +164,10 @@ QHash<QString, QString> FieldsOf(const Recipient& recipient, const std::vector<M
     return fields;
 }
 
+QString Counted(size_t count, const QString& one, const QString& many) {
+    return QString::number(count) + u' ' + (count == 1 ? one : many);
+}
+
 QStringList LabelLines(const Recipient& recipient, const std::vector<MemberPost>& members) {
     if (recipient.members.empty())
         return {};

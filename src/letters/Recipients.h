@@ -52,6 +52,9 @@ QStringList KnownFields(const ExtraFields& extra);
 QHash<QString, QString> FieldsOf(const Recipient& recipient, const std::vector<MemberPost>& members,
                                  const ExtraFields& extra);
 
+// "1 label", "2 labels".
+QString Counted(size_t count, const QString& one, const QString& many);
+
 // A label's lines: the addressee, the address's lines, city, post code.
 QStringList LabelLines(const Recipient& recipient, const std::vector<MemberPost>& members);
 

@@ -112,8 +112,8 @@ QString SampleTemplate() {
         "<p>{Addressee}<br>{Address}<br>{City}<br>{PostCode}</p>"
         "<p>{Today}</p>"
         "<p>Dear {FirstNames},</p>"
-        "<p>Thank you for your {YearsService} years with the club as a {Level} member "
-        "(membership number {MembershipNo}).</p>"
+        "<p>Thank you for your {YearsService} years with the club. Your membership number is "
+        "{MembershipNo}, your membership level {Level}.</p>"
         "<p>Yours sincerely,</p><p>The Secretary</p>");
 }
 

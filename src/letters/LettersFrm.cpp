@@ -369,7 +369,7 @@ TfrmLetters::TfrmLetters(qv::Connection& connection, const std::vector<qint64>& 
     layout->addWidget(lblCount);
     layout->addStretch(1);
     layout->addLayout(buttons);
-    resize(620, 220);
+    resize(620, 170);
 
     connect(cboTemplate, &QComboBox::currentIndexChanged, this, &TfrmLetters::updateState);
     connect(chkOnePerHousehold, &QCheckBox::toggled, this, &TfrmLetters::updateState);

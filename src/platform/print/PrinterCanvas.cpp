@@ -134,6 +134,8 @@ int PrinterCanvas::drawRichText(const QRect& area, const QTextDocument& document
     // Laid out again on the printer, so the lines break where they print.
     std::unique_ptr<QTextDocument> copy(document.clone());
     copy->documentLayout()->setPaintDevice(&m_printer);
+    // The area is the text's edge: no margin of the document's own inside it.
+    copy->setDocumentMargin(0);
     copy->setTextWidth(area.width());
     QAbstractTextDocumentLayout* layout = copy->documentLayout();
     // The part ends before the first line that would pass the area's foot.

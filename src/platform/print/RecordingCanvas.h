@@ -10,6 +10,12 @@ namespace qv {
 
 // The shape of the page a recording canvas pretends to print on.
 struct RecordingPageSetup {
+    RecordingPageSetup(QPageLayout::Orientation orientation = QPageLayout::Landscape,
+                       int pageHeight = 2450, int lineHeight = 100)
+        : orientation(orientation)
+        , pageHeight(pageHeight)
+        , lineHeight(lineHeight) {}
+
     QPageLayout::Orientation orientation = QPageLayout::Landscape;
     int pageHeight = 2450; // bottom limit 2000 with the reports' margins
     int lineHeight = 100;

@@ -103,8 +103,8 @@ TfrmLetterTemplate::TfrmLetterTemplate(qv::Connection& connection, const QString
         button->setText(caption);
         button->setCheckable(true);
         button->setShortcut(key);
-        button->setToolTip(caption.mid(0) + QStringLiteral(" (") +
-                           key.toString(QKeySequence::NativeText) + u')');
+        button->setToolTip(caption + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) +
+                           u')');
         return button;
     };
     btnBold = tool("btnBold", tr("Bold"), QKeySequence::Bold);

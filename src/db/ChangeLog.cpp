@@ -565,6 +565,13 @@ qint64 Recorder::entry(qv::Connection& connection) {
     return m_entry;
 }
 
+// The widest value the log keeps. A longer text (a letter template, a
+// logo, both the program's own long texts) would make the register refuse the
+// whole change: the log says which column changed without the values, and
+// undo refuses that entry as it does an erased one rather than write back a
+// cut text.
+constexpr qsizetype kLoggedWidth = 255;
+
 void Recorder::logRows(qv::Connection& connection, const Rows& rows, const QString& action) {
     if (rows.values.empty())
         return;
@@ -584,7 +591,10 @@ void Recorder::logRows(qv::Connection& connection, const Rows& rows, const QStri
                 continue;
             char type = Text;
             const QString text = ToText(row[c], type);
-            const qv::Value stored = row[c].isNull() ? qv::Value() : qv::Value(text);
+            const bool kept = text.size() <= kLoggedWidth;
+            if (!kept)
+                type = Erased;
+            const qv::Value stored = row[c].isNull() || !kept ? qv::Value() : qv::Value(text);
             m_batch.insert(m_batch.end(),
                            {qv::Value(id), qv::Value(seq), rows.table, key, memberId, action,
                             rows.columns[c].name, QString(QChar::fromLatin1(type)),
@@ -620,11 +630,15 @@ void Recorder::logChanges(qv::Connection& connection, const Rows& before, const 
             char type = Text;
             const QString oldText = ToText(old[c], type);
             const QString newText = ToText(now[c], type);
-            m_batch.insert(m_batch.end(), {qv::Value(entry(connection)), qv::Value(seq),
-                                           before.table, qv::Value(key), memberId, ActionChanged(),
-                                           before.columns[c].name, QString(QChar::fromLatin1(type)),
-                                           old[c].isNull() ? qv::Value() : qv::Value(oldText),
-                                           now[c].isNull() ? qv::Value() : qv::Value(newText)});
+            const bool kept = oldText.size() <= kLoggedWidth && newText.size() <= kLoggedWidth;
+            if (!kept)
+                type = Erased;
+            m_batch.insert(m_batch.end(),
+                           {qv::Value(entry(connection)), qv::Value(seq), before.table,
+                            qv::Value(key), memberId, ActionChanged(), before.columns[c].name,
+                            QString(QChar::fromLatin1(type)),
+                            old[c].isNull() || !kept ? qv::Value() : qv::Value(oldText),
+                            now[c].isNull() || !kept ? qv::Value() : qv::Value(newText)});
             if (++m_batchRows >= kBatchRows)
                 flush(connection);
         }

@@ -38,6 +38,19 @@ const std::vector<TableSet>& Sets() {
         {QStringLiteral("LevelFees"),
          &levelFeeStatements,
          {{QStringLiteral("LevelFees"), QStringLiteral("LevelFeeID"), QString()}}},
+        // Letter templates by name, the body as Qt rich text.
+        {QStringLiteral("LetterTemplates"),
+         [](const QString& cs) {
+             const TableCreate::ColumnTypeWords t = TableCreate::ColumnTypes(cs);
+             return QStringList{
+                 QStringLiteral("CREATE TABLE LetterTemplates (LetterTemplateID ") + t.key +
+                     QStringLiteral(", TemplateName varchar(50) NOT NULL, Body ") + t.longText +
+                     u')',
+                 QStringLiteral("CREATE UNIQUE INDEX ixLetterTemplatesName ON LetterTemplates "
+                                "(TemplateName)"),
+             };
+         },
+         {{QStringLiteral("LetterTemplates"), QStringLiteral("LetterTemplateID"), QString()}}},
     };
     return sets;
 }

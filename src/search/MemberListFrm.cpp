@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "search/MemberListFrm.h"
 
+#include "letters/LettersFrm.h"
 #include "members/MemberFrm.h"
 #include "pictures/Pictures.h"
 #include "platform/data/Connection.h"
@@ -29,6 +30,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSet>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
 
@@ -123,11 +125,17 @@ void TfrmMemberList::buildControls() {
     };
     btnPrint = makeButton(pnlTop, QStringLiteral("btnPrint"), tr("&Print"));
     btnPrint->setIcon(qv::Pictures::icon(u"print"));
+    btnLabels = makeButton(pnlTop, QStringLiteral("btnLabels"), tr("La&bels..."));
+    btnLabels->setIcon(qv::Pictures::icon(u"print"));
+    btnLetters = makeButton(pnlTop, QStringLiteral("btnLetters"), tr("L&etters..."));
+    btnLetters->setIcon(qv::Pictures::icon(u"print"));
     btnPhoneList = makeButton(pnlTop, QStringLiteral("btnPhoneList"), tr("P&hone List"));
     btnPhoneList->setIcon(qv::Pictures::icon(u"phone-list"));
     btnExportCSV = makeButton(pnlTop, QStringLiteral("btnExportCSV"), tr("Export CS&V"));
     btnExportCSV->setIcon(qv::Pictures::icon(u"export-csv"));
     connect(btnPrint, &QPushButton::clicked, this, &TfrmMemberList::btnPrintClick);
+    connect(btnLabels, &QPushButton::clicked, this, &TfrmMemberList::btnLabelsClick);
+    connect(btnLetters, &QPushButton::clicked, this, &TfrmMemberList::btnLettersClick);
     connect(btnPhoneList, &QPushButton::clicked, this, &TfrmMemberList::btnPhoneListClick);
     connect(btnExportCSV, &QPushButton::clicked, this, &TfrmMemberList::btnExportCSVClick);
     chkIncludePastMembers = new QCheckBox(tr("Include Pas&t Members"), pnlTop);
@@ -138,6 +146,8 @@ void TfrmMemberList::buildControls() {
     top->setContentsMargins(8, 0, 12, 0);
     top->setSpacing(8);
     top->addWidget(btnPrint);
+    top->addWidget(btnLabels);
+    top->addWidget(btnLetters);
     top->addWidget(btnPhoneList);
     top->addWidget(btnExportCSV);
     top->addStretch(1);
@@ -204,6 +214,8 @@ void TfrmMemberList::buildControls() {
     mnuPopup->addSeparator()->setObjectName(QStringLiteral("mnuPopupSep1"));
     mnuPopupPrintLongService = addItem(QStringLiteral("mnuPopupPrintLongService"),
                                        tr("&Print Years Service..."), u"print");
+    mnuPopupLabels = addItem(QStringLiteral("mnuPopupLabels"), tr("Address La&bels..."), u"print");
+    mnuPopupLetters = addItem(QStringLiteral("mnuPopupLetters"), tr("Le&tters..."), u"print");
     mnuPopup->addSeparator()->setObjectName(QStringLiteral("mnuPopupSep2"));
     mnuPopupCopyRow = addItem(QStringLiteral("mnuPopupCopyRow"), tr("Copy &Row"), u"copy");
     mnuPopupCopyNameAddress = addItem(QStringLiteral("mnuPopupCopyNameAddress"),
@@ -211,6 +223,8 @@ void TfrmMemberList::buildControls() {
     connect(mnuPopupEmailList, &QAction::triggered, this, &TfrmMemberList::mnuPopupEmailListClick);
     connect(mnuPopupPrintLongService, &QAction::triggered, this,
             &TfrmMemberList::mnuPopupPrintLongServiceClick);
+    connect(mnuPopupLabels, &QAction::triggered, this, &TfrmMemberList::btnLabelsClick);
+    connect(mnuPopupLetters, &QAction::triggered, this, &TfrmMemberList::btnLettersClick);
     connect(mnuPopupSendEmail, &QAction::triggered, this, &TfrmMemberList::mnuPopupSendEmailClick);
     connect(mnuPopupEmailAll, &QAction::triggered, this, &TfrmMemberList::mnuPopupEmailAllClick);
     connect(mnuPopupCopyRow, &QAction::triggered, this, &TfrmMemberList::mnuPopupCopyRowClick);
@@ -271,6 +285,33 @@ void TfrmMemberList::UpdateRecordCount() {
 // stays where it is, whatever happens.
 void TfrmMemberList::btnPrintClick() {
     PrintMemberList(*adoMembers, windowTitle(), m_fiveYearRounding, m_referenceYear, this);
+}
+
+void TfrmMemberList::btnLabelsClick() {
+    if (adoMembers->isActive())
+        Letters::ShowLabelsDialog(this, *adoMembers->connection(), MemberKeys());
+}
+
+void TfrmMemberList::btnLettersClick() {
+    if (adoMembers->isActive())
+        Letters::ShowLettersDialog(this, *adoMembers->connection(), MemberKeys());
+}
+
+std::vector<qint64> TfrmMemberList::MemberKeys() const {
+    std::vector<qint64> keys;
+    if (!adoMembers->isActive())
+        return keys;
+    // A list of issues names a member once per issue: one label each.
+    QSet<qint64> seen;
+    const int column = adoMembers->field(QStringLiteral("MemberID")).index();
+    for (int row = 0; row < adoMembers->recordCount(); ++row) {
+        const qint64 key = adoMembers->valueAt(row, column).toInteger();
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            keys.push_back(key);
+        }
+    }
+    return keys;
 }
 
 void TfrmMemberList::btnPhoneListClick() {

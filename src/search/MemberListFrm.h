@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -52,6 +53,8 @@ public:
     // The e-mail addresses of the rows shown, each followed by ", "; rows
     // without one are skipped. The cursor does not move.
     QString EmailAddressList() const;
+    // The keys of the members shown, in order, each once.
+    std::vector<qint64> MemberKeys() const;
     // The record count label, the grid's first column and the pop-up menu.
     void UpdateRecordCount();
 
@@ -61,6 +64,8 @@ public:
     qv::Dataset* adoMembers;
     QWidget* pnlTop;
     QPushButton* btnPrint;
+    QPushButton* btnLabels;
+    QPushButton* btnLetters;
     QPushButton* btnPhoneList;
     QPushButton* btnExportCSV;
     QCheckBox* chkIncludePastMembers;
@@ -74,6 +79,8 @@ public:
     QAction* mnuPopupSendEmail;
     QAction* mnuPopupEmailAll;
     QAction* mnuPopupPrintLongService;
+    QAction* mnuPopupLabels;
+    QAction* mnuPopupLetters;
     QAction* mnuPopupCopyRow;
     QAction* mnuPopupCopyNameAddress;
 
@@ -94,6 +101,9 @@ public:
 
 public slots:
     void btnPrintClick();
+    // Address labels and letters to the members shown, in the list's order.
+    void btnLabelsClick();
+    void btnLettersClick();
     void btnPhoneListClick();
     void btnExportCSVClick();
     void chkIncludePastMembersClick();

@@ -79,7 +79,10 @@ void announcePdf(const QPrinter& printer, QWidget* parent) {
 
 void setUpPrinter(QPrinter& printer, const PrintJobOptions& options) {
     printer.setDocName(options.title);
+    if (options.paper)
+        printer.setPageSize(*options.paper);
     printer.setPageOrientation(options.orientation);
+    printer.setFullPage(options.fullPage);
 }
 
 bool runTestAnswer(PrintRequest& request, const PaintDocument& paint) {
@@ -122,7 +125,7 @@ bool runTestAnswer(PrintRequest& request, const PaintDocument& paint) {
         request.pdf = *answer.path;
         state.requests << request;
         QPrinter printer(QPrinter::HighResolution);
-        setUpPrinter(printer, {request.title, orientation});
+        setUpPrinter(printer, {request.title, orientation, request.paper, request.fullPage});
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(*answer.path);
         PaintOnPrinter(printer, paint);
@@ -133,7 +136,7 @@ bool runTestAnswer(PrintRequest& request, const PaintDocument& paint) {
         state.requests << request;
         const qsizetype index = state.requests.size() - 1;
         QPrinter printer(QPrinter::HighResolution);
-        setUpPrinter(printer, {request.title, orientation});
+        setUpPrinter(printer, {request.title, orientation, request.paper, request.fullPage});
         QPrintPreviewWidget preview(&printer);
         PreviewPainter painter(paint);
         QObject::connect(&preview, &QPrintPreviewWidget::paintRequested, &preview,
@@ -155,7 +158,7 @@ bool runTestAnswer(PrintRequest& request, const PaintDocument& paint) {
     return false;
 }
 
-void showPreview(QPrinter& printer, const PaintDocument& paint, QWidget* parent) {
+bool showPreview(QPrinter& printer, const PaintDocument& paint, QWidget* parent) {
     QPrintPreviewDialog preview(&printer, parent);
     preview.setWindowTitle(QObject::tr("Print Preview"));
     // Qt opens it too small to read a page: take most of the screen the
@@ -177,6 +180,7 @@ void showPreview(QPrinter& printer, const PaintDocument& paint, QWidget* parent)
     painter.rethrow();
     if (printed)
         announcePdf(printer, parent);
+    return printed;
 }
 
 } // namespace
@@ -197,6 +201,8 @@ bool PrintDocument(const PrintJobOptions& options, const PaintDocument& paint, Q
         PrintRequest request;
         request.title = options.title;
         request.orientation = options.orientation;
+        request.paper = options.paper;
+        request.fullPage = options.fullPage;
         request.parent = parent;
         return runTestAnswer(request, paint);
     }
@@ -225,6 +231,14 @@ bool PrintDocument(const PrintJobOptions& options, const PaintDocument& paint, Q
         announcePdf(printer, parent);
     }
     return true;
+}
+
+bool PreviewDocument(const PrintJobOptions& options, const PaintDocument& paint, QWidget* parent) {
+    if (testState().enabled)
+        return PrintDocument(options, paint, parent);
+    QPrinter printer(QPrinter::HighResolution);
+    setUpPrinter(printer, options);
+    return showPreview(printer, paint, parent);
 }
 
 void PrintDialogTest::enable() {

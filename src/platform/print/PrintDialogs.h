@@ -10,6 +10,7 @@
 #include "platform/ui/MessageBox.h"
 
 #include <QList>
+#include <QPageSize>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -23,8 +24,20 @@ class QPrinter;
 namespace qv {
 
 struct PrintJobOptions {
+    PrintJobOptions(const QString& title = QString(),
+                    QPageLayout::Orientation orientation = QPageLayout::Portrait,
+                    const std::optional<QPageSize>& paper = std::nullopt, bool fullPage = false)
+        : title(title)
+        , orientation(orientation)
+        , paper(paper)
+        , fullPage(fullPage) {}
+
     QString title; // the document's name in the print queue
     QPageLayout::Orientation orientation = QPageLayout::Portrait; // proposed in the dialog
+    std::optional<QPageSize> paper; // proposed; none: the printer's own
+    // Coordinates count from the paper's corner rather than from the
+    // printable area (a label sheet is measured from its edge).
+    bool fullPage = false;
 };
 
 // Draws a whole document on a canvas, from beginDocument to endDocument.
@@ -40,6 +53,12 @@ using PaintDocument = std::function<void(PrintCanvas&)>;
 bool PrintDocument(const PrintJobOptions& options, const PaintDocument& paint,
                    QWidget* parent = nullptr);
 
+// Opens Qt's print preview of the document at once, without the print
+// dialog first; the user may print from it. In test mode it takes the next
+// queued answer as PrintDocument does. Answers whether it was printed from.
+bool PreviewDocument(const PrintJobOptions& options, const PaintDocument& paint,
+                     QWidget* parent = nullptr);
+
 // Runs `paint` on `printer` as one job, aborting the job when it throws.
 void PaintOnPrinter(QPrinter& printer, const PaintDocument& paint);
 
@@ -47,6 +66,8 @@ void PaintOnPrinter(QPrinter& printer, const PaintDocument& paint);
 struct PrintRequest {
     QString title;
     QPageLayout::Orientation orientation = QPageLayout::Portrait; // proposed
+    std::optional<QPageSize> paper;
+    bool fullPage = false;
     QPointer<QWidget> parent;
     bool cancelled = false;
     std::shared_ptr<RecordingCanvas> recording; // a recording answer's canvas

@@ -3,14 +3,19 @@
 
 #include "platform/os/FileSystem.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPaintEngine>
 #include <QPrinter>
+#include <QTextBlock>
 #include <QTextBoundaryFinder>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 namespace qv {
 namespace {
@@ -44,6 +49,14 @@ int PrinterCanvas::pageHeight() const {
 
 int PrinterCanvas::pageWidth() const {
     return m_printer.width();
+}
+
+double PrinterCanvas::dotsPerMm() const {
+    return m_printer.resolution() / 25.4;
+}
+
+QPointF PrinterCanvas::printableOriginMm() const {
+    return m_printer.pageLayout().paintRect(QPageLayout::Millimeter).topLeft();
 }
 
 void PrinterCanvas::requireActive() const {
@@ -99,7 +112,78 @@ void PrinterCanvas::setFont(const QString& face, int pointSize) {
     m_font.setFamily(face);
     m_font.setPointSize(pointSize);
     m_font.setStyleHint(QFont::TypeWriter);
+    m_fixedPitch = true;
     applyFont();
+}
+
+void PrinterCanvas::setTextFont(const QFont& font) {
+    requireActive();
+    m_font = font;
+    m_fixedPitch = false;
+    applyFont();
+}
+
+int PrinterCanvas::textWidth(const QString& text) {
+    requireActive();
+    return int(
+        std::ceil(QFontMetricsF(m_painter.font(), &m_printer).horizontalAdvance(printable(text))));
+}
+
+int PrinterCanvas::drawRichText(const QRect& area, const QTextDocument& document, int from) {
+    requireActive();
+    // Laid out again on the printer, so the lines break where they print.
+    std::unique_ptr<QTextDocument> copy(document.clone());
+    copy->documentLayout()->setPaintDevice(&m_printer);
+    // The area is the text's edge: no margin of the document's own inside it.
+    copy->setDocumentMargin(0);
+    copy->setTextWidth(area.width());
+    QAbstractTextDocumentLayout* layout = copy->documentLayout();
+    // The part ends before the first line that would pass the area's foot.
+    const double limit = from + area.height();
+    double end = -1; // where the next part starts; -1: nothing is left
+    bool fitted = false;
+    for (QTextBlock block = copy->begin(); block.isValid() && end < 0; block = block.next()) {
+        const QRectF box = layout->blockBoundingRect(block);
+        const QTextLayout* lines = block.layout();
+        for (int i = 0; lines && i < lines->lineCount(); ++i) {
+            const QTextLine line = lines->lineAt(i);
+            const double top = box.top() + line.y();
+            const double bottom = top + line.height();
+            if (top < from)
+                continue;
+            if (bottom > limit) {
+                // A line taller than the whole area goes alone, cut, rather
+                // than never.
+                end = fitted ? top : bottom;
+                break;
+            }
+            fitted = true;
+        }
+    }
+    if (pageWanted()) {
+        const double shownEnd = end < 0 ? limit : std::min(end, limit);
+        m_painter.save();
+        m_painter.translate(area.x(), area.y() - from);
+        const QRectF clip(0, from, area.width(), shownEnd - from);
+        m_painter.setClipRect(clip);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = clip;
+        layout->draw(&m_painter, context);
+        m_painter.restore();
+    }
+    // Rounded down: the next part starts at or just above its first line.
+    return end < 0 ? -1 : int(std::floor(end));
+}
+
+void PrinterCanvas::drawImage(const QRect& target, const QImage& image) {
+    requireActive();
+    if (!pageWanted() || image.isNull() || target.isEmpty())
+        return;
+    const QSize size = image.size().scaled(target.size(), Qt::KeepAspectRatio);
+    m_painter.save();
+    m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    m_painter.drawImage(QRect(target.topLeft(), size), image);
+    m_painter.restore();
 }
 
 void PrinterCanvas::setBold(bool bold) {
@@ -125,6 +209,10 @@ void PrinterCanvas::textOut(int x, int y, const QString& text) {
         return;
     const QString line = printable(text);
     const int baseline = y + m_ascent;
+    if (!m_fixedPitch) {
+        m_painter.drawText(x, baseline, line);
+        return;
+    }
     // Below U+0300 every character is the report font's own, one column wide.
     if (std::all_of(line.cbegin(), line.cend(), [](QChar c) { return c.unicode() < 0x300; })) {
         m_painter.drawText(x, baseline, line);
@@ -152,16 +240,6 @@ void PrinterCanvas::textOut(int x, int y, const QString& text) {
         }
         left += m_column;
     }
-}
-
-void PrinterCanvas::drawImage(const QRect& target, const QImage& image) {
-    requireActive();
-    if (!pageWanted())
-        return;
-    m_painter.save();
-    m_painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    m_painter.drawImage(target, image);
-    m_painter.restore();
 }
 
 void PrinterCanvas::newPage() {

@@ -34,11 +34,16 @@ public:
     QPageLayout::Orientation orientation() const override;
     int pageHeight() const override;
     int pageWidth() const override;
+    double dotsPerMm() const override;
+    QPointF printableOriginMm() const override;
     void beginDocument(const QString& title) override;
     void setFont(const QString& face, int pointSize) override;
     void setBold(bool bold) override;
     int textHeight(const QString& text) override;
     void textOut(int x, int y, const QString& text) override;
+    void setTextFont(const QFont& font) override;
+    int textWidth(const QString& text) override;
+    int drawRichText(const QRect& area, const QTextDocument& document, int from) override;
     void drawImage(const QRect& target, const QImage& image) override;
     void newPage() override;
     void endDocument() override;
@@ -58,6 +63,7 @@ private:
     QFont m_font;
     int m_ascent = 0;         // of the current font, on the printer
     double m_column = 0.0;    // the width of one character of the fixed-pitch font
+    bool m_fixedPitch = true; // the reports' font, drawn in columns
     QPageRanges m_wanted;     // the pages to print; empty: all
     int m_page = 0;           // the page being drawn, from 1
     bool m_sheetUsed = false; // whether a chosen page went on the job's sheet yet

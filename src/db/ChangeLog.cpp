@@ -178,18 +178,54 @@ Statement parse(const QString& sql) {
 }
 
 QString osUser() {
-    if (const passwd* pw = getpwuid(geteuid()))
-        return QString::fromLocal8Bit(pw->pw_name);
-    return qEnvironmentVariable("USER");
+    static const QString user = [] {
+        if (const passwd* pw = getpwuid(geteuid()))
+            return QString::fromLocal8Bit(pw->pw_name);
+        return qEnvironmentVariable("USER");
+    }();
+    return user;
 }
 
 QString userOf(qv::Connection& connection) {
+    static QString lastConnection, lastUser;
+    if (connection.connectionString() == lastConnection && !lastUser.isEmpty())
+        return lastUser;
     const qv::ConnectionString cs = qv::ConnectionString::parse(connection.connectionString());
     const QString login = cs.value(QStringLiteral("User ID"));
-    return (login.isEmpty() ? osUser() : login).left(128);
+    lastConnection = connection.connectionString();
+    lastUser = (login.isEmpty() ? osUser() : login).left(128);
+    return lastUser;
 }
 
-const int kBatchRows = 50;
+const int kBatchRows = 64;
+
+// The statement that writes `rows` log rows at once.
+const QString& insertRowsText(int rows) {
+    static QHash<int, QString> texts;
+    QString& sql = texts[rows];
+    if (sql.isEmpty()) {
+        QStringList marks;
+        for (int i = 0; i < rows; ++i)
+            marks << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        sql =
+            QStringLiteral("INSERT INTO ChangeLogRows (ChangeLogID, ChangeSeq, TableName, RowKey, "
+                           "MemberID, Action, ColumnName, ValueType, OldValue, NewValue) VALUES ") +
+            marks.join(QStringLiteral(", "));
+    }
+    return sql;
+}
+
+// The statement parsed once per text: the program's writes repeat a few
+// texts many times.
+const Statement& parsed(const QString& sql) {
+    static QHash<QString, Statement> cache;
+    const auto found = cache.constFind(sql);
+    if (found != cache.constEnd())
+        return *found;
+    if (cache.size() >= 256)
+        cache.clear();
+    return *cache.insert(sql, parse(sql));
+}
 
 } // namespace
 
@@ -327,7 +363,7 @@ void Recorder::setNextEntry(const QString& kind, qint64 undoOf) {
 }
 
 bool Recorder::follows(const QString& sql) {
-    return parse(sql).kind != Statement::Other;
+    return parsed(sql).kind != Statement::Other;
 }
 
 bool Recorder::ready(qv::Connection& connection) {
@@ -452,7 +488,7 @@ void Recorder::beforeStatement(qv::Connection& connection, const QString& sql,
     m_insertKeys.clear();
     if (!ready(connection))
         return;
-    const Statement s = parse(sql);
+    const Statement& s = parsed(sql);
     m_table = s.table->name;
     const std::vector<qv::Value> whereParams(
         params.begin() + std::min<size_t>(params.size(), size_t(s.whereFrom)), params.end());
@@ -634,18 +670,24 @@ void Recorder::logChanges(qv::Connection& connection, const Rows& before, const 
 void Recorder::flush(qv::Connection& connection) {
     if (!m_batchRows)
         return;
-    QStringList rows;
-    const QString marks = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    for (int i = 0; i < m_batchRows; ++i)
-        rows << marks;
-    const QString sql =
-        QStringLiteral("INSERT INTO ChangeLogRows (ChangeLogID, ChangeSeq, TableName, RowKey, "
-                       "MemberID, Action, ColumnName, ValueType, OldValue, NewValue) VALUES ") +
-        rows.join(QStringLiteral(", "));
+    // In chunks of a power of two, so that a handful of statement texts serve
+    // every batch and each stays prepared, while a server gets few round trips.
+    const int columns = 10;
     std::vector<qv::Value> values;
     values.swap(m_batch);
+    int done = 0;
     m_batchRows = 0;
-    connection.provider().execute(sql, values);
+    const int total = int(values.size()) / columns;
+    while (done < total) {
+        int chunk = 1;
+        while (chunk * 2 <= total - done && chunk * 2 <= kBatchRows)
+            chunk *= 2;
+        connection.provider().execute(
+            insertRowsText(chunk),
+            std::vector<qv::Value>(values.begin() + done * columns,
+                                   values.begin() + (done + chunk) * columns));
+        done += chunk;
+    }
 }
 
 } // namespace ChangeLog

@@ -10,6 +10,7 @@
 // --entries log entries (three rows each), up to its first page painted,
 // against the bare engine reading that page with its rows in one statement.
 // Each side runs once untimed first, so both find the pages in the cache.
+// The same window opened on an empty log says what Qt's widgets cost alone.
 //
 //   bench_history [--members 10000] [--entries 100000] [--samples 21] [--seed 1]
 //
@@ -176,6 +177,12 @@ int main(int argc, char** argv) {
     std::unique_ptr<qv::Connection> c = OpenRegister(path);
     ChangeLog::CreateTables(*c);
     TimedRecorder recorder;
+    // The same window on a log with no entries: what Qt's widgets cost alone.
+    const QString emptyPath = work.filePath(QStringLiteral("empty.mdb"));
+    c->close();
+    QFile::copy(path, emptyPath);
+    c = OpenRegister(path);
+    std::unique_ptr<qv::Connection> empty = OpenRegister(emptyPath);
 
     // ---- a visit's commit, logged and not --------------------------------------
     const qint64 count = scalar(*c, QStringLiteral("SELECT COUNT(*) FROM Members"));
@@ -212,10 +219,21 @@ int main(int argc, char** argv) {
         QByteArray::number(HistoryModel::PageSize) +
         ") e INNER JOIN ChangeLogRows r ON r.ChangeLogID = e.ChangeLogID ORDER BY e.ChangeLogID "
         "DESC, r.ChangeSeq, r.ChangeLogRowID";
-    std::vector<double> window, query, model, counted;
+    std::vector<double> window, query, model, counted, bareWindow;
     quint64 checksum = 0;
     int rows = 0;
     for (int i = -1; i < samples; ++i) {
+        const auto emptyStart = Clock::now();
+        {
+            TfrmChangeHistory history(*empty);
+            PaintCounter counter;
+            QWidget* viewport = history.view()->grid()->viewport();
+            viewport->installEventFilter(&counter);
+            history.show();
+            PaintNow(viewport, counter);
+            if (i >= 0)
+                bareWindow.push_back(msSince(emptyStart));
+        }
         const auto start = Clock::now();
         {
             TfrmChangeHistory history(*c);
@@ -250,5 +268,10 @@ int main(int argc, char** argv) {
     std::printf("  of which the page's data through our layers %.3f ms (ratio %.2f), the entry "
                 "count alone %.3f ms\n",
                 median(model), median(model) / median(query), median(counted));
+    std::printf("  the same window on an empty log %.3f ms (ratio %.2f to the page query); the "
+                "window less the empty one %.3f ms (ratio %.2f)\n",
+                median(bareWindow), median(bareWindow) / median(query),
+                median(window) - median(bareWindow),
+                (median(window) - median(bareWindow)) / median(query));
     return 0;
 }

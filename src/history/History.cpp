@@ -35,6 +35,26 @@ qv::Value at(const qv::Result& r, int row, int column) {
     return r.rows.value(r.rows.cell(row, column));
 }
 
+// An entry's time as the lists show it. The stored text mostly is that
+// already; going through QDateTime for each entry of a page would ask the C
+// library for the time zone (a file system look-up) every time.
+QString whenText(const QString& stored) {
+    const auto digits = [&](std::initializer_list<int> at) {
+        for (int i : at)
+            if (!stored.at(i).isDigit())
+                return false;
+        return true;
+    };
+    if (stored.size() >= 19 && stored.at(4) == u'-' && stored.at(7) == u'-' &&
+        (stored.at(10) == u' ' || stored.at(10) == u'T') && stored.at(13) == u':' &&
+        stored.at(16) == u':' && digits({0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})) {
+        QString text = stored.left(19);
+        text[10] = u' ';
+        return text;
+    }
+    return qv::dateTimeFromStorage(stored).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
 std::vector<Change> loadChanges(qv::Connection& connection, qint64 entry) {
     qv::Query q(&connection);
     q.setSQL(QStringLiteral("SELECT ChangeSeq, TableName, RowKey, Action, ColumnName, ValueType, "
@@ -332,7 +352,7 @@ std::vector<Entry> Entries(qv::Connection& connection, const Filter& filter, int
     for (int i = 0; i < r.rows.rowCount(); ++i) {
         Entry e;
         e.id = at(r, i, 0).toInteger();
-        e.when = qv::dateTimeFromStorage(at(r, i, 1).toText());
+        e.when = whenText(at(r, i, 1).toText());
         e.user = at(r, i, 2).toText();
         e.source = at(r, i, 3).toText();
         e.kind = at(r, i, 4).toText();
@@ -355,7 +375,7 @@ std::vector<Entry> Entries(qv::Connection& connection, const Filter& filter, int
         ids.emplace_back(filter.memberId);
     }
     sql += QStringLiteral(" ORDER BY ChangeLogID, ChangeSeq, ChangeLogRowID");
-    connection.provider().fetch(connection.provider().adapt(sql), ids, rows);
+    connection.provider().fetch(connection.provider().prepared(sql).text, ids, rows);
     qint64 lastEntry = -1;
     int lastSeq = -1;
     QString line;

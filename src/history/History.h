@@ -29,7 +29,7 @@ enum class SortBy { When, User, Source };
 
 struct Entry {
     qint64 id = 0;
-    QDateTime when;
+    QString when; // local time, "yyyy-MM-dd hh:mm:ss"
     QString user;
     QString source;
     QString kind;

@@ -8,6 +8,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QStackedLayout;
 class QTabWidget;
 class QWidget;
@@ -35,6 +36,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void addPrivacyTab();
+
     QWidget* pnlBottom = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;
@@ -56,4 +59,9 @@ private:
     QLabel* lblSQLDatabaseName = nullptr;
     QLineEdit* edtDatabaseName = nullptr;
     QPushButton* btnCreateSQLServerDatabase = nullptr;
+    // How long past members' data is kept before they are due for erasure.
+    QWidget* tabPrivacy = nullptr;
+    QGroupBox* grpRetention = nullptr;
+    QLabel* lblRetentionYears = nullptr;
+    QSpinBox* spnRetentionYears = nullptr;
 };

@@ -238,6 +238,26 @@ void reverse(qv::Connection& connection, const Change& c) {
                  marks.join(QStringLiteral(", ")) + u')');
         for (size_t i = 0; i < c.columns.size(); ++i)
             q.setParameter(QStringLiteral("V") + QString::number(i), c.columns[i].oldValue);
+        q.setParameter(QStringLiteral("RowKey"), c.key);
+        const KeyedInsertFrame frame = KeyedInsert(connection.kind(), c.table);
+        if (!frame.before.isEmpty())
+            connection.execute(frame.before);
+        try {
+            q.execute();
+        } catch (...) {
+            // Left on, it would refuse the key of the next table restored.
+            if (!frame.after.isEmpty()) {
+                try {
+                    connection.execute(frame.after);
+                } catch (const qv::DatabaseError&) {
+                    // The insert's own error is the one to report.
+                }
+            }
+            throw;
+        }
+        if (!frame.after.isEmpty())
+            connection.execute(frame.after);
+        return;
     }
     q.setParameter(QStringLiteral("RowKey"), c.key);
     q.execute();
@@ -291,6 +311,14 @@ bool isPostgres(qv::Connection& connection) {
 }
 
 } // namespace
+
+KeyedInsertFrame KeyedInsert(qv::ConnectionString::Kind kind, const QString& table) {
+    if (kind != qv::ConnectionString::Kind::Server)
+        return {};
+    const QString name = ChangeLog::TableName(table);
+    return {QStringLiteral("SET IDENTITY_INSERT ") + name + QStringLiteral(" ON"),
+            QStringLiteral("SET IDENTITY_INSERT ") + name + QStringLiteral(" OFF")};
+}
 
 QString TableTitle(const QString& table) {
     static const QHash<QString, QString> titles{

@@ -108,6 +108,8 @@ private slots:
     void undoRestoresTheRegister();
     void undoRefusesToOverwriteLaterWork_data();
     void undoRefusesToOverwriteLaterWork();
+    void restoredKeyNeedsIdentityInsertOnSqlServerOnly_data();
+    void restoredKeyNeedsIdentityInsertOnSqlServerOnly();
     void historyWindowPagesFiltersAndUndoes();
     void memberHistoryTabUndoesWithinTheVisit();
     void exportHoldsTheMemberAndNoOneElse();
@@ -287,6 +289,29 @@ void TestHistory::undoRefusesToOverwriteLaterWork() {
     QCOMPARE(dumpRegister(c), before);
     QCOMPARE(rowsOf(c, "SELECT * FROM ChangeLogRows"), log);
     QVERIFY(!c.inTransaction());
+}
+
+// SQL Server refuses an explicit key into an identity column unless told;
+// the same words would be a syntax error on the other kinds. The table is
+// named as the register spells it, whatever the log's spelling.
+void TestHistory::restoredKeyNeedsIdentityInsertOnSqlServerOnly_data() {
+    QTest::addColumn<ConnectionString::Kind>("kind");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("file") << ConnectionString::Kind::File << QString() << QString();
+    QTest::newRow("PostgreSQL") << ConnectionString::Kind::PostgreSQL << QString() << QString();
+    QTest::newRow("SQL Server") << ConnectionString::Kind::Server
+                                << "SET IDENTITY_INSERT MemberAssets ON"
+                                << "SET IDENTITY_INSERT MemberAssets OFF";
+}
+
+void TestHistory::restoredKeyNeedsIdentityInsertOnSqlServerOnly() {
+    QFETCH(ConnectionString::Kind, kind);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    const History::KeyedInsertFrame frame = History::KeyedInsert(kind, "memberassets");
+    QCOMPARE(frame.before, before);
+    QCOMPARE(frame.after, after);
 }
 
 // The whole register's history reads a page at a time, filters by user and

@@ -198,6 +198,8 @@ QString userOf(qv::Connection& connection) {
 }
 
 const int kBatchRows = 64;
+// The width of a value in a log row.
+const int kValueWidth = 255;
 
 // The statement that writes `rows` log rows at once.
 const QString& insertRowsText(int rows) {
@@ -297,16 +299,36 @@ QStringList TableStatements(const QString& connectionString) {
     };
 }
 
+QStringList ValueTableStatements(const QString& connectionString) {
+    const TableCreate::ColumnTypeWords t = TableCreate::ColumnTypes(connectionString);
+    return {
+        QStringLiteral("CREATE TABLE ChangeLogValues (ChangeLogValueID ") + t.key +
+            QStringLiteral(", ChangeLogRowID ") + t.integer +
+            QStringLiteral(" NOT NULL, OldValue ") + t.longText + QStringLiteral(", NewValue ") +
+            t.longText +
+            QStringLiteral(", CONSTRAINT fkChangeLogValuesRow FOREIGN KEY(ChangeLogRowID) "
+                           "REFERENCES ChangeLogRows(ChangeLogRowID) ON DELETE CASCADE)"),
+        QStringLiteral("CREATE INDEX ixChangeLogValuesRow ON ChangeLogValues (ChangeLogRowID)"),
+    };
+}
+
 bool HasTables(qv::Connection& connection) {
     return RegisterTables::HasTable(connection, QStringLiteral("ChangeLogRows"));
 }
 
 bool CreateTables(qv::Connection& connection) {
-    if (HasTables(connection))
-        return false;
-    for (const QString& statement : TableStatements(connection.connectionString()))
-        connection.execute(statement);
-    return true;
+    bool made = false;
+    if (!HasTables(connection)) {
+        for (const QString& statement : TableStatements(connection.connectionString()))
+            connection.execute(statement);
+        made = true;
+    }
+    if (!RegisterTables::HasTable(connection, QStringLiteral("ChangeLogValues"))) {
+        for (const QString& statement : ValueTableStatements(connection.connectionString()))
+            connection.execute(statement);
+        made = true;
+    }
+    return made;
 }
 
 QString ToText(const qv::Value& value, char& type) {
@@ -621,12 +643,9 @@ void Recorder::logRows(qv::Connection& connection, const Rows& rows, const QStri
             char type = Text;
             const QString text = ToText(row[c], type);
             const qv::Value stored = row[c].isNull() ? qv::Value() : qv::Value(text);
-            m_batch.insert(m_batch.end(),
-                           {qv::Value(id), qv::Value(seq), rows.table, key, memberId, action,
-                            rows.columns[c].name, QString(QChar::fromLatin1(type)),
-                            added ? qv::Value() : stored, added ? stored : qv::Value()});
-            if (++m_batchRows >= kBatchRows)
-                flush(connection);
+            queue(connection, {qv::Value(id), qv::Value(seq), rows.table, key, memberId, action,
+                               rows.columns[c].name, QString(QChar::fromLatin1(type)),
+                               added ? qv::Value() : stored, added ? stored : qv::Value()});
         }
     }
 }
@@ -656,15 +675,43 @@ void Recorder::logChanges(qv::Connection& connection, const Rows& before, const 
             char type = Text;
             const QString oldText = ToText(old[c], type);
             const QString newText = ToText(now[c], type);
-            m_batch.insert(m_batch.end(), {qv::Value(entry(connection)), qv::Value(seq),
-                                           before.table, qv::Value(key), memberId, ActionChanged(),
-                                           before.columns[c].name, QString(QChar::fromLatin1(type)),
-                                           old[c].isNull() ? qv::Value() : qv::Value(oldText),
-                                           now[c].isNull() ? qv::Value() : qv::Value(newText)});
-            if (++m_batchRows >= kBatchRows)
-                flush(connection);
+            queue(connection, {qv::Value(entry(connection)), qv::Value(seq), before.table,
+                               qv::Value(key), memberId, ActionChanged(), before.columns[c].name,
+                               QString(QChar::fromLatin1(type)),
+                               old[c].isNull() ? qv::Value() : qv::Value(oldText),
+                               now[c].isNull() ? qv::Value() : qv::Value(newText)});
         }
     }
+}
+
+void Recorder::queue(qv::Connection& connection, std::vector<qv::Value> row) {
+    const qv::Value oldValue = row[8], newValue = row[9];
+    const bool longValue = (!oldValue.isNull() && oldValue.toText().size() > kValueWidth) ||
+                           (!newValue.isNull() && newValue.toText().size() > kValueWidth);
+    if (!longValue) {
+        m_batch.insert(m_batch.end(), row.begin(), row.end());
+        if (++m_batchRows >= kBatchRows)
+            flush(connection);
+        return;
+    }
+    // A text longer than the log row's columns (a register setting, say)
+    // goes whole into a table of its own; the log row keeps its beginning,
+    // for the lists.
+    flush(connection);
+    for (const int i : {8, 9})
+        if (!row[size_t(i)].isNull())
+            row[size_t(i)] = row[size_t(i)].toText().left(kValueWidth);
+    const qint64 logRow = connection.provider().insertRow(
+        QStringLiteral("ChangeLogRows"), QStringLiteral("ChangeLogRowID"),
+        {QStringLiteral("ChangeLogID"), QStringLiteral("ChangeSeq"), QStringLiteral("TableName"),
+         QStringLiteral("RowKey"), QStringLiteral("MemberID"), QStringLiteral("Action"),
+         QStringLiteral("ColumnName"), QStringLiteral("ValueType"), QStringLiteral("OldValue"),
+         QStringLiteral("NewValue")},
+        row);
+    connection.provider().insertRow(
+        QStringLiteral("ChangeLogValues"), QStringLiteral("ChangeLogValueID"),
+        {QStringLiteral("ChangeLogRowID"), QStringLiteral("OldValue"), QStringLiteral("NewValue")},
+        {qv::Value(logRow), oldValue, newValue});
 }
 
 void Recorder::flush(qv::Connection& connection) {

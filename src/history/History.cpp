@@ -57,9 +57,12 @@ QString whenText(const QString& stored) {
 
 std::vector<Change> loadChanges(qv::Connection& connection, qint64 entry) {
     qv::Query q(&connection);
-    q.setSQL(QStringLiteral("SELECT ChangeSeq, TableName, RowKey, Action, ColumnName, ValueType, "
-                            "OldValue, NewValue FROM ChangeLogRows WHERE ChangeLogID = :Entry "
-                            "ORDER BY ChangeSeq, ChangeLogRowID"));
+    // A value too long for the log row is whole in ChangeLogValues.
+    q.setSQL(QStringLiteral(
+        "SELECT r.ChangeSeq, r.TableName, r.RowKey, r.Action, r.ColumnName, r.ValueType, "
+        "r.OldValue, r.NewValue, v.ChangeLogRowID, v.OldValue, v.NewValue FROM ChangeLogRows r "
+        "LEFT JOIN ChangeLogValues v ON v.ChangeLogRowID = r.ChangeLogRowID WHERE r.ChangeLogID "
+        "= :Entry ORDER BY r.ChangeSeq, r.ChangeLogRowID"));
     q.setParameter(QStringLiteral("Entry"), entry);
     qv::Result r;
     q.fetch(r);
@@ -79,7 +82,8 @@ std::vector<Change> loadChanges(qv::Connection& connection, qint64 entry) {
         const QString type = at(r, i, 5).toText();
         col.type = type.isEmpty() ? char(ChangeLog::Text) : type.at(0).toLatin1();
         col.erased = col.type == ChangeLog::Erased;
-        const qv::Value oldText = at(r, i, 6), newText = at(r, i, 7);
+        const bool whole = !at(r, i, 8).isNull();
+        const qv::Value oldText = at(r, i, whole ? 9 : 6), newText = at(r, i, whole ? 10 : 7);
         col.oldValue = ChangeLog::FromText(oldText.toText(), oldText.isNull(), col.type);
         col.newValue = ChangeLog::FromText(newText.toText(), newText.isNull(), col.type);
         changes.back().columns.push_back(col);

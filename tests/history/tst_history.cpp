@@ -2,6 +2,8 @@
 #include "../members/MemberFixture.h"
 #include "db/ChangeLog.h"
 #include "db/MemberSQL.h"
+#include "db/RegisterSettings.h"
+#include "db/RegisterTables.h"
 #include "db/TableCreate.h"
 #include "history/History.h"
 #include "history/HistoryView.h"
@@ -80,7 +82,7 @@ qint64 lastEntry(Connection& c) {
 struct LoggedFixture : MemberFixture {
     ChangeLog::Recorder recorder;
     LoggedFixture() {
-        ChangeLog::CreateTables(connection());
+        RegisterTables::CreateMissing(connection());
         connection().setChangeRecorder(&recorder);
     }
     ~LoggedFixture() { connection().setChangeRecorder(nullptr); }
@@ -196,12 +198,16 @@ void TestHistory::undoRestoresTheRegister_data() {
     QTest::newRow("changed phone") << "phone";
     QTest::newRow("added period") << "period";
     QTest::newRow("deleted member") << "delete";
+    // Longer than a log row's value columns.
+    QTest::newRow("long setting") << "setting";
 }
 
 void TestHistory::undoRestoresTheRegister() {
     QFETCH(QString, change);
     LoggedFixture f;
     Connection& c = f.connection();
+    const QString setting(400, u'a');
+    RegisterSettings::SetValue(c, "Letterhead", setting);
     const QStringList before = dumpRegister(c);
     {
         TransactionGuard visit(c);
@@ -217,6 +223,8 @@ void TestHistory::undoRestoresTheRegister() {
             periods.field("MembershipLevelID").setValue(f.gold);
             periods.field("DateJoined").setValue(QDate(2024, 4, 1));
             periods.post();
+        } else if (change == "setting") {
+            RegisterSettings::SetValue(c, "Letterhead", QString(300, u'b'));
         } else {
             Dataset member(&c);
             member.setSQL(MemberSQL::MemberRowSQL());
@@ -227,18 +235,19 @@ void TestHistory::undoRestoresTheRegister() {
         }
         visit.commit();
     }
-    QVERIFY(dumpRegister(c) != before);
+    QVERIFY(dumpRegister(c) != before || RegisterSettings::Value(c, "Letterhead") != setting);
     const qint64 entry = lastEntry(c);
 
     History::Undo(c, entry);
     QCOMPARE(dumpRegister(c), before);
+    QCOMPARE(RegisterSettings::Value(c, "Letterhead"), setting);
     // The undo is an entry of its own, naming the one it undid.
     QCOMPARE(rowsOf(c, "SELECT EntryKind, UndoOf FROM ChangeLog WHERE ChangeLogID = :Id",
                     {Value(lastEntry(c))}),
              QStringList("undo|" + QString::number(entry)));
     // Undoing the undo redoes the change.
     History::Undo(c, lastEntry(c));
-    QVERIFY(dumpRegister(c) != before);
+    QVERIFY(dumpRegister(c) != before || RegisterSettings::Value(c, "Letterhead") != setting);
 }
 
 // A later change of the same value, or a deleted member's key given to a new

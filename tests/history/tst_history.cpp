@@ -25,6 +25,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -333,6 +334,12 @@ void TestHistory::historyWindowPagesFiltersAndUndoes() {
     changeMember(c, f.smith, "City", QString("Hull"));
 
     TfrmChangeHistory window(c);
+    // The whole log is counted only once the first page is painted.
+    auto* count = window.findChild<QLabel*>("lblCount");
+    QCoreApplication::processEvents();
+    QVERIFY(count->text().isEmpty());
+    window.show();
+    QTRY_COMPARE(count->text(), QString("451 entries"));
     HistoryModel* model = window.view()->model();
     QCOMPARE(model->total(), qint64(451));
     QCOMPARE(model->rowCount(), HistoryModel::PageSize);

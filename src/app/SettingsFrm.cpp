@@ -258,7 +258,35 @@ TfrmSettings::TfrmSettings(QWidget* parent)
     connect(btnSave, &QPushButton::clicked, this, &TfrmSettings::btnSaveClick);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    addPrivacyTab();
     cboDatabase->setFocus();
+}
+
+void TfrmSettings::addPrivacyTab() {
+    tabPrivacy = new QWidget;
+    tabPrivacy->setObjectName(QStringLiteral("tabPrivacy"));
+    pgcSettings->addTab(tabPrivacy, QStringLiteral("&Privacy"));
+    grpRetention = new QGroupBox(QStringLiteral("Past Members"), tabPrivacy);
+    grpRetention->setObjectName(QStringLiteral("grpRetention"));
+    lblRetentionYears = new QLabel(QStringLiteral("&Keep past members' data for"), grpRetention);
+    lblRetentionYears->setObjectName(QStringLiteral("lblRetentionYears"));
+    spnRetentionYears = new QSpinBox(grpRetention);
+    spnRetentionYears->setObjectName(QStringLiteral("spnRetentionYears"));
+    spnRetentionYears->setRange(1, 99);
+    spnRetentionYears->setSuffix(QStringLiteral(" years"));
+    lblRetentionYears->setBuddy(spnRetentionYears);
+    auto* hint = new QLabel(QStringLiteral("after their last period ended; then Data > Past "
+                                           "Members Due for Erasure lists them."),
+                            grpRetention);
+    hint->setWordWrap(true);
+    auto* rows = new QGridLayout(grpRetention);
+    rows->addWidget(lblRetentionYears, 0, 0);
+    rows->addWidget(spnRetentionYears, 0, 1);
+    rows->addWidget(hint, 1, 0, 1, 3);
+    rows->setColumnStretch(2, 1);
+    auto* tabLayout = new QVBoxLayout(tabPrivacy);
+    tabLayout->addWidget(grpRetention);
+    tabLayout->addStretch();
 }
 
 void TfrmSettings::showEvent(QShowEvent* event) {
@@ -283,6 +311,7 @@ void TfrmSettings::LoadSettings() {
     edtDBFile->setText(MemberSettings::GetAccessDatabase());
     edtServer->setText(MemberSettings::GetSQLServerName());
     edtDatabaseName->setText(MemberSettings::GetSQLDatabaseName());
+    spnRetentionYears->setValue(MemberSettings::GetRetentionYears());
     cboDatabaseChange();
     chkAutoBackup->setChecked(MemberSettings::GetAutoBackup());
     edtBackupFolder->setText(MemberSettings::GetAutoBackupFolder());
@@ -450,15 +479,17 @@ void TfrmSettings::btnSaveClick() {
         Error(QStringLiteral("You must enter a server and database name!"), this);
         return;
     }
-    // All four, whichever kind is chosen, so switching back loses nothing, in
-    // one write of the file. A refused write throws and the dialog stays open.
+    // All four, whichever kind is chosen, so switching back loses nothing, and
+    // the retention years, in one write of the file. A refused write throws
+    // and the dialog stays open.
     // With the file kind chosen, the server type stays as it was stored.
     std::optional<MemberSettings::ServerType> serverType;
     if (!useAccess)
         serverType = kind == PostgreSQLIndex ? MemberSettings::ServerType::PostgreSQL
                                              : MemberSettings::ServerType::SQLServer;
     MemberSettings::SetDatabaseSettings(useAccess, edtDBFile->text(), edtServer->text(),
-                                        edtDatabaseName->text(), serverType);
+                                        edtDatabaseName->text(), serverType,
+                                        spnRetentionYears->value());
     MemberSettings::SetAutoBackup(chkAutoBackup->isChecked(), edtBackupFolder->text().trimmed(),
                                   spnBackupKeep->value());
     accept();

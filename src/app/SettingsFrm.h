@@ -38,6 +38,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void addPrivacyTab();
+
     QWidget* pnlBottom = nullptr;
     QPushButton* btnSave = nullptr;
     QPushButton* btnCancel = nullptr;
@@ -69,4 +71,9 @@ private:
     QLabel* lblBackupKeep = nullptr;
     QSpinBox* spnBackupKeep = nullptr;
     QLabel* lblBackupThinning = nullptr;
+    // How long past members' data is kept before they are due for erasure.
+    QWidget* tabPrivacy = nullptr;
+    QGroupBox* grpRetention = nullptr;
+    QLabel* lblRetentionYears = nullptr;
+    QSpinBox* spnRetentionYears = nullptr;
 };

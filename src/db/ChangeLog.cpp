@@ -178,18 +178,56 @@ Statement parse(const QString& sql) {
 }
 
 QString osUser() {
-    if (const passwd* pw = getpwuid(geteuid()))
-        return QString::fromLocal8Bit(pw->pw_name);
-    return qEnvironmentVariable("USER");
+    static const QString user = [] {
+        if (const passwd* pw = getpwuid(geteuid()))
+            return QString::fromLocal8Bit(pw->pw_name);
+        return qEnvironmentVariable("USER");
+    }();
+    return user;
 }
 
 QString userOf(qv::Connection& connection) {
+    static QString lastConnection, lastUser;
+    if (connection.connectionString() == lastConnection && !lastUser.isEmpty())
+        return lastUser;
     const qv::ConnectionString cs = qv::ConnectionString::parse(connection.connectionString());
     const QString login = cs.value(QStringLiteral("User ID"));
-    return (login.isEmpty() ? osUser() : login).left(128);
+    lastConnection = connection.connectionString();
+    lastUser = (login.isEmpty() ? osUser() : login).left(128);
+    return lastUser;
 }
 
-const int kBatchRows = 50;
+const int kBatchRows = 64;
+// The width of a value in a log row.
+const int kValueWidth = 255;
+
+// The statement that writes `rows` log rows at once.
+const QString& insertRowsText(int rows) {
+    static QHash<int, QString> texts;
+    QString& sql = texts[rows];
+    if (sql.isEmpty()) {
+        QStringList marks;
+        for (int i = 0; i < rows; ++i)
+            marks << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        sql =
+            QStringLiteral("INSERT INTO ChangeLogRows (ChangeLogID, ChangeSeq, TableName, RowKey, "
+                           "MemberID, Action, ColumnName, ValueType, OldValue, NewValue) VALUES ") +
+            marks.join(QStringLiteral(", "));
+    }
+    return sql;
+}
+
+// The statement parsed once per text: the program's writes repeat a few
+// texts many times.
+const Statement& parsed(const QString& sql) {
+    static QHash<QString, Statement> cache;
+    const auto found = cache.constFind(sql);
+    if (found != cache.constEnd())
+        return *found;
+    if (cache.size() >= 256)
+        cache.clear();
+    return *cache.insert(sql, parse(sql));
+}
 
 } // namespace
 
@@ -261,16 +299,36 @@ QStringList TableStatements(const QString& connectionString) {
     };
 }
 
+QStringList ValueTableStatements(const QString& connectionString) {
+    const TableCreate::ColumnTypeWords t = TableCreate::ColumnTypes(connectionString);
+    return {
+        QStringLiteral("CREATE TABLE ChangeLogValues (ChangeLogValueID ") + t.key +
+            QStringLiteral(", ChangeLogRowID ") + t.integer +
+            QStringLiteral(" NOT NULL, OldValue ") + t.longText + QStringLiteral(", NewValue ") +
+            t.longText +
+            QStringLiteral(", CONSTRAINT fkChangeLogValuesRow FOREIGN KEY(ChangeLogRowID) "
+                           "REFERENCES ChangeLogRows(ChangeLogRowID) ON DELETE CASCADE)"),
+        QStringLiteral("CREATE INDEX ixChangeLogValuesRow ON ChangeLogValues (ChangeLogRowID)"),
+    };
+}
+
 bool HasTables(qv::Connection& connection) {
     return RegisterTables::HasTable(connection, QStringLiteral("ChangeLogRows"));
 }
 
 bool CreateTables(qv::Connection& connection) {
-    if (HasTables(connection))
-        return false;
-    for (const QString& statement : TableStatements(connection.connectionString()))
-        connection.execute(statement);
-    return true;
+    bool made = false;
+    if (!HasTables(connection)) {
+        for (const QString& statement : TableStatements(connection.connectionString()))
+            connection.execute(statement);
+        made = true;
+    }
+    if (!RegisterTables::HasTable(connection, QStringLiteral("ChangeLogValues"))) {
+        for (const QString& statement : ValueTableStatements(connection.connectionString()))
+            connection.execute(statement);
+        made = true;
+    }
+    return made;
 }
 
 QString ToText(const qv::Value& value, char& type) {
@@ -327,7 +385,7 @@ void Recorder::setNextEntry(const QString& kind, qint64 undoOf) {
 }
 
 bool Recorder::follows(const QString& sql) {
-    return parse(sql).kind != Statement::Other;
+    return parsed(sql).kind != Statement::Other;
 }
 
 bool Recorder::ready(qv::Connection& connection) {
@@ -452,7 +510,7 @@ void Recorder::beforeStatement(qv::Connection& connection, const QString& sql,
     m_insertKeys.clear();
     if (!ready(connection))
         return;
-    const Statement s = parse(sql);
+    const Statement& s = parsed(sql);
     m_table = s.table->name;
     const std::vector<qv::Value> whereParams(
         params.begin() + std::min<size_t>(params.size(), size_t(s.whereFrom)), params.end());
@@ -565,13 +623,6 @@ qint64 Recorder::entry(qv::Connection& connection) {
     return m_entry;
 }
 
-// The widest value the log keeps. A longer text (a letter template, a
-// logo, both the program's own long texts) would make the register refuse the
-// whole change: the log says which column changed without the values, and
-// undo refuses that entry as it does an erased one rather than write back a
-// cut text.
-constexpr qsizetype kLoggedWidth = 255;
-
 void Recorder::logRows(qv::Connection& connection, const Rows& rows, const QString& action) {
     if (rows.values.empty())
         return;
@@ -591,16 +642,10 @@ void Recorder::logRows(qv::Connection& connection, const Rows& rows, const QStri
                 continue;
             char type = Text;
             const QString text = ToText(row[c], type);
-            const bool kept = text.size() <= kLoggedWidth;
-            if (!kept)
-                type = Erased;
-            const qv::Value stored = row[c].isNull() || !kept ? qv::Value() : qv::Value(text);
-            m_batch.insert(m_batch.end(),
-                           {qv::Value(id), qv::Value(seq), rows.table, key, memberId, action,
-                            rows.columns[c].name, QString(QChar::fromLatin1(type)),
-                            added ? qv::Value() : stored, added ? stored : qv::Value()});
-            if (++m_batchRows >= kBatchRows)
-                flush(connection);
+            const qv::Value stored = row[c].isNull() ? qv::Value() : qv::Value(text);
+            queue(connection, {qv::Value(id), qv::Value(seq), rows.table, key, memberId, action,
+                               rows.columns[c].name, QString(QChar::fromLatin1(type)),
+                               added ? qv::Value() : stored, added ? stored : qv::Value()});
         }
     }
 }
@@ -630,36 +675,66 @@ void Recorder::logChanges(qv::Connection& connection, const Rows& before, const 
             char type = Text;
             const QString oldText = ToText(old[c], type);
             const QString newText = ToText(now[c], type);
-            const bool kept = oldText.size() <= kLoggedWidth && newText.size() <= kLoggedWidth;
-            if (!kept)
-                type = Erased;
-            m_batch.insert(m_batch.end(),
-                           {qv::Value(entry(connection)), qv::Value(seq), before.table,
-                            qv::Value(key), memberId, ActionChanged(), before.columns[c].name,
-                            QString(QChar::fromLatin1(type)),
-                            old[c].isNull() || !kept ? qv::Value() : qv::Value(oldText),
-                            now[c].isNull() || !kept ? qv::Value() : qv::Value(newText)});
-            if (++m_batchRows >= kBatchRows)
-                flush(connection);
+            queue(connection, {qv::Value(entry(connection)), qv::Value(seq), before.table,
+                               qv::Value(key), memberId, ActionChanged(), before.columns[c].name,
+                               QString(QChar::fromLatin1(type)),
+                               old[c].isNull() ? qv::Value() : qv::Value(oldText),
+                               now[c].isNull() ? qv::Value() : qv::Value(newText)});
         }
     }
+}
+
+void Recorder::queue(qv::Connection& connection, std::vector<qv::Value> row) {
+    const qv::Value oldValue = row[8], newValue = row[9];
+    const bool longValue = (!oldValue.isNull() && oldValue.toText().size() > kValueWidth) ||
+                           (!newValue.isNull() && newValue.toText().size() > kValueWidth);
+    if (!longValue) {
+        m_batch.insert(m_batch.end(), row.begin(), row.end());
+        if (++m_batchRows >= kBatchRows)
+            flush(connection);
+        return;
+    }
+    // A text longer than the log row's columns (a register setting, say)
+    // goes whole into a table of its own; the log row keeps its beginning,
+    // for the lists.
+    flush(connection);
+    for (const int i : {8, 9})
+        if (!row[size_t(i)].isNull())
+            row[size_t(i)] = row[size_t(i)].toText().left(kValueWidth);
+    const qint64 logRow = connection.provider().insertRow(
+        QStringLiteral("ChangeLogRows"), QStringLiteral("ChangeLogRowID"),
+        {QStringLiteral("ChangeLogID"), QStringLiteral("ChangeSeq"), QStringLiteral("TableName"),
+         QStringLiteral("RowKey"), QStringLiteral("MemberID"), QStringLiteral("Action"),
+         QStringLiteral("ColumnName"), QStringLiteral("ValueType"), QStringLiteral("OldValue"),
+         QStringLiteral("NewValue")},
+        row);
+    connection.provider().insertRow(
+        QStringLiteral("ChangeLogValues"), QStringLiteral("ChangeLogValueID"),
+        {QStringLiteral("ChangeLogRowID"), QStringLiteral("OldValue"), QStringLiteral("NewValue")},
+        {qv::Value(logRow), oldValue, newValue});
 }
 
 void Recorder::flush(qv::Connection& connection) {
     if (!m_batchRows)
         return;
-    QStringList rows;
-    const QString marks = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    for (int i = 0; i < m_batchRows; ++i)
-        rows << marks;
-    const QString sql =
-        QStringLiteral("INSERT INTO ChangeLogRows (ChangeLogID, ChangeSeq, TableName, RowKey, "
-                       "MemberID, Action, ColumnName, ValueType, OldValue, NewValue) VALUES ") +
-        rows.join(QStringLiteral(", "));
+    // In chunks of a power of two, so that a handful of statement texts serve
+    // every batch and each stays prepared, while a server gets few round trips.
+    const int columns = 10;
     std::vector<qv::Value> values;
     values.swap(m_batch);
+    int done = 0;
     m_batchRows = 0;
-    connection.provider().execute(sql, values);
+    const int total = int(values.size()) / columns;
+    while (done < total) {
+        int chunk = 1;
+        while (chunk * 2 <= total - done && chunk * 2 <= kBatchRows)
+            chunk *= 2;
+        connection.provider().execute(
+            insertRowsText(chunk),
+            std::vector<qv::Value>(values.begin() + done * columns,
+                                   values.begin() + (done + chunk) * columns));
+        done += chunk;
+    }
 }
 
 } // namespace ChangeLog

@@ -38,6 +38,9 @@ QString KindImport();
 // The statements that make the log's tables and indexes on the kind the
 // connection string names.
 QStringList TableStatements(const QString& connectionString);
+// The table of the values too long for a log row, whole; a set of its own,
+// so that registers whose log came before it gain it.
+QStringList ValueTableStatements(const QString& connectionString);
 // Whether the register already has the log.
 bool HasTables(qv::Connection& connection);
 // Makes the log's tables when they are missing, in the caller's transaction;
@@ -102,6 +105,8 @@ private:
     void logRows(qv::Connection& connection, const Rows& rows, const QString& action);
     void logChanges(qv::Connection& connection, const Rows& before, const Rows& after);
     qint64 entry(qv::Connection& connection);
+    // Adds one log row (the ten columns of ChangeLogRows) to the batch.
+    void queue(qv::Connection& connection, std::vector<qv::Value> row);
     void flush(qv::Connection& connection);
 
     std::function<QString()> m_defaultSource;

@@ -32,6 +32,7 @@ QStringList levelFeeStatements(const QString& connectionString) {
 const std::vector<TableSet>& Sets() {
     static const std::vector<TableSet> sets = {
         {QStringLiteral("ChangeLogRows"), &ChangeLog::TableStatements, {}},
+        {QStringLiteral("ChangeLogValues"), &ChangeLog::ValueTableStatements, {}},
         {QStringLiteral("RegisterSettings"),
          &RegisterSettings::TableStatements,
          {{QStringLiteral("RegisterSettings"), QStringLiteral("RegisterSettingID"), QString()}}},

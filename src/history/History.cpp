@@ -35,11 +35,34 @@ qv::Value at(const qv::Result& r, int row, int column) {
     return r.rows.value(r.rows.cell(row, column));
 }
 
+// An entry's time as the lists show it. The stored text mostly is that
+// already; going through QDateTime for each entry of a page would ask the C
+// library for the time zone (a file system look-up) every time.
+QString whenText(const QString& stored) {
+    const auto digits = [&](std::initializer_list<int> at) {
+        for (int i : at)
+            if (!stored.at(i).isDigit())
+                return false;
+        return true;
+    };
+    if (stored.size() >= 19 && stored.at(4) == u'-' && stored.at(7) == u'-' &&
+        (stored.at(10) == u' ' || stored.at(10) == u'T') && stored.at(13) == u':' &&
+        stored.at(16) == u':' && digits({0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})) {
+        QString text = stored.left(19);
+        text[10] = u' ';
+        return text;
+    }
+    return qv::dateTimeFromStorage(stored).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
 std::vector<Change> loadChanges(qv::Connection& connection, qint64 entry) {
     qv::Query q(&connection);
-    q.setSQL(QStringLiteral("SELECT ChangeSeq, TableName, RowKey, Action, ColumnName, ValueType, "
-                            "OldValue, NewValue FROM ChangeLogRows WHERE ChangeLogID = :Entry "
-                            "ORDER BY ChangeSeq, ChangeLogRowID"));
+    // A value too long for the log row is whole in ChangeLogValues.
+    q.setSQL(QStringLiteral(
+        "SELECT r.ChangeSeq, r.TableName, r.RowKey, r.Action, r.ColumnName, r.ValueType, "
+        "r.OldValue, r.NewValue, v.ChangeLogRowID, v.OldValue, v.NewValue FROM ChangeLogRows r "
+        "LEFT JOIN ChangeLogValues v ON v.ChangeLogRowID = r.ChangeLogRowID WHERE r.ChangeLogID "
+        "= :Entry ORDER BY r.ChangeSeq, r.ChangeLogRowID"));
     q.setParameter(QStringLiteral("Entry"), entry);
     qv::Result r;
     q.fetch(r);
@@ -59,7 +82,8 @@ std::vector<Change> loadChanges(qv::Connection& connection, qint64 entry) {
         const QString type = at(r, i, 5).toText();
         col.type = type.isEmpty() ? char(ChangeLog::Text) : type.at(0).toLatin1();
         col.erased = col.type == ChangeLog::Erased;
-        const qv::Value oldText = at(r, i, 6), newText = at(r, i, 7);
+        const bool whole = !at(r, i, 8).isNull();
+        const qv::Value oldText = at(r, i, whole ? 9 : 6), newText = at(r, i, whole ? 10 : 7);
         col.oldValue = ChangeLog::FromText(oldText.toText(), oldText.isNull(), col.type);
         col.newValue = ChangeLog::FromText(newText.toText(), newText.isNull(), col.type);
         changes.back().columns.push_back(col);
@@ -218,6 +242,26 @@ void reverse(qv::Connection& connection, const Change& c) {
                  marks.join(QStringLiteral(", ")) + u')');
         for (size_t i = 0; i < c.columns.size(); ++i)
             q.setParameter(QStringLiteral("V") + QString::number(i), c.columns[i].oldValue);
+        q.setParameter(QStringLiteral("RowKey"), c.key);
+        const KeyedInsertFrame frame = KeyedInsert(connection.kind(), c.table);
+        if (!frame.before.isEmpty())
+            connection.execute(frame.before);
+        try {
+            q.execute();
+        } catch (...) {
+            // Left on, it would refuse the key of the next table restored.
+            if (!frame.after.isEmpty()) {
+                try {
+                    connection.execute(frame.after);
+                } catch (const qv::DatabaseError&) {
+                    // The insert's own error is the one to report.
+                }
+            }
+            throw;
+        }
+        if (!frame.after.isEmpty())
+            connection.execute(frame.after);
+        return;
     }
     q.setParameter(QStringLiteral("RowKey"), c.key);
     q.execute();
@@ -271,6 +315,14 @@ bool isPostgres(qv::Connection& connection) {
 }
 
 } // namespace
+
+KeyedInsertFrame KeyedInsert(qv::ConnectionString::Kind kind, const QString& table) {
+    if (kind != qv::ConnectionString::Kind::Server)
+        return {};
+    const QString name = ChangeLog::TableName(table);
+    return {QStringLiteral("SET IDENTITY_INSERT ") + name + QStringLiteral(" ON"),
+            QStringLiteral("SET IDENTITY_INSERT ") + name + QStringLiteral(" OFF")};
+}
 
 QString TableTitle(const QString& table) {
     static const QHash<QString, QString> titles{
@@ -332,7 +384,7 @@ std::vector<Entry> Entries(qv::Connection& connection, const Filter& filter, int
     for (int i = 0; i < r.rows.rowCount(); ++i) {
         Entry e;
         e.id = at(r, i, 0).toInteger();
-        e.when = qv::dateTimeFromStorage(at(r, i, 1).toText());
+        e.when = whenText(at(r, i, 1).toText());
         e.user = at(r, i, 2).toText();
         e.source = at(r, i, 3).toText();
         e.kind = at(r, i, 4).toText();
@@ -355,7 +407,7 @@ std::vector<Entry> Entries(qv::Connection& connection, const Filter& filter, int
         ids.emplace_back(filter.memberId);
     }
     sql += QStringLiteral(" ORDER BY ChangeLogID, ChangeSeq, ChangeLogRowID");
-    connection.provider().fetch(connection.provider().adapt(sql), ids, rows);
+    connection.provider().fetch(connection.provider().prepared(sql).text, ids, rows);
     qint64 lastEntry = -1;
     int lastSeq = -1;
     QString line;

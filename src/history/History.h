@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "platform/data/ConnectionString.h"
 #include "platform/data/DatabaseError.h"
 
 #include <QDate>
@@ -29,7 +30,7 @@ enum class SortBy { When, User, Source };
 
 struct Entry {
     qint64 id = 0;
-    QDateTime when;
+    QString when; // local time, "yyyy-MM-dd hh:mm:ss"
     QString user;
     QString source;
     QString kind;
@@ -58,6 +59,15 @@ public:
 // when a deleted row's key is in use again, or when the entry's values were
 // erased.
 void Undo(qv::Connection& connection, qint64 entry);
+
+// The statements around an insert that gives a row its old key (the undo of
+// a delete), on a register of `kind`: SQL Server takes a key into an
+// identity column only while IDENTITY_INSERT is on for the table, and for one
+// table at a time; the other kinds take it as it is (empty texts).
+struct KeyedInsertFrame {
+    QString before, after;
+};
+KeyedInsertFrame KeyedInsert(qv::ConnectionString::Kind kind, const QString& table);
 
 // What an erasure keeps, as the confirmation states it.
 QString ErasureKeeps();

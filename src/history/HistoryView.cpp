@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -72,7 +73,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         switch (index.column()) {
         case ColWhen:
-            return e.when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+            return e.when;
         case ColUser:
             return e.user;
         case ColSource:
@@ -137,7 +138,9 @@ void HistoryModel::sort(int column, Qt::SortOrder order) {
 THistoryView::THistoryView(qv::Connection* connection, QWidget* parent)
     : QWidget(parent)
     , m_connection(connection)
-    , m_model(new HistoryModel(connection, this)) {
+    // Given its connection once the view is set up: turning sorting on sorts,
+    // which would read the first page before the caller asks for it.
+    , m_model(new HistoryModel(nullptr, this)) {
     setObjectName(QStringLiteral("HistoryView"));
     grdHistory = new QTableView(this);
     grdHistory->setObjectName(QStringLiteral("grdHistory"));
@@ -145,7 +148,10 @@ THistoryView::THistoryView(qv::Connection* connection, QWidget* parent)
     grdHistory->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdHistory->setSelectionMode(QAbstractItemView::SingleSelection);
     grdHistory->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdHistory->setWordWrap(true);
+    // One line a row, elided: a wrapped text would not fit the row anyway, and
+    // laying it out to wrap costs more than the page's data.
+    grdHistory->setWordWrap(false);
+    grdHistory->setTextElideMode(Qt::ElideRight);
     grdHistory->setSortingEnabled(true);
     grdHistory->horizontalHeader()->setSortIndicator(ColWhen, Qt::DescendingOrder);
     grdHistory->horizontalHeader()->setStretchLastSection(true);
@@ -169,6 +175,7 @@ THistoryView::THistoryView(qv::Connection* connection, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(grdHistory);
     layout->addLayout(buttons);
+    m_model->setConnection(connection);
 }
 
 void THistoryView::setConnection(qv::Connection* connection) {
@@ -251,17 +258,29 @@ TfrmChangeHistory::TfrmChangeHistory(qv::Connection& connection, QWidget* parent
     layout->addLayout(bottom);
     resize(900, 560);
     connect(m_view, &THistoryView::undone, this, &TfrmChangeHistory::showCount);
+    m_view->grid()->viewport()->installEventFilter(this);
     btnFilterClick();
 }
 
-// Counted once the page is on the screen: the count of a long log takes
+// Counted once the list has been painted: the count of a long log takes
 // longer than the page itself.
 void TfrmChangeHistory::showCount() {
-    QTimer::singleShot(0, this, [this] {
-        const qint64 total = m_view->model()->total();
-        lblCount->setText(total == 1 ? QStringLiteral("1 entry")
-                                     : QStringLiteral("%1 entries").arg(total));
-    });
+    lblCount->clear();
+    m_countPending = true;
+    m_view->grid()->viewport()->update();
+}
+
+bool TfrmChangeHistory::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && m_countPending) {
+        m_countPending = false;
+        // After this paint is done.
+        QTimer::singleShot(0, this, [this] {
+            const qint64 total = m_view->model()->total();
+            lblCount->setText(total == 1 ? QStringLiteral("1 entry")
+                                         : QStringLiteral("%1 entries").arg(total));
+        });
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TfrmChangeHistory::btnFilterClick() {

@@ -94,6 +94,9 @@ public:
     THistoryView* view() const { return m_view; }
     void btnFilterClick();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void showCount();
 
@@ -105,6 +108,7 @@ private:
     QLineEdit* edtUser;
     QLineEdit* edtMember;
     QLabel* lblCount;
+    bool m_countPending = false; // the count waits for the list's next paint
 };
 
 // "Data > Past Members Due for Erasure...": members whose last period ended

@@ -94,12 +94,11 @@ MemberData Collect(qv::Connection& connection, qint64 memberId) {
         const std::vector<History::Entry> entries =
             History::Entries(connection, filter, offset, page, History::SortBy::When, true);
         for (const History::Entry& e : entries)
-            history.rows.push_back(
-                {{QStringLiteral("When"), e.when.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))},
-                 {QStringLiteral("Who"), e.user},
-                 {QStringLiteral("Window"), e.source},
-                 {QStringLiteral("Kind"), e.kind},
-                 {QStringLiteral("Changes"), e.what}});
+            history.rows.push_back({{QStringLiteral("When"), e.when},
+                                    {QStringLiteral("Who"), e.user},
+                                    {QStringLiteral("Window"), e.source},
+                                    {QStringLiteral("Kind"), e.kind},
+                                    {QStringLiteral("Changes"), e.what}});
         if (int(entries.size()) < page)
             break;
     }

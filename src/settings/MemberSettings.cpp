@@ -23,6 +23,7 @@ const QString KeyAccessDatabase = QStringLiteral("AccessDatabase");
 const QString KeyServerName = QStringLiteral("SQLServerName");
 const QString KeyDatabaseName = QStringLiteral("SQLDatabaseName");
 const QString KeyServerType = QStringLiteral("ServerType");
+const QString KeyRetentionYears = QStringLiteral("RetentionYears");
 const QString PostgreSQLName = QStringLiteral("PostgreSQL");
 
 QString& folderOverride() {
@@ -207,12 +208,12 @@ void SetUseAccessDatabase(bool value) {
 
 int GetRetentionYears() {
     bool ok = false;
-    const int years = read(QStringLiteral("RetentionYears"), QString()).trimmed().toInt(&ok);
+    const int years = read(KeyRetentionYears, QString()).trimmed().toInt(&ok);
     return ok && years >= 1 ? years : 6;
 }
 
 void SetRetentionYears(int years) {
-    write(QStringLiteral("RetentionYears"), QString::number(years));
+    write(KeyRetentionYears, QString::number(years));
 }
 
 bool GetAutoBackup() {
@@ -309,13 +310,16 @@ void SetSQLServer(const QString& serverName, const QString& databaseName) {
 }
 
 void SetDatabaseSettings(bool useAccess, const QString& accessDatabase, const QString& serverName,
-                         const QString& databaseName, std::optional<ServerType> serverType) {
+                         const QString& databaseName, std::optional<ServerType> serverType,
+                         std::optional<int> retentionYears) {
     QList<std::pair<QString, QString>> values = {{KeyUseAccess, flagText(useAccess)},
                                                  {KeyAccessDatabase, accessDatabase},
                                                  {KeyServerName, serverName},
                                                  {KeyDatabaseName, databaseName}};
     if (serverType)
         values.append({KeyServerType, serverTypeText(*serverType)});
+    if (retentionYears)
+        values.append({KeyRetentionYears, QString::number(*retentionYears)});
     write(values);
 }
 

@@ -73,12 +73,13 @@ QString GetSQLDatabaseName();
 // Writes the server name and the database name.
 void SetSQLServer(const QString& serverName, const QString& databaseName);
 
-// Writes all four settings, and the server type when one is given, in one
-// replacement of the file, so a reader, or a program killed while saving,
-// finds either the old settings or the new ones.
+// Writes all four settings, and the server type and retention years when
+// given, in one replacement of the file, so a reader, or a program killed
+// while saving, finds either the old settings or the new ones.
 void SetDatabaseSettings(bool useAccess, const QString& accessDatabase, const QString& serverName,
                          const QString& databaseName,
-                         std::optional<ServerType> serverType = std::nullopt);
+                         std::optional<ServerType> serverType = std::nullopt,
+                         std::optional<int> retentionYears = std::nullopt);
 
 // True when a new file can be created in `folder` (a "chk.tmp" probe).
 bool CanCreateFileIn(const QString& folder);

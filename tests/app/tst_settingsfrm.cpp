@@ -65,6 +65,7 @@ private slots:
     void backupSettings_data();
     void backupSettings();
     void saveThatCannotWriteKeepsTheDialogOpen();
+    void retentionYearsSavedWithTheRest();
     void browse();
     void copy();
     void newDatabase();
@@ -244,6 +245,31 @@ void TestSettingsFrm::saveThatCannotWriteKeepsTheDialogOpen() {
              "Unable to write to " + box.filePath("gone/Quorvane.ini") + ".");
     QVERIFY(d.window.isVisible());
     QVERIFY(!d.accepted());
+}
+
+// The retention is shown as stored and goes into the same write as the
+// register's settings: a refused Save stores neither.
+void TestSettingsFrm::retentionYearsSavedWithTheRest() {
+    SettingsSandbox box;
+    const QString file = box.filePath("club.mdb");
+    QVERIFY(writeFileBytes(file, "x"));
+    apptest::WriteSettings(box, true, file);
+    MemberSettings::SetRetentionYears(9);
+    Dialog d;
+    auto* years = d.get<QSpinBox>("spnRetentionYears");
+    QCOMPARE(years->value(), 9);
+    years->setValue(3);
+    d.edit("edtDBFile")->setText(box.filePath("missing.mdb"));
+    MessageBoxTestScope boxes;
+    boxes.queue(MessageResult::Ok);
+    d.click("btnSave");
+    QCOMPARE(boxes.shown().size(), 1);
+    QCOMPARE(MemberSettings::GetRetentionYears(), 9);
+    d.edit("edtDBFile")->setText(file);
+    d.click("btnSave");
+    QVERIFY(d.accepted());
+    QCOMPARE(MemberSettings::GetRetentionYears(), 3);
+    QVERIFY(box.settingsBytes().contains("RetentionYears=3\n"));
 }
 
 void TestSettingsFrm::browse() {

@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <sqlite3.h>
+#include <utility>
 
 namespace qv {
 
@@ -33,6 +34,7 @@ public:
     Stmt& operator=(const Stmt&) = delete;
     sqlite3_stmt** out() { return &m_stmt; }
     sqlite3_stmt* get() const { return m_stmt; }
+    sqlite3_stmt* release() { return std::exchange(m_stmt, nullptr); }
 
 private:
     sqlite3_stmt* m_stmt = nullptr;
@@ -462,6 +464,16 @@ bool isTableDdl(const QString& sql) {
     return ddl.match(sql).hasMatch();
 }
 
+// A statement that writes rows (rather than the schema or the transaction),
+// worth keeping prepared.
+bool isRowWrite(const QString& sql) {
+    const QStringView text = QStringView(sql).trimmed();
+    for (const char* word : {"INSERT", "UPDATE", "DELETE"})
+        if (text.startsWith(QLatin1String(word), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
 } // namespace
 
 qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& params) {
@@ -480,9 +492,19 @@ qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& par
 }
 
 // Runs each statement of the text in turn; `stepped` tells whether one of
-// them was carried out before a later one failed.
+// them was carried out before a later one failed. A text of one statement, as
+// nearly every write is (a dataset's update of a row, the change log's
+// inserts), is prepared once and kept like a fetch's: with the width guards
+// compiled into it, preparing a write costs more than running it.
 qint64 SqliteProvider::executeBatch(const QString& sql, const std::vector<Value>& params,
                                     bool& stepped) {
+    const auto found = m_statements.find(sql);
+    if (found != m_statements.end()) {
+        found->lastUse = ++m_fetches;
+        sqlite3_stmt* stmt = found->stmt;
+        bool ddl = false;
+        return runStatement(stmt, &params, ddl, stepped, true);
+    }
     const QByteArray utf8 = sql.toUtf8();
     const char* rest = utf8.constData();
     const char* end = rest + utf8.size();
@@ -497,34 +519,59 @@ qint64 SqliteProvider::executeBatch(const QString& sql, const std::vector<Value>
         rest = tail;
         if (!stmt.get())
             continue; // white space or a comment
-        if (first)
-            bindAll(m_db, stmt.get(), params);
-        else if (sqlite3_bind_parameter_count(stmt.get()) > 0)
+        if (!first && sqlite3_bind_parameter_count(stmt.get()) > 0)
             throw DatabaseError(QStringLiteral("Only the first statement of a batch may take "
                                                "parameters."));
+        if (first && QByteArray(tail, int(end - tail)).trimmed().isEmpty() && isRowWrite(sql)) {
+            sqlite3_stmt* kept = keepStatement(sql, stmt.release());
+            return runStatement(kept, &params, ddl, stepped, true);
+        }
+        changed += runStatement(stmt.get(), first ? &params : nullptr, ddl, stepped, false);
         first = false;
-        if (!ddl && isTableDdl(QString::fromUtf8(sqlite3_sql(stmt.get())))) {
-            // The guards name the table's columns; they would stop a change of them.
-            ddl = true;
-            dropWidthGuards();
-        }
-        QElapsedTimer clock;
-        clock.start();
-        int rc;
-        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-        }
-        if (rc != SQLITE_DONE) {
-            const DatabaseError error(refusedAtOnce(clock.elapsed()) ? heldByAnotherWriter()
-                                                                     : errorMessage());
-            if (ddl)
-                rebuildWidthGuards();
-            throw error;
-        }
-        changed += sqlite3_changes64(m_db);
-        stepped = true;
     }
     if (ddl)
         rebuildWidthGuards();
+    return changed;
+}
+
+// Binds `params` (when given) and steps one statement to its end; answers
+// the rows it changed. A kept statement is left reset and unbound.
+qint64 SqliteProvider::runStatement(sqlite3_stmt* stmt, const std::vector<Value>* params, bool& ddl,
+                                    bool& stepped, bool kept) {
+    const auto leave = [&] {
+        if (kept) {
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+        }
+    };
+    try {
+        if (params)
+            bindAll(m_db, stmt, *params);
+    } catch (...) {
+        leave();
+        throw;
+    }
+    if (!ddl && !kept && isTableDdl(QString::fromUtf8(sqlite3_sql(stmt)))) {
+        // The guards name the table's columns; they would stop a change of them.
+        ddl = true;
+        dropWidthGuards();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) {
+        const DatabaseError error(refusedAtOnce(clock.elapsed()) ? heldByAnotherWriter()
+                                                                 : errorMessage());
+        leave();
+        if (ddl)
+            rebuildWidthGuards();
+        throw error;
+    }
+    const qint64 changed = sqlite3_changes64(m_db);
+    stepped = true;
+    leave();
     return changed;
 }
 
@@ -573,11 +620,17 @@ SqliteProvider::KeptStatement& SqliteProvider::keptStatement(const QString& sql)
         return *found;
     }
     const QByteArray utf8 = sql.toUtf8();
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK)
+    Stmt stmt;
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), stmt.out(), nullptr) !=
+        SQLITE_OK)
         fail();
-    if (!stmt)
+    if (!stmt.get())
         throw DatabaseError(QStringLiteral("The command text holds no statement."));
+    keepStatement(sql, stmt.release());
+    return m_statements[sql];
+}
+
+sqlite3_stmt* SqliteProvider::keepStatement(const QString& sql, sqlite3_stmt* prepared) {
     if (m_statements.size() >= kKeptStatements) {
         const auto oldest = std::min_element(
             m_statements.begin(), m_statements.end(),
@@ -586,9 +639,9 @@ SqliteProvider::KeptStatement& SqliteProvider::keptStatement(const QString& sql)
         m_statements.erase(oldest);
     }
     KeptStatement& kept = m_statements[sql];
-    kept.stmt = stmt;
+    kept.stmt = prepared;
     kept.lastUse = ++m_fetches;
-    return kept;
+    return kept.stmt;
 }
 
 void SqliteProvider::forgetStatement(const QString& sql) {

@@ -66,6 +66,8 @@ private:
     QString heldByAnotherWriter() const;
     [[noreturn]] void fail() const;
     qint64 executeBatch(const QString& sql, const std::vector<Value>& params, bool& stepped);
+    qint64 runStatement(sqlite3_stmt* stmt, const std::vector<Value>* params, bool& ddl,
+                        bool& stepped, bool kept);
     void fetchRows(const QString& sql, const std::vector<Value>& params, Result& out);
 
     // Where the program's transaction stands on the engine: none; begun, not
@@ -97,6 +99,9 @@ private:
         quint64 lastUse = 0;
     };
     KeptStatement& keptStatement(const QString& sql);
+    // Keeps a statement just prepared from `sql`, the oldest kept one making
+    // room; answers it.
+    sqlite3_stmt* keepStatement(const QString& sql, sqlite3_stmt* prepared);
     void forgetStatement(const QString& sql);
     void finalizeStatements();
 

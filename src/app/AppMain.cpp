@@ -2,6 +2,7 @@
 #include "app/AppMain.h"
 
 #include "app/MainFrm.h"
+#include "app/SpreadsheetImportCommand.h"
 #include "db/DataModule.h"
 #include "import/JetImport.h"
 #include "pictures/Pictures.h"
@@ -92,7 +93,7 @@ int RunImportCommand(int argc, char** argv) {
 // What the command line asks for, read before any application object exists:
 // --help, --version and wrong arguments are answered without a display.
 struct CommandLine {
-    enum class Action { Run, Import, Help, Version, Wrong };
+    enum class Action { Run, Import, ImportMembers, Help, Version, Wrong };
     Action action = Action::Run;
     QString register_;
     QString wrong; // what is wrong, for Action::Wrong
@@ -128,6 +129,10 @@ CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine line;
     if (argc > 1 && qstrcmp(argv[1], "--import") == 0) {
         line.action = CommandLine::Action::Import;
+        return line;
+    }
+    if (IsImportMembersCommand(argc, argv)) {
+        line.action = CommandLine::Action::ImportMembers;
         return line;
     }
     for (int i = 1; i < argc; ++i) {
@@ -187,27 +192,37 @@ QString CommandName(char** argv) {
 QString UsageLines(const QString& name) {
     return QStringLiteral("Usage: %1 [REGISTER]\n"
                           "       %1 --import OLD.mdb NEW.mdb\n"
+                          "       %1 --import-members FILE.csv --register REGISTER --mapping "
+                          "MAPPING\n"
                           "       %1 --help | --version\n")
         .arg(name);
 }
 
 QString HelpText(const QString& name) {
     return UsageLines(name) +
-           QStringLiteral("\n"
-                          "Quorvane keeps the membership register of a club, society or charity.\n"
-                          "\n"
-                          "  REGISTER              open this register file for this run only; the\n"
-                          "                        saved settings are not changed. An Access file\n"
-                          "                        is offered for import into a new register.\n"
-                          "  --import OLD.mdb NEW.mdb\n"
-                          "                        import the Access file OLD.mdb into the new\n"
-                          "                        register NEW.mdb without a window, then exit\n"
-                          "                        (1 when no register was made)\n"
-                          "  -h, --help            show this text and exit\n"
-                          "  -v, --version         show the version and exit\n"
-                          "\n"
-                          "Qt's own options (-platform NAME, -style NAME, ...) are passed to Qt.\n"
-                          "Wrong arguments exit with 2. See also the manual page quorvane(1).\n");
+           QStringLiteral(
+               "\n"
+               "Quorvane keeps the membership register of a club, society or charity.\n"
+               "\n"
+               "  REGISTER              open this register file for this run only; the\n"
+               "                        saved settings are not changed. An Access file\n"
+               "                        is offered for import into a new register.\n"
+               "  --import OLD.mdb NEW.mdb\n"
+               "                        import the Access file OLD.mdb into the new\n"
+               "                        register NEW.mdb without a window, then exit\n"
+               "                        (1 when no register was made)\n"
+               "  --import-members FILE.csv --register REGISTER --mapping MAPPING\n"
+               "                        [--refused REFUSED.csv]\n"
+               "                        add the members of a spreadsheet's CSV file to\n"
+               "                        the register without a window; MAPPING is a\n"
+               "                        JSON file, or the name of a mapping saved by an\n"
+               "                        import from the window (1 when nothing was\n"
+               "                        written)\n"
+               "  -h, --help            show this text and exit\n"
+               "  -v, --version         show the version and exit\n"
+               "\n"
+               "Qt's own options (-platform NAME, -style NAME, ...) are passed to Qt.\n"
+               "Wrong arguments exit with 2. See also the manual page quorvane(1).\n");
 }
 
 } // namespace
@@ -226,6 +241,7 @@ int RunQuorvane(int argc, char** argv) {
                      UsageLines(CommandName(argv)).toLocal8Bit().constData());
         return 2;
     case CommandLine::Action::Import:
+    case CommandLine::Action::ImportMembers:
     case CommandLine::Action::Run:
         break;
     }
@@ -235,6 +251,8 @@ int RunQuorvane(int argc, char** argv) {
         qputenv("TZ", ":/etc/localtime");
     if (line.action == CommandLine::Action::Import)
         return RunImportCommand(argc, argv);
+    if (line.action == CommandLine::Action::ImportMembers)
+        return RunImportMembersCommand(argc, argv);
     // Named "Quorvane"; its notify() is the default error report.
     qv::QuorvaneApplication app(argc, argv);
     QApplication::setWindowIcon(qv::Pictures::icon(u"application"));

@@ -287,6 +287,7 @@ void TfrmSpreadsheetImport::showColumns() {
         QStringLiteral("The columns saved as \"%1\" for a file with these column names are used.")
             .arg(m.name));
 
+    grdColumns->setRowCount(0); // the last file's choosers go
     grdColumns->setRowCount(m_preview.columnCount);
     for (int i = 0; i < m_preview.columnCount; ++i) {
         grdColumns->setItem(i, 0, cell(m.headers.value(i)));
@@ -306,18 +307,7 @@ void TfrmSpreadsheetImport::showColumns() {
         connect(field, &QComboBox::activated, this,
                 [this, i](int index) { fieldChosen(i, index); });
         grdColumns->setCellWidget(i, 2, field);
-        auto* form = new QComboBox(grdColumns);
-        form->setObjectName(QStringLiteral("cboDateForm%1").arg(i));
-        for (const DateForm d : {DateForm::DayFirst, DateForm::MonthFirst, DateForm::Iso})
-            form->addItem(DateFormCaption(d), int(d));
-        form->setAccessibleName(QStringLiteral("Dates written, for %1").arg(m.headers.value(i)));
-        const bool date = IsDateField(m.columns[size_t(i)].field);
-        form->setCurrentIndex(int(m.columns[size_t(i)].dateForm));
-        form->setVisible(date);
-        connect(form, &QComboBox::activated, this, [this, i, form] {
-            m_preview.mapping.columns[size_t(i)].dateForm = DateForm(form->currentData().toInt());
-        });
-        grdColumns->setCellWidget(i, 3, form);
+        showDateForm(i);
     }
     grdColumns->resizeColumnsToContents();
     showPreview();
@@ -325,8 +315,30 @@ void TfrmSpreadsheetImport::showColumns() {
 
 void TfrmSpreadsheetImport::fieldChosen(int column, int index) {
     m_preview.mapping.columns[size_t(column)].field = Field(index);
-    if (auto* form = qobject_cast<QComboBox*>(grdColumns->cellWidget(column, 3)))
-        form->setVisible(IsDateField(Field(index)));
+    showDateForm(column);
+}
+
+void TfrmSpreadsheetImport::showDateForm(int i) {
+    const Column& column = m_preview.mapping.columns[size_t(i)];
+    // Only a date column has a form to choose; the view would show a hidden
+    // cell widget again, so the others have none.
+    if (!IsDateField(column.field)) {
+        grdColumns->removeCellWidget(i, 3);
+        return;
+    }
+    if (grdColumns->cellWidget(i, 3))
+        return;
+    auto* form = new QComboBox(grdColumns);
+    form->setObjectName(QStringLiteral("cboDateForm%1").arg(i));
+    for (const DateForm d : {DateForm::DayFirst, DateForm::MonthFirst, DateForm::Iso})
+        form->addItem(DateFormCaption(d), int(d));
+    form->setAccessibleName(
+        QStringLiteral("Dates written, for %1").arg(m_preview.mapping.headers.value(i)));
+    form->setCurrentIndex(int(column.dateForm));
+    connect(form, &QComboBox::activated, this, [this, i, form] {
+        m_preview.mapping.columns[size_t(i)].dateForm = DateForm(form->currentData().toInt());
+    });
+    grdColumns->setCellWidget(i, 3, form);
 }
 
 void TfrmSpreadsheetImport::showPreview() {
@@ -376,16 +388,22 @@ void TfrmSpreadsheetImport::showCheck() {
     }
     grdDuplicates->resizeColumnsToContents();
 
-    grdRefused->setRowCount(int(m_plan.problems.size()));
-    for (int i = 0; i < int(m_plan.problems.size()); ++i) {
-        const Refusal& r = m_plan.problems[size_t(i)];
+    // The rows refused, and those written cut; a row whose only matter is a
+    // membership type to be created is said once, in the summary.
+    grdRefused->setRowCount(0);
+    for (const Refusal& r : m_plan.problems) {
         QStringList why;
         for (const auto& [kind, what] : r.problems)
-            why << what;
-        grdRefused->setItem(i, 0, cell(QString::number(r.line)));
+            if (kind != Problem::UnknownLevel || !m_plan.mapping.createLevels)
+                why << what;
+        if (why.isEmpty())
+            continue;
+        const int row = grdRefused->rowCount();
+        grdRefused->insertRow(row);
+        grdRefused->setItem(row, 0, cell(QString::number(r.line)));
         grdRefused->setItem(
-            i, 1,
-            cell((m_plan.written(r) ? QStringLiteral("written: ") : QStringLiteral("refused: ")) +
+            row, 1,
+            cell((m_plan.written(r) ? QStringLiteral("cut: ") : QStringLiteral("refused: ")) +
                  why.join(QStringLiteral("; "))));
     }
     grdRefused->resizeColumnToContents(0);

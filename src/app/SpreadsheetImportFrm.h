@@ -82,6 +82,7 @@ private:
     void showCheck();
     void rereadFile();
     void fieldChosen(int column, int index);
+    void showDateForm(int column);
     bool Progress(qint64 done, qint64 total);
     void setRunning(bool running, const QString& what);
     // Asks for a file name and writes the refused rows there.

@@ -483,6 +483,9 @@ qint64 SqliteProvider::execute(const QString& sql, const std::vector<Value>& par
 // them was carried out before a later one failed.
 qint64 SqliteProvider::executeBatch(const QString& sql, const std::vector<Value>& params,
                                     bool& stepped) {
+    qint64 kept = 0;
+    if (executeKept(sql, params, kept, stepped))
+        return kept;
     const QByteArray utf8 = sql.toUtf8();
     const char* rest = utf8.constData();
     const char* end = rest + utf8.size();
@@ -589,6 +592,41 @@ SqliteProvider::KeptStatement& SqliteProvider::keptStatement(const QString& sql)
     kept.stmt = stmt;
     kept.lastUse = ++m_fetches;
     return kept;
+}
+
+bool SqliteProvider::executeKept(const QString& sql, const std::vector<Value>& params,
+                                 qint64& changed, bool& stepped) {
+    if (!m_statements.contains(sql)) {
+        const QByteArray utf8 = sql.toUtf8();
+        sqlite3_stmt* stmt = nullptr;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail) !=
+                SQLITE_OK ||
+            !stmt) {
+            sqlite3_finalize(stmt);
+            return false; // the batch path says what is wrong
+        }
+        const bool single =
+            QByteArrayView(tail, utf8.constData() + utf8.size() - tail).trimmed().isEmpty();
+        const bool ddl = isTableDdl(QString::fromUtf8(sqlite3_sql(stmt)));
+        sqlite3_finalize(stmt);
+        if (!single || ddl)
+            return false;
+    }
+    sqlite3_stmt* s = keptStatement(sql).stmt;
+    const ResetAfterUse reset(s);
+    bindAll(m_db, s, params);
+    QElapsedTimer clock;
+    clock.start();
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE)
+        throw DatabaseError(refusedAtOnce(clock.elapsed()) ? heldByAnotherWriter()
+                                                           : errorMessage());
+    changed = sqlite3_changes64(m_db);
+    stepped = true;
+    return true;
 }
 
 void SqliteProvider::forgetStatement(const QString& sql) {

@@ -97,6 +97,12 @@ private:
         quint64 lastUse = 0;
     };
     KeptStatement& keptStatement(const QString& sql);
+    // Writes are kept too when the text is one statement that changes no
+    // table's columns: preparing an INSERT with the width guards' triggers
+    // costs more than running it, and an import runs the same one thousands
+    // of times. False, having run nothing, for any other text.
+    bool executeKept(const QString& sql, const std::vector<Value>& params, qint64& changed,
+                     bool& stepped);
     void forgetStatement(const QString& sql);
     void finalizeStatements();
 

@@ -61,7 +61,7 @@ int RunImportMembersCommand(int argc, char** argv) {
     dm.changeRecorder().setDefaultSource([] { return SpreadsheetImport::EntryLabel(); });
     try {
         // A register file, or a connection string as the settings hold one.
-        dm.OpenRegister(registerPath.contains(u'=')
+        dm.OpenRegister(registerPath.contains(QLatin1String("Provider="), Qt::CaseInsensitive)
                             ? registerPath
                             : DBConnectionStrings::AccessConnectionString(registerPath));
         dm.UpgradeDatabase();
@@ -157,13 +157,17 @@ int RunImportMembersCommand(int argc, char** argv) {
             why << what;
         say(stderr, QStringLiteral("Line %1 refused: %2").arg(r.line).arg(why.join(u"; ")));
     }
+    if (!plan.mapping.createLevels)
+        for (const auto& [number, line] : plan.newLevelRows)
+            say(stderr, QStringLiteral("Line %1 refused: its membership type is new").arg(line));
     if (!refusedPath.isEmpty() && result.refused > 0) {
         try {
             SpreadsheetImport::SaveRefused(plan, refusedPath);
             say(stdout, QStringLiteral("The refused rows were saved in %1.").arg(refusedPath));
-        } catch (const qv::FileSystem::FileWriteError& e) {
+        } catch (const std::runtime_error& e) {
             // The members are in; only the list of the rest is missing.
-            say(stderr, e.message());
+            say(stderr, QStringLiteral("The refused rows were not saved: %1")
+                            .arg(QString::fromUtf8(e.what())));
         }
     }
     return 0;

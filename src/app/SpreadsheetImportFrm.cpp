@@ -46,6 +46,13 @@ QTableWidgetItem* cell(const QString& text) {
     return new QTableWidgetItem(text);
 }
 
+// A line number, sorted as a number.
+QTableWidgetItem* lineCell(qint64 line) {
+    auto* item = new QTableWidgetItem;
+    item->setData(Qt::DisplayRole, line);
+    return item;
+}
+
 // A value as one line of a grid: a line break inside it shows as "⏎".
 QString oneLine(const QString& text) {
     QString line = text;
@@ -365,7 +372,7 @@ void TfrmSpreadsheetImport::showCheck() {
     grdDuplicates->setRowCount(int(m_plan.duplicates.size()));
     for (int i = 0; i < int(m_plan.duplicates.size()); ++i) {
         const Duplicate& d = m_plan.duplicates[size_t(i)];
-        grdDuplicates->setItem(i, 0, cell(QString::number(d.line)));
+        grdDuplicates->setItem(i, 0, lineCell(d.line));
         grdDuplicates->setItem(i, 1, cell(d.name));
         grdDuplicates->setItem(i, 2, cell(d.match));
         grdDuplicates->setItem(i, 3, cell(d.why));
@@ -400,12 +407,21 @@ void TfrmSpreadsheetImport::showCheck() {
             continue;
         const int row = grdRefused->rowCount();
         grdRefused->insertRow(row);
-        grdRefused->setItem(row, 0, cell(QString::number(r.line)));
+        grdRefused->setItem(row, 0, lineCell(r.line));
         grdRefused->setItem(
             row, 1,
             cell((m_plan.written(r) ? QStringLiteral("cut: ") : QStringLiteral("refused: ")) +
                  why.join(QStringLiteral("; "))));
     }
+    if (!m_plan.mapping.createLevels)
+        for (const auto& [number, line] : m_plan.newLevelRows) {
+            const int row = grdRefused->rowCount();
+            grdRefused->insertRow(row);
+            grdRefused->setItem(row, 0, lineCell(line));
+            grdRefused->setItem(row, 1,
+                                cell(QStringLiteral("refused: its membership type is new")));
+        }
+    grdRefused->sortItems(0); // by line
     grdRefused->resizeColumnToContents(0);
     btnSaveRefused->setEnabled(m_plan.refused() > 0);
 }
@@ -535,8 +551,11 @@ void TfrmSpreadsheetImport::saveRefusedRows() {
         return;
     try {
         SaveRefused(m_plan, *file);
-    } catch (const qv::FileSystem::FileWriteError& e) {
-        qv::ShowMessageBox(e.message(), qv::MessageKind::Error, qv::MessageButtons::Ok,
+    } catch (const std::runtime_error& e) {
+        // A file that cannot be written, or a source that changed since.
+        qv::ShowMessageBox(QStringLiteral("The refused rows were not saved:\n\r\n\r%1")
+                               .arg(QString::fromUtf8(e.what())),
+                           qv::MessageKind::Error, qv::MessageButtons::Ok,
                            qv::MessagePlacement::Centered, this);
         return;
     }

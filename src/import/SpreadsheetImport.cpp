@@ -19,7 +19,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <array>
+#include <stdexcept>
 
 namespace SpreadsheetImport {
 
@@ -830,7 +832,7 @@ DuplicateChoice Plan::choiceOf(const Duplicate& duplicate) const {
 }
 
 qint64 Plan::refused() const {
-    qint64 n = 0;
+    qint64 n = mapping.createLevels ? 0 : qint64(newLevelRows.size());
     for (const Refusal& r : problems)
         n += written(r) ? 0 : 1;
     return n;
@@ -847,17 +849,28 @@ qint64 Plan::tooLong() const {
     return n;
 }
 
+bool Plan::rowWritten(qint64 row) const {
+    // Both lists are in the order of the rows.
+    if (!mapping.createLevels &&
+        std::binary_search(newLevelRows.begin(), newLevelRows.end(), std::make_pair(row, qint64(0)),
+                           [](const auto& a, const auto& b) { return a.first < b.first; }))
+        return false;
+    const auto found = std::lower_bound(problems.begin(), problems.end(), row,
+                                        [](const Refusal& r, qint64 n) { return r.row < n; });
+    return found == problems.end() || found->row != row || written(*found);
+}
+
 qint64 Plan::toFill() const {
     qint64 n = 0;
     for (const Duplicate& d : duplicates)
-        n += choiceOf(d) == DuplicateChoice::FillEmpty ? 1 : 0;
+        n += choiceOf(d) == DuplicateChoice::FillEmpty && rowWritten(d.row) ? 1 : 0;
     return n;
 }
 
 qint64 Plan::toSkip() const {
     qint64 n = 0;
     for (const Duplicate& d : duplicates)
-        n += choiceOf(d) == DuplicateChoice::Skip ? 1 : 0;
+        n += choiceOf(d) == DuplicateChoice::Skip && rowWritten(d.row) ? 1 : 0;
     return n;
 }
 
@@ -872,11 +885,13 @@ QString Plan::text() const {
                       Spreadsheet::EncodingName(mapping.format.encoding),
                       Spreadsheet::DelimiterName(mapping.format.delimiter));
     lines << QStringLiteral("To add: %1.").arg(plural(toAdd(), "new member", "new members"));
+    qint64 addAnyway = 0;
+    for (const Duplicate& d : duplicates)
+        addAnyway += choiceOf(d) == DuplicateChoice::AddAnyway && rowWritten(d.row) ? 1 : 0;
     if (!duplicates.empty())
         lines << QStringLiteral("Like members already there: %1 (to skip %2, to add anyway %3, "
                                 "to fill empty fields %4).")
-                     .arg(number(qint64(duplicates.size())), number(toSkip()),
-                          number(qint64(duplicates.size()) - toSkip() - toFill()),
+                     .arg(number(qint64(duplicates.size())), number(toSkip()), number(addAnyway),
                           number(toFill()));
     if (!unknownLevels.isEmpty())
         lines << (mapping.createLevels
@@ -996,8 +1011,13 @@ bool Check(qv::Connection& connection, const QString& path, const Mapping& mappi
                 return false;
             ++plan.rows;
             const Row row = readRow(fields, mapping, levels, today);
-            if (!row.problems.empty())
-                plan.problems.push_back({number, reader.line(), fields, row.problems});
+            bool levelOnly = !row.problems.empty();
+            for (const auto& [kind, what] : row.problems)
+                levelOnly = levelOnly && kind == Problem::UnknownLevel;
+            if (levelOnly)
+                plan.newLevelRows.emplace_back(number, reader.line());
+            else if (!row.problems.empty())
+                plan.problems.push_back({number, reader.line(), row.problems});
             if (row.hard())
                 continue;
             if (!row.joined.isValid())
@@ -1179,9 +1199,6 @@ Result Writer::run(const ProgressCallback& progress) {
             ++result.levelsMade;
         }
 
-    QHash<qint64, const Refusal*> problems;
-    for (const Refusal& r : m_plan.problems)
-        problems.insert(r.row, &r);
     QHash<qint64, const Duplicate*> duplicates;
     QSet<qint64> targets; // rows a later row matches
     for (const Duplicate& d : m_plan.duplicates) {
@@ -1201,11 +1218,9 @@ Result Writer::run(const ProgressCallback& progress) {
             result.outcome = Outcome::Cancelled;
             return result;
         }
-        if (const Refusal* r = problems.value(number)) {
-            if (!m_plan.written(*r)) {
-                ++result.refused;
-                continue;
-            }
+        if (!m_plan.rowWritten(number)) {
+            ++result.refused;
+            continue;
         }
         const Row row = readRow(fields, m_plan.mapping, m_levels, m_today);
         if (row.hard()) {
@@ -1280,6 +1295,15 @@ Result Write(qv::Connection& connection, const Plan& plan, const ProgressCallbac
 }
 
 void SaveRefused(const Plan& plan, const QString& fileName) {
+    if (fileStamp(plan.path) != plan.stamp)
+        throw std::runtime_error(QStringLiteral("The file %1 has changed since it was checked; "
+                                                "check it again.")
+                                     .arg(quoted(plan.fileName))
+                                     .toStdString());
+    Spreadsheet::Reader reader(plan.path, plan.mapping.format);
+    QString error;
+    if (!openReader(reader, plan.mapping, error))
+        throw std::runtime_error(error.toStdString());
     qv::FileSystem::ReplacingFile file(fileName);
     QString line;
     for (const QString& header : plan.mapping.headers)
@@ -1287,22 +1311,41 @@ void SaveRefused(const Plan& plan, const QString& fileName) {
     line += QStringLiteral("Reason\r\n");
     // The byte-order mark tells spreadsheet programs the text is UTF-8.
     file.write(QByteArrayLiteral("\xEF\xBB\xBF") + line.toUtf8());
-    for (const Refusal& r : plan.problems) {
-        if (plan.written(r))
+    auto problem = plan.problems.begin();
+    auto newLevel = plan.newLevelRows.begin();
+    const QDate today = QDate::currentDate();
+    QStringList fields;
+    for (qint64 number = 0; reader.next(fields); ++number) {
+        QStringList reasons;
+        while (problem != plan.problems.end() && problem->row < number)
+            ++problem;
+        while (newLevel != plan.newLevelRows.end() && newLevel->first < number)
+            ++newLevel;
+        if (problem != plan.problems.end() && problem->row == number && !plan.written(*problem)) {
+            for (const auto& [kind, what] : problem->problems)
+                if (kind == Problem::Hard ||
+                    (kind == Problem::TooLong && !plan.mapping.cutLongText) ||
+                    (kind == Problem::UnknownLevel && !plan.mapping.createLevels))
+                    reasons << what;
+        } else if (!plan.mapping.createLevels && newLevel != plan.newLevelRows.end() &&
+                   newLevel->first == number) {
+            // Read against no types at all, the row names its new one.
+            for (const auto& [kind, what] : readRow(fields, plan.mapping, Levels(), today).problems)
+                if (kind == Problem::UnknownLevel)
+                    reasons << what;
+        }
+        if (reasons.isEmpty())
             continue;
         line.clear();
-        for (qsizetype i = 0; i < std::max(r.fields.size(), plan.mapping.headers.size()); ++i)
-            line += CSVField(i < r.fields.size() ? r.fields[i] : QString()) + u',';
-        QStringList reasons;
-        for (const auto& [kind, what] : r.problems)
-            if (kind == Problem::Hard || (kind == Problem::TooLong && !plan.mapping.cutLongText) ||
-                (kind == Problem::UnknownLevel && !plan.mapping.createLevels))
-                reasons << what;
-        line +=
-            CSVField(QStringLiteral("line %1: ").arg(r.line) + reasons.join(QStringLiteral("; "))) +
-            QStringLiteral("\r\n");
+        for (qsizetype i = 0; i < std::max(fields.size(), plan.mapping.headers.size()); ++i)
+            line += CSVField(i < fields.size() ? fields[i] : QString()) + u',';
+        line += CSVField(QStringLiteral("line %1: ").arg(reader.line()) +
+                         reasons.join(QStringLiteral("; "))) +
+                QStringLiteral("\r\n");
         file.write(line.toUtf8());
     }
+    if (!reader.error().isEmpty())
+        throw std::runtime_error(reader.error().toStdString());
     file.commit();
 }
 

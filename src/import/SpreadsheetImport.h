@@ -156,10 +156,11 @@ enum class Problem {
     UnknownLevel, // written when the mapping creates the levels
 };
 
+// A row with a problem beyond a new membership type. The row's values are
+// not kept: the refused rows are read from the file again when saved.
 struct Refusal {
     qint64 row = 0;  // data record, from 0
     qint64 line = 0; // line of the file
-    QStringList fields;
     std::vector<std::pair<Problem, QString>> problems;
 };
 
@@ -179,8 +180,11 @@ struct Plan {
     QString stamp; // the file's size and time when checked
     Mapping mapping;
     QString fileName;
-    qint64 rows = 0; // data records read
-    std::vector<Refusal> problems;
+    qint64 rows = 0;               // data records read
+    std::vector<Refusal> problems; // in the order of the rows
+    // The rows whose one problem is a membership type the register lacks, as
+    // (row, line): refused only when the types are not to be created.
+    std::vector<std::pair<qint64, qint64>> newLevelRows;
     std::vector<Duplicate> duplicates;
     QStringList unknownLevels; // as first written in the file
     qint64 withoutDateJoined = 0;
@@ -188,6 +192,8 @@ struct Plan {
 
     // With the mapping's choices as they now stand:
     bool written(const Refusal& refusal) const;
+    // Whether the row of that number is written (it may be a duplicate).
+    bool rowWritten(qint64 row) const;
     DuplicateChoice choiceOf(const Duplicate& duplicate) const;
     qint64 toAdd() const;   // new members
     qint64 toFill() const;  // duplicates whose empty fields are filled
@@ -223,9 +229,10 @@ QString EntryLabel();
 // everything or, on failure or Cancel, nothing. Never throws.
 Result Write(qv::Connection& connection, const Plan& plan, const ProgressCallback& progress = {});
 
-// Writes the rows the import leaves out, with their reasons in a last column,
-// as a CSV file to mend and import again. All or nothing; throws
-// FileSystem::FileWriteError.
+// Writes the rows the import leaves out, read again from the file, with
+// their reasons in a last column, as a CSV file to mend and import again.
+// All or nothing; throws FileSystem::FileWriteError, or std::runtime_error
+// (its what() in UTF-8) when the file cannot be read again or has changed.
 void SaveRefused(const Plan& plan, const QString& fileName);
 
 } // namespace SpreadsheetImport

@@ -113,6 +113,10 @@ double runImport(const QString& csv, const QString& registerPath, bool log,
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the program starts (AppMain): without TZ the C library reads
+    // /etc/localtime again for every local date it converts.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QCoreApplication app(argc, argv);
     int rows = 20000, runs = 5;
     Options("[--rows N] [--runs N]")

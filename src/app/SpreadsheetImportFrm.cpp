@@ -251,6 +251,13 @@ bool TfrmSpreadsheetImport::LoadFile(const QString& path) {
                            qv::MessagePlacement::Centered, parentWidget());
         return false;
     }
+    if (m_preview.columnCount == 0) {
+        qv::ShowMessageBox(QStringLiteral("The file %1 holds no rows to import.")
+                               .arg(u'"' + QDir::toNativeSeparators(path) + u'"'),
+                           qv::MessageKind::Information, qv::MessageButtons::Ok,
+                           qv::MessagePlacement::Centered, parentWidget());
+        return false;
+    }
     m_path = path;
     // The columns saved for a file with the same column names come back.
     try {

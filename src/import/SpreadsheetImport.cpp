@@ -1005,11 +1005,13 @@ bool Check(qv::Connection& connection, const QString& path, const Mapping& mappi
             return false;
         const QDate today = QDate::currentDate();
         QSet<QString> unknown;
+        std::vector<qint64> lines; // of each row, so a duplicate can name its earlier row's
         QStringList fields;
         for (qint64 number = 0; reader.next(fields); ++number) {
             if (progress && number % 256 == 0 && !progress(reader.bytesRead(), reader.size()))
                 return false;
             ++plan.rows;
+            lines.push_back(reader.line());
             const Row row = readRow(fields, mapping, levels, today);
             bool levelOnly = !row.problems.empty();
             for (const auto& [kind, what] : row.problems)
@@ -1040,7 +1042,8 @@ bool Check(qv::Connection& connection, const QString& path, const Mapping& mappi
                     d.match = memberShown(connection, id);
                 } else {
                     d.earlierRow = -id - 1;
-                    d.match = QStringLiteral("row %1 of this file").arg(d.earlierRow + 1);
+                    d.match =
+                        QStringLiteral("line %1 of this file").arg(lines[size_t(d.earlierRow)]);
                 }
                 plan.duplicates.push_back(d);
             } else {

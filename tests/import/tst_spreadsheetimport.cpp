@@ -3,6 +3,7 @@
 #include "db/ChangeLog.h"
 #include "db/DBConnectionStrings.h"
 #include "db/RegisterTables.h"
+#include "history/History.h"
 #include "import/SpreadsheetImport.h"
 #include "platform/data/Query.h"
 #include "platform/ui/FileDialogs.h"
@@ -45,8 +46,8 @@ QString writeFile(const TempFolder& folder, const QString& name, const QByteArra
 // Reads, checks and writes as the window does; `adjust` changes the mapping
 // or the plan's choices before the write.
 ImportResult import(Connection& c, const QString& path, Plan& plan,
-              const std::function<void(Plan&)>& adjust = {},
-              const ProgressCallback& progress = {}) {
+                    const std::function<void(Plan&)>& adjust = {},
+                    const ProgressCallback& progress = {}) {
     Preview preview;
     QString error;
     if (!ReadPreview(path, preview, error) || !Check(c, path, preview.mapping, plan, error)) {
@@ -137,7 +138,8 @@ private slots:
 // Faults caught: an encoding taken wrongly (garbled accents, a byte-order
 // mark in the first surname), the wrong separator, a quoted line break
 // splitting a row, day and month swapped, a full name split wrongly, a
-// member without a period (in no list).
+// member without a period (in no list), an import that cannot be undone as
+// one entry.
 void TestSpreadsheetImport::filesImportToTheExpectedRows_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("encoding");
@@ -206,6 +208,11 @@ void TestSpreadsheetImport::filesImportToTheExpectedRows() {
     // One entry of the change history, named after the command.
     QCOMPARE(reg.scalar("SELECT COUNT(*) FROM ChangeLog").toInteger(), 1);
     QCOMPARE(reg.scalar("SELECT Source FROM ChangeLog").toText(), EntryLabel());
+    // Undone there, it leaves no member and no new membership type.
+    History::Undo(reg.connection(), reg.scalar("SELECT ChangeLogID FROM ChangeLog").toInteger());
+    QCOMPARE(reg.count("Members"), 0);
+    QCOMPARE(reg.count("DatesJoined"), 0);
+    QCOMPARE(reg.count("MembershipLevel"), 1);
 }
 
 // Faults caught: a header not recognised for its accents or punctuation
@@ -259,8 +266,8 @@ void TestSpreadsheetImport::columnsAreGuessed() {
 
 // Faults caught: a duplicate missed when the post code is written
 // differently or only the e-mail matches, a choice not followed, filling
-// overwriting a value the member has, a second import of the same file
-// adding everyone again.
+// overwriting a value the member has, a person listed twice in the file
+// added twice, a second import of the same file adding everyone again.
 void TestSpreadsheetImport::duplicatesFollowTheChoice_data() {
     QTest::addColumn<int>("choice");
     QTest::addColumn<int>("membersAfter");
@@ -269,8 +276,8 @@ void TestSpreadsheetImport::duplicatesFollowTheChoice_data() {
     QTest::addColumn<int>("membersAfterSecond");
     QTest::newRow("skip") << int(DuplicateChoice::Skip) << 3 << ""
                           << "Mary" << 3;
-    QTest::newRow("add anyway") << int(DuplicateChoice::AddAnyway) << 5 << ""
-                                << "Mary" << 8;
+    QTest::newRow("add anyway") << int(DuplicateChoice::AddAnyway) << 6 << ""
+                                << "Mary" << 10;
     QTest::newRow("fill empty fields") << int(DuplicateChoice::FillEmpty) << 3 << "0113 496 0000"
                                        << "Mary" << 3;
 }
@@ -291,14 +298,16 @@ void TestSpreadsheetImport::duplicatesFollowTheChoice() {
                                    "Surname,First names,Post code,Phone,Email\n"
                                    "Smith,John,ls1  4ap,0113 496 0000,\n"
                                    "Jones,M.,,07700 900123,MARY@example.org\n"
-                                   "Brown,Tom,LS2 7AB,,tom@example.org\n");
+                                   "Brown,Tom,LS2 7AB,,tom@example.org\n"
+                                   "Brown,Tom,LS2 7AB,0113 000,\n");
     const auto choose = [choice](Plan& plan) { plan.mapping.duplicates = DuplicateChoice(choice); };
     Plan plan;
     ImportResult result = import(reg.connection(), path, plan, choose);
     QCOMPARE(result.outcome, Outcome::Imported);
-    QCOMPARE(int(plan.duplicates.size()), 2);
+    QCOMPARE(int(plan.duplicates.size()), 3);
     QCOMPARE(plan.duplicates[0].why, QString("same name and post code"));
     QCOMPARE(plan.duplicates[1].why, QString("same e-mail"));
+    QCOMPARE(plan.duplicates[2].match, QString("line 4 of this file"));
     QCOMPARE(reg.count("Members"), membersAfter);
     QCOMPARE(
         reg.scalar("SELECT TelNo FROM Members WHERE Surname = 'Smith' ORDER BY MemberID").toText(),

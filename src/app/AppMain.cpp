@@ -2,6 +2,7 @@
 #include "app/AppMain.h"
 
 #include "app/MainFrm.h"
+#include "app/SpreadsheetImportCommand.h"
 #include "db/DataModule.h"
 #include "import/JetImport.h"
 #include "jobs/Jobs.h"
@@ -113,6 +114,7 @@ struct WindowlessCommand {
 const WindowlessCommand WindowlessCommands[] = {
     {[](const QString& arg) { return arg == u"--import"; }, RunImportCommand},
     {Jobs::IsJobOption, RunJobCommand},
+    {[](const QString& arg) { return arg == u"--import-members"; }, RunImportMembersCommand},
 };
 
 // The options Qt's GUI application takes itself, with the value that follows
@@ -209,7 +211,9 @@ QString CommandName(char** argv) {
 
 QString UsageLines(const QString& name) {
     return QStringLiteral("Usage: %1 [REGISTER]\n"
-                          "       %1 --import OLD.mdb NEW.mdb\n")
+                          "       %1 --import OLD.mdb NEW.mdb\n"
+                          "       %1 --import-members FILE.csv --register REGISTER --mapping "
+                          "MAPPING\n")
                .arg(name) +
            Jobs::UsageLines(name) + QStringLiteral("       %1 --help | --version\n").arg(name);
 }
@@ -220,17 +224,25 @@ int RunJobCommand(int argc, char** argv) {
 
 QString HelpText(const QString& name) {
     return UsageLines(name) +
-           QStringLiteral("\n"
-                          "Quorvane keeps the membership register of a club, society or charity.\n"
-                          "\n"
-                          "  REGISTER              open this register file for this run only; the\n"
-                          "                        saved settings are not changed. An Access file\n"
-                          "                        is offered for import into a new register.\n"
-                          "  --import OLD.mdb NEW.mdb\n"
-                          "                        import the Access file OLD.mdb into the new\n"
-                          "                        register NEW.mdb without a window, then exit\n"
-                          "                        (1 when no register was made)\n"
-                          "\n") +
+           QStringLiteral(
+               "\n"
+               "Quorvane keeps the membership register of a club, society or charity.\n"
+               "\n"
+               "  REGISTER              open this register file for this run only; the\n"
+               "                        saved settings are not changed. An Access file\n"
+               "                        is offered for import into a new register.\n"
+               "  --import OLD.mdb NEW.mdb\n"
+               "                        import the Access file OLD.mdb into the new\n"
+               "                        register NEW.mdb without a window, then exit\n"
+               "                        (1 when no register was made)\n"
+               "  --import-members FILE.csv --register REGISTER --mapping MAPPING\n"
+               "                        [--refused REFUSED.csv]\n"
+               "                        add the members of a spreadsheet's CSV file to\n"
+               "                        the register without a window; MAPPING is a\n"
+               "                        JSON file, or the name of a mapping saved by an\n"
+               "                        import from the window (1 when nothing was\n"
+               "                        written)\n"
+               "\n") +
            Jobs::HelpText() +
            QStringLiteral("\n"
                           "  -h, --help            show this text and exit\n"

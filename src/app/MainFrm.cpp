@@ -4,6 +4,7 @@
 #include "app/AboutFrm.h"
 #include "app/ImportFrm.h"
 #include "app/SettingsFrm.h"
+#include "app/SpreadsheetImportFrm.h"
 #include "db/DBConnectionStrings.h"
 #include "db/DBCreate.h"
 #include "db/DBManagement.h"
@@ -181,6 +182,9 @@ void TfrmMain::createMenus() {
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    item(file, mnuFileImportMembers, "mnuFileImportMembers", "&Import Members from Spreadsheet...",
+         none, u"import-members", &TfrmMain::mnuFileImportMembersClick);
+    file->addSeparator();
     // Ctrl+Q quits, as in the other programs of the desktop.
     item(file, mnuFileExit, "mnuFileExit", "E&xit", QKeySequence(Qt::CTRL | Qt::Key_Q), u"exit",
          &TfrmMain::mnuFileExitClick);
@@ -367,6 +371,7 @@ void TfrmMain::SetCommandStates(bool useAccess) {
     const bool writable = MemberSettings::IsDatabaseWritable();
     btnAddMember->setEnabled(writable);
     mnuDataAddMember->setEnabled(writable);
+    mnuFileImportMembers->setEnabled(writable);
     mnuDataEditProfiles->setEnabled(writable);
     mnuDataEditAssets->setEnabled(writable);
     mnuDataEditMembershipLevels->setEnabled(writable);
@@ -598,6 +603,10 @@ void TfrmMain::mnuSettingsCompactRepairClick() {
     const DBManagement::CompactionResult compacted =
         DBManagement::CompactDatabase(m_dm.adoMembers());
     qv::ShowFileSaved(this, QString(), DBManagement::CompactionReport(compacted), compacted.kept);
+}
+
+void TfrmMain::mnuFileImportMembersClick() {
+    ImportMembersFromSpreadsheet(this, m_dm.adoMembers());
 }
 
 void TfrmMain::mnuFileExitClick() {

@@ -59,6 +59,7 @@ public slots:
     void btnAddMemberClick();
 
     void mnuFileExitClick();
+    void mnuFileImportMembersClick();
     void mnuSearchAssetsClick();
     void mnuSearchAssetRefClick();
     void mnuSearchMembershipNoClick();
@@ -114,6 +115,7 @@ private:
     QToolButton* btnLongService = nullptr;
     QToolButton* btnAddMember = nullptr;
 
+    QAction* mnuFileImportMembers = nullptr;
     QAction* mnuFileExit = nullptr;
     QAction* mnuSearchFind = nullptr;
     QAction* mnuSearchMembersList = nullptr;

@@ -52,6 +52,22 @@ const std::vector<TableSet>& Sets() {
              };
          },
          {{QStringLiteral("LetterTemplates"), QStringLiteral("LetterTemplateID"), QString()}}},
+        // The column mappings of the spreadsheet import, found again by the
+        // file's column names (HeaderSignature) or by name. The log does not
+        // follow them: a mapping is a convenience of the import, not the
+        // register's data, and undoing an import keeps it for the next try.
+        {QStringLiteral("ImportMappings"),
+         [](const QString& connectionString) {
+             const TableCreate::ColumnTypeWords t = TableCreate::ColumnTypes(connectionString);
+             return QStringList{
+                 QStringLiteral("CREATE TABLE ImportMappings (ImportMappingID ") + t.key +
+                     QStringLiteral(", HeaderSignature varchar(40) NOT NULL, MappingName "
+                                    "varchar(50) NOT NULL, Mapping ") +
+                     t.longText + u')',
+                 QStringLiteral("CREATE INDEX ixImportMappingsSignature ON ImportMappings "
+                                "(HeaderSignature)")};
+         },
+         {}},
     };
     return sets;
 }

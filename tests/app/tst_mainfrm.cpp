@@ -159,7 +159,7 @@ void TestMainFrm::windowAsBuilt() {
                 help << item->text();
         }
     }
-    QCOMPARE(shortcuts.size(), 24);
+    QCOMPARE(shortcuts.size(), 25);
     // Ctrl+Q quits, as in the desktop's other programs.
     QCOMPARE(child<QAction>(&frm, "mnuFileExit")->shortcut(), QKeySequence("Ctrl+Q"));
     QCOMPARE(help, QStringList({"Product &Help", "&About..."}));

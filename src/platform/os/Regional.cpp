@@ -148,6 +148,43 @@ QString formatCurrency(double amount) {
     return l.toCurrencyString(amount, l.currencySymbol(QLocale::CurrencySymbol), 2);
 }
 
+namespace {
+
+// Day, month and year as numbers in the given order, between them one or two
+// of " ./-" or the system's separator. None when the text is not of that
+// shape; an invalid date when it is but names no day.
+std::optional<QDate> numericDate(const QString& text, const std::array<QChar, 3>& order,
+                                 const QDate& today) {
+    // Made again only when the separator changes: an import reads thousands.
+    static QString madeFor;
+    static QRegularExpression numeric;
+    if (const QString separator = dateSeparator();
+        separator != madeFor || !numeric.isValid() || numeric.pattern().isEmpty()) {
+        const QString separators = QRegularExpression::escape(QStringLiteral(" ./-") + separator);
+        const QString between = QStringLiteral("[") + separators + QStringLiteral("]{1,2}");
+        numeric.setPattern(QStringLiteral("^(\\d{1,4})") + between + QStringLiteral("(\\d{1,4})") +
+                           between + QStringLiteral("(\\d{1,4})\\.?$"));
+        madeFor = separator;
+    }
+    const QRegularExpressionMatch m = numeric.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    int day = 0, month = 0, year = 0;
+    for (int i = 0; i < 3; ++i) {
+        const QString digits = m.captured(i + 1);
+        if (order[i] == u'y') {
+            year = fullYear(digits, today.year());
+        } else if (digits.size() > 2) {
+            return QDate(); // a day or month of three digits
+        } else {
+            (order[i] == u'd' ? day : month) = digits.toInt();
+        }
+    }
+    return atLeastYear100(QDate(year, month, day));
+}
+
+} // namespace
+
 QDate readDate(const QString& typed, const QDate& today) {
     const QString text = typed.trimmed();
     // A four-digit year first is read as year, month, day in every system.
@@ -155,28 +192,15 @@ QDate readDate(const QString& typed, const QDate& today) {
     if (const QRegularExpressionMatch m = iso.match(text); m.hasMatch())
         return atLeastYear100(
             QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()));
-
-    const QString separators = QRegularExpression::escape(QStringLiteral(" ./-") + dateSeparator());
-    const QString between = QStringLiteral("[") + separators + QStringLiteral("]{1,2}");
-    const QRegularExpression numeric(QStringLiteral("^(\\d{1,4})") + between +
-                                     QStringLiteral("(\\d{1,4})") + between +
-                                     QStringLiteral("(\\d{1,4})\\.?$"));
-    if (const QRegularExpressionMatch m = numeric.match(text); m.hasMatch()) {
-        int day = 0, month = 0, year = 0;
-        const std::array<QChar, 3> order = fieldOrder(shortDateFormat());
-        for (int i = 0; i < 3; ++i) {
-            const QString digits = m.captured(i + 1);
-            if (order[i] == u'y') {
-                year = fullYear(digits, today.year());
-            } else if (digits.size() > 2) {
-                return QDate(); // a day or month of three digits
-            } else {
-                (order[i] == u'd' ? day : month) = digits.toInt();
-            }
-        }
-        return atLeastYear100(QDate(year, month, day));
-    }
+    if (const std::optional<QDate> date = numericDate(text, fieldOrder(shortDateFormat()), today))
+        return *date;
     return atLeastYear100(locale().toDate(text, longDateFormat()));
+}
+
+QDate readNumericDate(const QString& text, QStringView order, const QDate& today) {
+    if (order.size() != 3)
+        return QDate();
+    return numericDate(text.trimmed(), {order[0], order[1], order[2]}, today).value_or(QDate());
 }
 
 QString shortDatePattern() {

@@ -48,6 +48,10 @@ QString formatCurrency(double amount);
 // before to 19 years after the year of `today` (in 2026: 45 is 2045, 46 is
 // 1946).
 QDate readDate(const QString& text, const QDate& today);
+// A date of numbers alone in a known order ("dmy" or "mdy"), as a file
+// written under another system's regional settings holds them: the
+// separators and the year rule of readDate. Invalid for anything else.
+QDate readNumericDate(const QString& text, QStringView order, const QDate& today);
 // The short date form as a person writes it: "dd/mm/yyyy", "m/d/yyyy".
 QString shortDatePattern();
 

@@ -383,6 +383,20 @@ void TestConnection::keptStatementsFollowTheSchemaAndLetGo() {
     QCOMPARE(columns(reg.connection()), QString("K:0 L:3=1"));
     reg->commitTrans();
     reg->execute("VACUUM");
+    // So do kept writes, also one that the engine refused.
+    reg->execute("CREATE TABLE W (K integer, L varchar(3))");
+    reg->beginTrans();
+    Query write(&reg.connection());
+    write.setSQL("INSERT INTO W (K, L) VALUES (:K, :L)");
+    write.setParameter("K", 2);
+    write.setParameter("L", "ok");
+    write.execute();
+    write.execute();
+    write.setParameter("L", "too long");
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, write.execute());
+    reg->commitTrans();
+    reg->execute("VACUUM");
+    QCOMPARE(reg.count("W"), 2);
 
     // Writes are kept as well. One refused leaves its statement ready for
     // other values and holding nothing; the same text follows a table made

@@ -20,6 +20,8 @@ private slots:
     void resetReturnsToSystem();
     void readDate_data();
     void readDate();
+    void readNumericDate_data();
+    void readNumericDate();
 };
 
 void TestRegional::britishFormats() {
@@ -144,6 +146,35 @@ void TestRegional::readDate() {
     QFETCH(QDate, expected);
     Regional::setLocaleForTesting(locale);
     QCOMPARE(Regional::readDate(typed, QDate(2026, 12, 7)), expected);
+}
+
+// A file's own order wins over the system's, with the same year rule.
+void TestRegional::readNumericDate_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("order");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDate>("expected"); // invalid: refused
+    const QLocale uk(QLocale::English, QLocale::UnitedKingdom);
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    QTest::newRow("month first on a day-first system") << uk << "mdy"
+                                                       << "12/31/2015" << QDate(2015, 12, 31);
+    QTest::newRow("day first on a month-first system") << us << "dmy"
+                                                       << "31.12.2015" << QDate(2015, 12, 31);
+    QTest::newRow("two digits, 80 years back") << us << "dmy"
+                                               << "1-2-46" << QDate(1946, 2, 1);
+    QTest::newRow("no such day") << uk << "dmy"
+                                 << "31/02/2015" << QDate();
+    QTest::newRow("not numbers") << uk << "dmy"
+                                 << "12 March 2015" << QDate();
+}
+
+void TestRegional::readNumericDate() {
+    QFETCH(QLocale, locale);
+    QFETCH(QString, order);
+    QFETCH(QString, text);
+    QFETCH(QDate, expected);
+    Regional::setLocaleForTesting(locale);
+    QCOMPARE(Regional::readNumericDate(text, order, QDate(2026, 12, 7)), expected);
 }
 
 QTEST_GUILESS_MAIN(TestRegional)

@@ -58,7 +58,7 @@ struct Failure {
     QString what;
 };
 
-struct JobSpec {
+struct JobForm {
     const char* option;
     int minPositional;
     int maxPositional;
@@ -67,23 +67,23 @@ struct JobSpec {
 };
 
 // One row per job; a new job is one more row and one more case in RunJob.
-const JobSpec Specs[] = {
+const JobForm JobForms[] = {
     {"--backup", 0, 1, false, true},   {"--check", 0, 0, false, false},
     {"--compact", 0, 0, false, false}, {"--export", 2, 2, true, false},
     {"--print", 3, 3, true, false},
 };
 
-const JobSpec* specOf(const QString& option) {
-    for (const JobSpec& spec : Specs)
-        if (option == QLatin1String(spec.option))
-            return &spec;
+const JobForm* formOf(const QString& option) {
+    for (const JobForm& form : JobForms)
+        if (option == QLatin1String(form.option))
+            return &form;
     return nullptr;
 }
 
 Arguments readArguments(int argc, char** argv) {
     Arguments args;
     args.job = QString::fromLocal8Bit(argv[1]);
-    const JobSpec& spec = *specOf(args.job);
+    const JobForm& form = *formOf(args.job);
     bool optionsEnd = false;
     for (int i = 2; i < argc; ++i) {
         const QString arg = QString::fromLocal8Bit(argv[i]);
@@ -113,27 +113,27 @@ Arguments readArguments(int argc, char** argv) {
             args.registerPath = takeValue();
             if (args.registerPath.isEmpty())
                 throw WrongArguments{QStringLiteral("--register needs a register file")};
-        } else if (option == QLatin1String("--keep") && spec.keepOption) {
+        } else if (option == QLatin1String("--keep") && form.keepOption) {
             bool ok = false;
             const int keep = takeValue().toInt(&ok);
             if (!ok || keep < 1)
                 throw WrongArguments{QStringLiteral("--keep needs a whole number of at least 1")};
             args.keep = keep;
-        } else if (option == QLatin1String("--value") && spec.searchOptions) {
+        } else if (option == QLatin1String("--value") && form.searchOptions) {
             args.value = takeValue();
-        } else if (option == QLatin1String("--past-members") && spec.searchOptions) {
+        } else if (option == QLatin1String("--past-members") && form.searchOptions) {
             flag(args.pastMembers);
-        } else if (option == QLatin1String("--not-matching") && spec.searchOptions) {
+        } else if (option == QLatin1String("--not-matching") && form.searchOptions) {
             flag(args.notMatching);
-        } else if (option == QLatin1String("--historic") && spec.searchOptions) {
+        } else if (option == QLatin1String("--historic") && form.searchOptions) {
             flag(args.historic);
         } else {
             throw WrongArguments{QStringLiteral("%1 does not go with %2").arg(option, args.job)};
         }
     }
-    if (args.positional.size() < spec.minPositional)
+    if (args.positional.size() < form.minPositional)
         throw WrongArguments{QStringLiteral("%1 needs more arguments").arg(args.job)};
-    if (args.positional.size() > spec.maxPositional)
+    if (args.positional.size() > form.maxPositional)
         throw WrongArguments{
             QStringLiteral("too many arguments for %1: %2").arg(args.job, args.positional.last())};
     return args;
@@ -562,7 +562,7 @@ int printJob(const Arguments& args) {
 } // namespace
 
 bool IsJobOption(const QString& option) {
-    return specOf(option) != nullptr;
+    return formOf(option) != nullptr;
 }
 
 QStringList SearchNames() {

@@ -459,7 +459,8 @@ Figures Compute(qv::Connection& connection, const MembershipYear& my, int first,
     for (int r = 0; r < f.feeIncome.rowCount(); ++r) {
         std::vector<std::optional<double>>& cells = f.feeIncome.values[size_t(r)];
         cells[FeeDue] = cents(due[first + r]);
-        // Overpaid shows below 0; a difference of rounding is no debt.
+        // Below 0 when more came in than was due; to the cent, so adding
+        // up amounts leaves no stray fraction of one.
         cells[FeeOutstanding] = cents(*cells[FeeDue] - *cells[FeePaid]);
     }
 

@@ -143,36 +143,45 @@ double FeeFor(qv::Connection& connection, qint64 levelId, int year) {
     return fee;
 }
 
+QString FeeSQL(const QString& level, const QString& year) {
+    // The amount of the latest year at or before the year; a level without
+    // one finds no row, and COALESCE makes that 0.
+    return QStringLiteral("COALESCE((SELECT lf.Fee FROM LevelFees lf WHERE lf.MembershipLevelID = "
+                          "%1 AND lf.MembershipYear = (SELECT MAX(lfy.MembershipYear) FROM "
+                          "LevelFees lfy WHERE lfy.MembershipLevelID = %1 AND lfy.MembershipYear "
+                          "<= %2)), 0)")
+        .arg(level, year);
+}
+
 // ---- The list ----------------------------------------------------------------
 
 QString ListSQL(qv::ConnectionString::Kind kind, bool includePast, bool owingOnly) {
     // The fee of the latest amount at or before the year; payments summed in
     // one pass over the payments, grouped per member.
-    const QString inner = QStringLiteral(
-        "SELECT Members.MemberID, Members.Surname, Members.FirstNames, Members.Address, "
-        "Members.City, Members.PostCode, Members.EmailAddress, DatesJoined.DateJoined, "
-        "DatesJoined.DateEnded, DatesJoined.DatesJoinedID, DatesJoined.MembershipLevelID, "
-        "MembershipLevel.MemberCategory, MembershipLevel.HighlightColour, "
-        "MembershipLevel.FontColour, "
-        "COALESCE((SELECT LevelFees.Fee FROM LevelFees WHERE LevelFees.MembershipLevelID = "
-        "DatesJoined.MembershipLevelID AND LevelFees.MembershipYear = (SELECT "
-        "MAX(f.MembershipYear) FROM LevelFees f WHERE f.MembershipLevelID = "
-        "DatesJoined.MembershipLevelID AND f.MembershipYear <= :FeeYear)), 0) AS FeeDue, "
-        "COALESCE(pay.Paid, 0) AS Paid, pay.LastPayment "
-        "FROM (((Members INNER JOIN (SELECT MemberID, MAX(DateJoined) AS MaxDateJoined FROM "
-        "DatesJoined GROUP BY MemberID) AS sm ON sm.MemberID = Members.MemberID) "
-        "INNER JOIN DatesJoined ON DatesJoined.MemberID = sm.MemberID AND DatesJoined.DateJoined = "
-        "sm.MaxDateJoined) "
-        "LEFT JOIN MembershipLevel ON DatesJoined.MembershipLevelID = "
-        "MembershipLevel.MembershipLevelID) "
-        "LEFT JOIN (SELECT MemberID, SUM(CASE WHEN PaymentDate >= :FirstDay AND PaymentDate < "
-        ":NextFirstDay THEN PaymentAmount ELSE 0 END) AS Paid, MAX(PaymentDate) AS LastPayment "
-        "FROM FeePayments GROUP BY MemberID) AS pay ON pay.MemberID = Members.MemberID "
-        // Two periods joined on the same day: the one entered last is the
-        // latest, so no member is listed (and billed) twice.
-        "WHERE NOT EXISTS (SELECT * FROM DatesJoined d2 WHERE d2.MemberID = DatesJoined.MemberID "
-        "AND d2.DateJoined = DatesJoined.DateJoined AND d2.DatesJoinedID > "
-        "DatesJoined.DatesJoinedID)");
+    const QString inner =
+        QStringLiteral(
+            "SELECT Members.MemberID, Members.Surname, Members.FirstNames, Members.Address, "
+            "Members.City, Members.PostCode, Members.EmailAddress, DatesJoined.DateJoined, "
+            "DatesJoined.DateEnded, DatesJoined.DatesJoinedID, DatesJoined.MembershipLevelID, "
+            "MembershipLevel.MemberCategory, MembershipLevel.HighlightColour, "
+            "MembershipLevel.FontColour, ") +
+        FeeSQL(QStringLiteral("DatesJoined.MembershipLevelID"), QStringLiteral(":FeeYear")) +
+        QStringLiteral(
+            " AS FeeDue, COALESCE(pay.Paid, 0) AS Paid, pay.LastPayment "
+            "FROM (((Members INNER JOIN (SELECT MemberID, MAX(DateJoined) AS MaxDateJoined FROM "
+            "DatesJoined GROUP BY MemberID) AS sm ON sm.MemberID = Members.MemberID) "
+            "INNER JOIN DatesJoined ON DatesJoined.MemberID = sm.MemberID AND "
+            "DatesJoined.DateJoined = sm.MaxDateJoined) "
+            "LEFT JOIN MembershipLevel ON DatesJoined.MembershipLevelID = "
+            "MembershipLevel.MembershipLevelID) "
+            "LEFT JOIN (SELECT MemberID, SUM(CASE WHEN PaymentDate >= :FirstDay AND PaymentDate < "
+            ":NextFirstDay THEN PaymentAmount ELSE 0 END) AS Paid, MAX(PaymentDate) AS LastPayment "
+            "FROM FeePayments GROUP BY MemberID) AS pay ON pay.MemberID = Members.MemberID "
+            // Two periods joined on the same day: the one entered last is the
+            // latest, so no member is listed (and billed) twice.
+            "WHERE NOT EXISTS (SELECT * FROM DatesJoined d2 WHERE d2.MemberID = "
+            "DatesJoined.MemberID AND d2.DateJoined = DatesJoined.DateJoined AND "
+            "d2.DatesJoinedID > DatesJoined.DatesJoinedID)");
     QStringList conditions;
     if (!includePast)
         conditions << QStringLiteral("(r.DateEnded IS NULL OR r.DateEnded >= :FirstDay)");

@@ -63,6 +63,9 @@ void SetLevelFee(qv::Connection& connection, qint64 levelId, int year, double fe
 void RemoveLevelFee(qv::Connection& connection, qint64 levelFeeId);
 // The amount due for the year: the level's own, else its latest earlier one, else 0.
 double FeeFor(qv::Connection& connection, qint64 levelId, int year);
+// FeeFor as an SQL expression of a level key and a membership year (column
+// names or parameters), for queries that bill many members at once. Any kind.
+QString FeeSQL(const QString& level, const QString& year);
 
 // ---- The list ----------------------------------------------------------------
 

@@ -49,14 +49,9 @@ ChartSpec specOf(View view, const FigureTable& table) {
     case View::YearsOfService:
         return {Shape::Bars, {0}, -1, true};
     case View::FeeIncome:
-        // The money columns; a count of payments would need an axis of its own.
-        {
-            ChartSpec s{Shape::Bars, {}, -1, false};
-            for (int c = 0; c <= last; ++c)
-                if (table.formats[size_t(c)] == FigureTable::Format::Money)
-                    s.bars.push_back(c);
-            return s;
-        }
+        // Due beside paid; the count of payments would need an axis of its
+        // own, and the outstanding amount is the gap between the two bars.
+        return {Shape::Bars, {FeeDue, FeePaid}, -1, false};
     case View::City:
         return {Shape::Lying, {0}, -1, false};
     }
@@ -101,7 +96,7 @@ QString ViewCaption(View view) {
     case View::YearsOfService:
         return QStringLiteral("Years of service");
     case View::FeeIncome:
-        return QStringLiteral("Fee income");
+        return QStringLiteral("Fees due and paid");
     case View::City:
         return QStringLiteral("Members by city");
     }

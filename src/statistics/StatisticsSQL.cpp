@@ -2,15 +2,18 @@
 #include "statistics/StatisticsSQL.h"
 
 #include "db/RegisterSettings.h"
+#include "db/RegisterTables.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Query.h"
 #include "platform/os/Regional.h"
 #include "platform/ui/StoredColour.h"
+#include "renewals/Renewals.h"
 
 #include <QHash>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace Statistics {
@@ -89,6 +92,9 @@ QString FigureTable::tabSeparated() const {
 }
 
 namespace {
+
+// The table of fees by level and year; a register without it owes nothing.
+const QString FeeTable = QStringLiteral("LevelFees");
 
 // ---- SQL pieces by kind ------------------------------------------------------
 
@@ -193,15 +199,24 @@ struct Statement {
     }
 };
 
-Statement statements(Kind kind, const MembershipYear& my, int first, int last, const QDate& today) {
+// `fees`: the register has the table of fees by level and year (one opened
+// read-only before the upgrade made it has none, and owes nothing).
+Statement statements(Kind kind, const MembershipYear& my, int first, int last, const QDate& today,
+                     bool fees) {
     Statement s;
     s.levels = QStringLiteral(
         "SELECT MembershipLevelID, MemberCategory, HighlightColour FROM MembershipLevel");
 
     // Counted under the level of the covering period that started last; the
-    // year before the first gives the first year's net change.
+    // year before the first gives the first year's net change. Those counted
+    // owe their level's fee for the year, as the renewals bill it: the fee is
+    // looked up once per year and level, not per member.
+    const QString fee =
+        fees ? Renewals::FeeSQL(QStringLiteral("c.MembershipLevelID"), QStringLiteral("c.Y"))
+             : QStringLiteral("0");
     s.yearEnd =
-        QStringLiteral("SELECT y.Y, d.MembershipLevelID, COUNT(*) AS Members FROM ") +
+        QStringLiteral("SELECT c.Y, c.MembershipLevelID, c.Members, c.Members * ") + fee +
+        QStringLiteral(" AS Due FROM (SELECT y.Y, d.MembershipLevelID, COUNT(*) AS Members FROM ") +
         yearsTable(kind, my, first - 1, last, today) +
         QStringLiteral(" INNER JOIN DatesJoined d ON ") +
         covers(QStringLiteral("d"), QStringLiteral("y.CountDay"), QStringLiteral("y.CountNext")) +
@@ -210,7 +225,7 @@ Statement statements(Kind kind, const MembershipYear& my, int first, int last, c
         covers(QStringLiteral("e"), QStringLiteral("y.CountDay"), QStringLiteral("y.CountNext")) +
         QStringLiteral(" AND (e.DateJoined > d.DateJoined OR (e.DateJoined = "
                        "d.DateJoined AND e.DatesJoinedID > d.DatesJoinedID))) GROUP BY "
-                       "y.Y, d.MembershipLevelID");
+                       "y.Y, d.MembershipLevelID) c");
 
     // A joiner starts a period that no other period of theirs runs into; each
     // person once a year, whatever number of periods they started in it.
@@ -266,6 +281,12 @@ Statement statements(Kind kind, const MembershipYear& my, int first, int last, c
     return s;
 }
 
+// To the cent, and never "-0.00".
+double cents(double amount) {
+    const double rounded = std::round(amount * 100.0) / 100.0;
+    return rounded == 0.0 ? 0.0 : rounded;
+}
+
 qv::Result run(qv::Connection& connection, const QString& sql) {
     qv::Query q(&connection);
     q.setSQL(sql);
@@ -298,12 +319,15 @@ FigureTable yearTable(const QString& title, const MembershipYear& my, int first,
 
 QStringList Statements(qv::Connection& connection, const MembershipYear& year, int first, int last,
                        const QDate& today) {
-    return statements(connection.kind(), year, first, last, today).list();
+    return statements(connection.kind(), year, first, last, today,
+                      RegisterTables::HasTable(connection, FeeTable))
+        .list();
 }
 
 Figures Compute(qv::Connection& connection, const MembershipYear& my, int first, int last,
                 const QDate& today) {
-    const Statement sql = statements(connection.kind(), my, first, last, today);
+    const Statement sql = statements(connection.kind(), my, first, last, today,
+                                     RegisterTables::HasTable(connection, FeeTable));
     Figures f;
 
     // ---- Members at each year's end, by level
@@ -323,6 +347,7 @@ Figures Compute(qv::Connection& connection, const MembershipYear& my, int first,
         }
     }
     std::map<int, std::map<qint64, qint64>> yearEnd; // year -> level -> members
+    std::map<int, double> due;                       // year -> fees of those counted
     std::map<qint64, bool> levelSeen;
     {
         const qv::Result r = run(connection, sql.yearEnd);
@@ -330,6 +355,8 @@ Figures Compute(qv::Connection& connection, const MembershipYear& my, int first,
             const int y = int(at(r, i, 0).toInteger());
             const qint64 level = at(r, i, 1).toInteger();
             yearEnd[y][level] += at(r, i, 2).toInteger();
+            const qv::Value owed = at(r, i, 3);
+            due[y] += owed.isNull() ? 0.0 : owed.toFloat();
             if (y >= first)
                 levelSeen[level] = true;
         }
@@ -414,18 +441,27 @@ Figures Compute(qv::Connection& connection, const MembershipYear& my, int first,
         }
     }
 
-    // ---- Fee income
-    f.feeIncome = yearTable(QStringLiteral("Fee income"), my, first, last,
-                            {QStringLiteral("Payments"), QStringLiteral("Income")});
-    f.feeIncome.formats[1] = FigureTable::Format::Money;
+    // ---- Fees due and paid
+    f.feeIncome = yearTable(QStringLiteral("Fees due and paid"), my, first, last,
+                            {QStringLiteral("Payments"), QStringLiteral("Due"),
+                             QStringLiteral("Paid"), QStringLiteral("Outstanding")});
+    for (const int c : {FeeDue, FeePaid, FeeOutstanding})
+        f.feeIncome.formats[size_t(c)] = FigureTable::Format::Money;
     {
         const qv::Result r = run(connection, sql.fees);
         for (int i = 0; i < r.rows.rowCount(); ++i) {
             const size_t row = size_t(at(r, i, 0).toInteger() - first);
-            f.feeIncome.values[row][0] = double(at(r, i, 1).toInteger());
+            f.feeIncome.values[row][FeePayments] = double(at(r, i, 1).toInteger());
             const qv::Value income = at(r, i, 2);
-            f.feeIncome.values[row][1] = income.isNull() ? 0.0 : income.toFloat();
+            f.feeIncome.values[row][FeePaid] = income.isNull() ? 0.0 : income.toFloat();
         }
+    }
+    for (int r = 0; r < f.feeIncome.rowCount(); ++r) {
+        std::vector<std::optional<double>>& cells = f.feeIncome.values[size_t(r)];
+        cells[FeeDue] = cents(due[first + r]);
+        // Below 0 when more came in than was due; to the cent, so adding
+        // up amounts leaves no stray fraction of one.
+        cells[FeeOutstanding] = cents(*cells[FeeDue] - *cells[FeePaid]);
     }
 
     // ---- Current members by city

@@ -70,13 +70,19 @@ struct FigureTable {
     QString tabSeparated() const;
 };
 
+// The fee view's columns. Due: the fee of each member counted at the year's
+// end (as the members view counts them, under the level that counts them),
+// at that level's amount for the year. Paid: payments dated within the year.
+// Outstanding: due - paid, below 0 when more came in than was due.
+enum FeeColumn { FeePayments, FeeDue, FeePaid, FeeOutstanding };
+
 // The six views over the years `first` to `last` (membership years).
 struct Figures {
     FigureTable membersByLevel; // at each year's end, a column per level, then "Total"
     FigureTable joinersLeavers; // "Joined", "Left", "Net change"
     FigureTable retention;      // "Joined", then still members after 1, 2 and 5 years
     FigureTable yearsOfService; // current members per band of years (nearest five)
-    FigureTable feeIncome;      // "Payments", "Income"
+    FigureTable feeIncome;      // "Payments", "Due", "Paid", "Outstanding" (FeeColumn)
     FigureTable membersByCity;  // current members, the 15 largest cities, then "Other"
 
     std::vector<const FigureTable*> all() const {

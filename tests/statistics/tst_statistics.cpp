@@ -52,6 +52,23 @@ struct Rows {
     std::vector<std::pair<QDate, double>> payments;
 };
 
+// Fees by level and year: years between amounts take the earlier one, a fee
+// of 0, years before any amount, and a level ("Life") without any.
+const std::map<QString, std::map<int, double>> Fees = {
+    {QStringLiteral("Member"), {{2010, 20.0}, {2016, 25.5}, {2022, 31.25}}},
+    {QStringLiteral("Junior"), {{2015, 10.0}, {2021, 0.0}, {2024, 12.75}}},
+};
+
+double feeOf(const QString& level, int year) {
+    double fee = 0;
+    const auto amounts = Fees.find(level);
+    if (amounts != Fees.end())
+        for (const auto& [from, amount] : amounts->second)
+            if (from <= year)
+                fee = amount;
+    return fee;
+}
+
 // A register with every pattern the rules tell apart: several periods, a
 // period ending on 31 December followed by one from 1 January, re-joiners
 // after a gap, a level changed mid-year (one period ends, the next begins the
@@ -72,6 +89,12 @@ void generate(qv::Connection& c) {
                             {QStringLiteral("MemberCategory"), QStringLiteral("HighlightColour"),
                              QStringLiteral("FontColour"), QStringLiteral("IncludeLongService")},
                             {QStringLiteral("Life"), qint64(0x0000C0), qint64(-1), true}));
+    for (const auto& [name, amounts] : Fees)
+        for (const auto& [year, amount] : amounts)
+            insert(QStringLiteral("LevelFees"), QStringLiteral("LevelFeeID"),
+                   {QStringLiteral("MembershipLevelID"), QStringLiteral("MembershipYear"),
+                    QStringLiteral("Fee")},
+                   {levels[name == QLatin1String("Member") ? 0 : 1], qint64(year), amount});
     const QStringList cities = {"Leeds", "LEEDS", "Leeds ", "York",  "Hull",   "Bath",   "Ely",
                                 "Wells", "Ripon", "Truro",  "Derby", "Leek",   "Bury",   "Rye",
                                 "Looe",  "Deal",  "Diss",   "Ware",  "Zürich", "zürich", ""};
@@ -289,24 +312,32 @@ void TestStatistics::figuresEqualPlainCount_data() {
     QTest::addColumn<QDate>("today");
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("last");
-    QTest::newRow("calendar year, mid-year today") << "01-01" << QDate(2026, 6, 15) << 2017 << 2026;
+    QTest::addColumn<bool>("feeTable");
+    QTest::newRow("calendar year, mid-year today")
+        << "01-01" << QDate(2026, 6, 15) << 2017 << 2026 << true;
     QTest::newRow("calendar year, today 31 December")
-        << "01-01" << QDate(2025, 12, 31) << 1990 << 2025;
-    QTest::newRow("from 1 April") << "04-01" << QDate(2026, 6, 15) << 2014 << 2026;
-    QTest::newRow("from 1 April, its last day") << "04-01" << QDate(2026, 3, 31) << 2000 << 2025;
-    QTest::newRow("one year") << "10-15" << QDate(2024, 2, 29) << 2019 << 2019;
+        << "01-01" << QDate(2025, 12, 31) << 1990 << 2025 << true;
+    QTest::newRow("from 1 April") << "04-01" << QDate(2026, 6, 15) << 2014 << 2026 << true;
+    QTest::newRow("from 1 April, its last day")
+        << "04-01" << QDate(2026, 3, 31) << 2000 << 2025 << true;
+    QTest::newRow("one year") << "10-15" << QDate(2024, 2, 29) << 2019 << 2019 << true;
+    QTest::newRow("no fee table") << "01-01" << QDate(2026, 6, 15) << 2020 << 2026 << false;
 }
 
 // Catches: a year's end taken a day off; periods counted in place of people;
 // a level change or a 31 December to 1 January period counted as leaving and
 // joining; the level of an earlier covering period; the membership year's
 // first day ignored; years of service rounded unlike the long service list;
-// cities split by case or spaces; the top fifteen or "Other" miscounted.
+// cities split by case or spaces; the top fifteen or "Other" miscounted; fees
+// due by a level other than the one that counts the member, a year without an
+// amount not taking the earlier one, a member billed once per period; a
+// register without the fee table failing rather than owing nothing.
 void TestStatistics::figuresEqualPlainCount() {
     QFETCH(QString, yearStart);
     QFETCH(QDate, today);
     QFETCH(int, first);
     QFETCH(int, last);
+    QFETCH(bool, feeTable);
     qv::Clock::setNowForTesting(QDateTime(today, QTime(10, 30)));
     connection().beginTrans();
     RegisterSettings::SetValue(connection(), YearStartSetting, yearStart);
@@ -315,7 +346,21 @@ void TestStatistics::figuresEqualPlainCount() {
     QCOMPARE(my.start(2020), QDate::fromString(QStringLiteral("2020-") + yearStart, Qt::ISODate));
 
     const Rows rows = readRows(connection());
-    const Figures f = Compute(connection(), my, first, last, today);
+    Figures f;
+    if (feeTable) {
+        f = Compute(connection(), my, first, last, today);
+    } else {
+        // As a register opened read-only before the upgrade made the table.
+        connection().beginTrans();
+        connection().execute(QStringLiteral("DROP TABLE LevelFees"));
+        try {
+            f = Compute(connection(), my, first, last, today);
+        } catch (...) {
+            connection().rollbackTrans();
+            throw;
+        }
+        connection().rollbackTrans();
+    }
 
     const auto total = [&](int y) {
         return qint64(membersOn(rows, std::min(my.lastDay(y), today)).size());
@@ -357,8 +402,14 @@ void TestStatistics::figuresEqualPlainCount() {
                 income += amount;
                 ++payments;
             }
+        double due = 0;
+        if (feeTable)
+            for (const auto& [member, level] : on)
+                due += feeOf(rows.level.at(level), y);
         COMPARE_ROW(f.feeIncome, row,
-                    (QStringList{my.name(y), n(payments), qv::Regional::formatCurrency(income)}));
+                    (QStringList{my.name(y), n(payments), qv::Regional::formatCurrency(due),
+                                 qv::Regional::formatCurrency(income),
+                                 qv::Regional::formatCurrency(due - income)}));
     }
     // The colours of the levels that have one.
     const int junior = int(f.membersByLevel.columns.indexOf(QStringLiteral("Junior")));
@@ -506,7 +557,7 @@ void TestStatistics::windowFollowsRangeAndExports() {
     window.tabViews->setCurrentIndex(int(View::FeeIncome));
     QTest::mouseClick(window.btnCopyTable, Qt::LeftButton);
     const QStringList copied = QGuiApplication::clipboard()->text().split(u'\n');
-    QCOMPARE(copied[0], QStringLiteral("Year\tPayments\tIncome"));
+    QCOMPARE(copied[0], QStringLiteral("Year\tPayments\tDue\tPaid\tOutstanding"));
     QCOMPARE(copied.size(), 12); // heading, ten years, the last line break
     QVERIFY(!window.lblStatus->text().isEmpty());
 

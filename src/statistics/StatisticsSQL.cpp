@@ -22,36 +22,29 @@ using Kind = qv::ConnectionString::Kind;
 
 // ---- The membership year ------------------------------------------------------
 
+// The renewals own the rule of the membership year; the figures follow it,
+// so the window and the renewals never disagree on a year's days.
 MembershipYear MembershipYear::FromText(const QString& text) {
-    static const QRegularExpression form(QStringLiteral("^\\s*(\\d\\d)-(\\d\\d)\\s*$"));
-    const QRegularExpressionMatch m = form.match(text);
-    if (!m.hasMatch())
-        return {};
-    const int month = m.captured(1).toInt();
-    const int day = m.captured(2).toInt();
-    // A leap year holds every day a month can have.
-    if (!QDate(2000, month, day).isValid())
-        return {};
-    return {month, day};
+    const Renewals::YearStart start =
+        Renewals::ParseYearStart(text).value_or(Renewals::YearStart{});
+    return {start.month, start.day};
 }
 
 MembershipYear MembershipYear::Read(qv::Connection& connection) {
-    return FromText(RegisterSettings::Value(connection, YearStartSetting, QStringLiteral("01-01")));
+    const Renewals::YearStart start = Renewals::GetYearStart(connection);
+    return {start.month, start.day};
 }
 
 QDate MembershipYear::start(int year) const {
-    const QDate first(year, month, day);
-    return first.isValid() ? first : QDate(year, month, 28).addDays(1);
+    return Renewals::FirstDay(year, {month, day});
 }
 
 int MembershipYear::yearOf(const QDate& day) const {
-    return day < start(day.year()) ? day.year() - 1 : day.year();
+    return Renewals::YearOf(day, {month, this->day});
 }
 
 QString MembershipYear::name(int year) const {
-    if (month == 1 && day == 1)
-        return QString::number(year);
-    return QStringLiteral("%1/%2").arg(year).arg((year + 1) % 100, 2, 10, QLatin1Char('0'));
+    return Renewals::YearName(year, {month, day});
 }
 
 // ---- The table of a view ------------------------------------------------------

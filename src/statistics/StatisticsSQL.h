@@ -17,23 +17,19 @@ class Connection;
 // a register of any size sends back a few dozen rows, never its members.
 namespace Statistics {
 
-// The register setting that holds the membership year's first day, "MM-DD".
-inline const QString YearStartSetting = QStringLiteral("MembershipYearStart");
-
 // The membership year: it starts on the same day every calendar year and is
 // named after the calendar year it starts in.
 struct MembershipYear {
     int month = 1;
     int day = 1;
 
-    // "MM-DD"; anything else (or a day no month has) gives 1 January, so a
-    // mistyped setting still gives figures rather than none.
+    // "MM-DD"; anything else (or a day not in every year, 29 February) gives
+    // 1 January, so a mistyped setting still gives figures rather than none.
     static MembershipYear FromText(const QString& text);
     // The register's setting, 1 January when it was never set.
     static MembershipYear Read(qv::Connection& connection);
 
-    // The first day of the year named `year`. 29 February starts a year on
-    // 1 March when the calendar year has no such day.
+    // The first day of the year named `year`.
     QDate start(int year) const;
     QDate lastDay(int year) const { return start(year + 1).addDays(-1); }
     // The year the day falls in.

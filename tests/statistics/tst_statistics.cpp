@@ -11,10 +11,10 @@
 #include "platform/data/Query.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Regional.h"
-#include "renewals/Renewals.h"
 #include "platform/print/PrintDialogs.h"
 #include "platform/ui/FileDialogs.h"
 #include "platform/ui/MessageBox.h"
+#include "renewals/Renewals.h"
 #include "reports/PrintShared.h"
 #include "statistics/StatisticsFrm.h"
 

@@ -159,6 +159,28 @@ Levels readLevels(qv::Connection& connection, QString* first = nullptr) {
     return levels;
 }
 
+// Dates repeat down a column (the day the club's year starts, a founding
+// day), and reading one takes a few pattern matches: each distinct text is
+// read once while the cache holds it.
+QDate readDateOnce(const QString& text, DateForm form, const QDate& today) {
+    struct Cache {
+        QDate today;
+        std::array<QHash<QString, QDate>, 3> byForm;
+    };
+    static thread_local Cache cache;
+    if (cache.today != today) {
+        cache.today = today;
+        for (auto& dates : cache.byForm)
+            dates.clear();
+    }
+    QHash<QString, QDate>& dates = cache.byForm[size_t(form)];
+    if (const auto found = dates.constFind(text); found != dates.constEnd())
+        return *found;
+    if (dates.size() >= 4096)
+        dates.clear();
+    return *dates.insert(text, ReadDate(text, form, today));
+}
+
 Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& levels,
             const QDate& today) {
     Row row;
@@ -175,7 +197,7 @@ Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& lev
         if (value.isEmpty())
             continue;
         if (IsDateField(column.field)) {
-            const QDate date = ReadDate(value, column.dateForm, today);
+            const QDate date = readDateOnce(value, column.dateForm, today);
             if (!date.isValid()) {
                 row.problems.emplace_back(Problem::Hard,
                                           QStringLiteral("%1 %2 is no %3 date")
@@ -189,7 +211,10 @@ Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& lev
         // A line break inside a quoted value belongs in a note only; the
         // other fields are one line each.
         if (column.field != Field::MemberNote)
-            value = value.split(u'\n', Qt::SkipEmptyParts).join(QStringLiteral(", ")).simplified();
+            value =
+                value.contains(u'\n')
+                    ? value.split(u'\n', Qt::SkipEmptyParts).join(QStringLiteral(", ")).simplified()
+                    : value.simplified();
         if (column.field == Field::FullName) {
             QString first, surname;
             SplitFullName(value, first, surname);

@@ -1134,8 +1134,8 @@ constexpr int BatchRows = 64;
 
 // The statement that adds `rows` rows of these columns to a table.
 const QString& insertText(const QString& table, const QStringList& columns, int rows) {
-    static QHash<QString, QString> texts;
-    const QString name = table + u'/' + QString::number(rows);
+    static thread_local QHash<QString, QString> texts;
+    const QString name = table + u'(' + columns.join(u',') + u')' + QString::number(rows);
     QString& sql = texts[name];
     if (sql.isEmpty()) {
         const QString marks =

@@ -21,6 +21,7 @@
 #include <QSet>
 #include <algorithm>
 #include <array>
+#include <sqlite3.h>
 #include <stdexcept>
 
 namespace SpreadsheetImport {
@@ -158,6 +159,28 @@ Levels readLevels(qv::Connection& connection, QString* first = nullptr) {
     return levels;
 }
 
+// Dates repeat down a column (the day the club's year starts, a founding
+// day), and reading one takes a few pattern matches: each distinct text is
+// read once while the cache holds it.
+QDate readDateOnce(const QString& text, DateForm form, const QDate& today) {
+    struct Cache {
+        QDate today;
+        std::array<QHash<QString, QDate>, 3> byForm;
+    };
+    static thread_local Cache cache;
+    if (cache.today != today) {
+        cache.today = today;
+        for (auto& dates : cache.byForm)
+            dates.clear();
+    }
+    QHash<QString, QDate>& dates = cache.byForm[size_t(form)];
+    if (const auto found = dates.constFind(text); found != dates.constEnd())
+        return *found;
+    if (dates.size() >= 4096)
+        dates.clear();
+    return *dates.insert(text, ReadDate(text, form, today));
+}
+
 Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& levels,
             const QDate& today) {
     Row row;
@@ -174,7 +197,7 @@ Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& lev
         if (value.isEmpty())
             continue;
         if (IsDateField(column.field)) {
-            const QDate date = ReadDate(value, column.dateForm, today);
+            const QDate date = readDateOnce(value, column.dateForm, today);
             if (!date.isValid()) {
                 row.problems.emplace_back(Problem::Hard,
                                           QStringLiteral("%1 %2 is no %3 date")
@@ -188,7 +211,10 @@ Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& lev
         // A line break inside a quoted value belongs in a note only; the
         // other fields are one line each.
         if (column.field != Field::MemberNote)
-            value = value.split(u'\n', Qt::SkipEmptyParts).join(QStringLiteral(", ")).simplified();
+            value =
+                value.contains(u'\n')
+                    ? value.split(u'\n', Qt::SkipEmptyParts).join(QStringLiteral(", ")).simplified()
+                    : value.simplified();
         if (column.field == Field::FullName) {
             QString first, surname;
             SplitFullName(value, first, surname);
@@ -1100,6 +1126,62 @@ qv::Value textOrNull(const QString& text) {
     return text.isEmpty() ? qv::Value() : qv::Value(text);
 }
 
+// Rows are written a batch at a time: one statement adds the members of a
+// batch, one their periods, one their notes, so that a large file costs a
+// few statements per batch (each text kept prepared) and the change log
+// reads back each batch's new rows in one query, not one per row.
+constexpr int BatchRows = 64;
+
+// The statement that adds `rows` rows of these columns to a table.
+const QString& insertText(const QString& table, const QStringList& columns, int rows) {
+    static thread_local QHash<QString, QString> texts;
+    const QString name = table + u'(' + columns.join(u',') + u')' + QString::number(rows);
+    QString& sql = texts[name];
+    if (sql.isEmpty()) {
+        const QString marks =
+            u'(' + QStringList(columns.size(), QStringLiteral("?")).join(u',') + u')';
+        sql = QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") +
+              columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ") +
+              QStringList(rows, marks).join(QStringLiteral(", "));
+    }
+    return sql;
+}
+
+// Runs the insert of `values` (whole rows of `columns`) in chunks of a power
+// of two up to a batch, so that a handful of statement texts serve every size.
+// Calls `inserted(first row, rows)` after each chunk.
+void insertRows(qv::Connection& connection, const QString& table, const QStringList& columns,
+                const std::vector<qv::Value>& values,
+                const std::function<void(size_t, size_t)>& inserted = {}) {
+    const size_t width = size_t(columns.size());
+    const size_t total = values.size() / width;
+    for (size_t done = 0; done < total;) {
+        size_t chunk = 1;
+        while (chunk * 2 <= total - done && chunk * 2 <= size_t(BatchRows))
+            chunk *= 2;
+        qv::executeRecorded(
+            connection, insertText(table, columns, int(chunk)),
+            std::vector<qv::Value>(values.begin() + qsizetype(done * width),
+                                   values.begin() + qsizetype((done + chunk) * width)));
+        if (inserted)
+            inserted(done, chunk);
+        done += chunk;
+    }
+}
+
+const QStringList& periodColumns() {
+    static const QStringList columns = {
+        QStringLiteral("MembershipLevelID"), QStringLiteral("MembershipNo"),
+        QStringLiteral("MemberID"),          QStringLiteral("DateJoined"),
+        QStringLiteral("DateEnded"),         QStringLiteral("ReasonEnded")};
+    return columns;
+}
+
+const QStringList& noteColumns() {
+    static const QStringList columns = {QStringLiteral("MemberID"), QStringLiteral("MemberNote")};
+    return columns;
+}
+
 class Writer {
 public:
     Writer(qv::Connection& connection, const Plan& plan)
@@ -1109,7 +1191,16 @@ public:
     Result run(const ProgressCallback& progress);
 
 private:
-    qint64 addMember(const Row& row);
+    // A member waiting in the batch, with his period and note.
+    struct Pending {
+        qint64 row = 0;
+        std::array<qv::Value, 8> member;
+        std::array<qv::Value, 6> period; // MemberID filled in once the member is stored
+        QString note;
+    };
+    void addMember(qint64 number, const Row& row);
+    // Writes the waiting members, their periods and notes.
+    void flush();
     bool fill(qint64 memberId, const Row& row);
 
     qv::Connection& m_connection;
@@ -1117,40 +1208,78 @@ private:
     Levels m_levels;
     qint64 m_defaultLevel = 0;
     QDate m_today = QDate::currentDate();
+    std::vector<Pending> m_pending;
+    QSet<qint64> m_targets;              // rows a later row matches
+    QHash<qint64, qint64> m_memberOfRow; // their members, once stored
 };
 
-qint64 Writer::addMember(const Row& row) {
-    std::vector<qv::Value> values;
-    values.reserve(MemberFields.size());
-    for (const Field f : MemberFields)
-        values.push_back(f == Field::FirstNames ? qv::Value(row.text[size_t(f)])
-                                                : textOrNull(row.text[size_t(f)]));
-    const qint64 id = qv::insertRecorded(m_connection, QStringLiteral("Members"),
-                                         QStringLiteral("MemberID"), memberColumns(), values);
+void Writer::addMember(qint64 number, const Row& row) {
+    Pending p;
+    p.row = number;
+    for (size_t i = 0; i < MemberFields.size(); ++i) {
+        const Field f = MemberFields[i];
+        p.member[i] = f == Field::FirstNames ? qv::Value(row.text[size_t(f)])
+                                             : textOrNull(row.text[size_t(f)]);
+    }
     const QString& level = row.text[size_t(Field::MembershipLevel)];
     const qint64 levelId = level.isEmpty() ? m_defaultLevel : m_levels.value(foldName(level));
     if (levelId == 0)
         throw qv::DatabaseError(
             QStringLiteral("The membership type %1 is not in the register.").arg(quoted(level)));
-    static const QStringList periodColumns = {
-        QStringLiteral("MembershipLevelID"), QStringLiteral("MembershipNo"),
-        QStringLiteral("MemberID"),          QStringLiteral("DateJoined"),
-        QStringLiteral("DateEnded"),         QStringLiteral("ReasonEnded")};
     // Every member gets a period: a member without one is in no list.
-    qv::insertRecorded(m_connection, QStringLiteral("DatesJoined"), QStringLiteral("DatesJoinedID"),
-                       periodColumns,
-                       {qv::Value(levelId), textOrNull(row.text[size_t(Field::MembershipNo)]),
-                        qv::Value(id), qv::Value(row.joined.isValid() ? row.joined : m_today),
-                        row.ended.isValid() ? qv::Value(row.ended) : qv::Value(),
-                        qv::Value(row.text[size_t(Field::ReasonEnded)])});
-    if (const QString& note = row.text[size_t(Field::MemberNote)]; !note.isEmpty()) {
-        static const QStringList noteColumns = {QStringLiteral("MemberID"),
-                                                QStringLiteral("MemberNote")};
-        qv::insertRecorded(m_connection, QStringLiteral("MemberNotes"),
-                           QStringLiteral("MemberNotesID"), noteColumns,
-                           {qv::Value(id), qv::Value(note)});
+    p.period = {qv::Value(levelId),
+                textOrNull(row.text[size_t(Field::MembershipNo)]),
+                qv::Value(),
+                qv::Value(row.joined.isValid() ? row.joined : m_today),
+                row.ended.isValid() ? qv::Value(row.ended) : qv::Value(),
+                qv::Value(row.text[size_t(Field::ReasonEnded)])};
+    p.note = row.text[size_t(Field::MemberNote)];
+    m_pending.push_back(std::move(p));
+    if (int(m_pending.size()) >= BatchRows)
+        flush();
+}
+
+void Writer::flush() {
+    if (m_pending.empty())
+        return;
+    std::vector<qint64> keys;
+    keys.reserve(m_pending.size());
+    if (sqlite3* file = m_connection.sqliteHandle()) {
+        std::vector<qv::Value> values;
+        values.reserve(m_pending.size() * MemberFields.size());
+        for (const Pending& p : m_pending)
+            values.insert(values.end(), p.member.begin(), p.member.end());
+        // The transaction holds the file's write lock, so the rows of one
+        // statement take the keys that follow one another up to the last.
+        insertRows(m_connection, QStringLiteral("Members"), memberColumns(), values,
+                   [&](size_t, size_t rows) {
+                       const qint64 last = sqlite3_last_insert_rowid(file);
+                       for (qint64 k = last - qint64(rows) + 1; k <= last; ++k)
+                           keys.push_back(k);
+                   });
+    } else {
+        // A server gives no such promise: each member's key is read back.
+        for (const Pending& p : m_pending)
+            keys.push_back(qv::insertRecorded(
+                m_connection, QStringLiteral("Members"), QStringLiteral("MemberID"),
+                memberColumns(), std::vector<qv::Value>(p.member.begin(), p.member.end())));
     }
-    return id;
+    std::vector<qv::Value> periods, notes;
+    periods.reserve(m_pending.size() * periodColumns().size());
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        Pending& p = m_pending[i];
+        p.period[2] = qv::Value(keys[i]);
+        periods.insert(periods.end(), p.period.begin(), p.period.end());
+        if (!p.note.isEmpty()) {
+            notes.emplace_back(keys[i]);
+            notes.emplace_back(p.note);
+        }
+        if (m_targets.contains(p.row))
+            m_memberOfRow.insert(p.row, keys[i]);
+    }
+    m_pending.clear();
+    insertRows(m_connection, QStringLiteral("DatesJoined"), periodColumns(), periods);
+    insertRows(m_connection, QStringLiteral("MemberNotes"), noteColumns(), notes);
 }
 
 bool Writer::fill(qint64 memberId, const Row& row) {
@@ -1203,13 +1332,11 @@ Result Writer::run(const ProgressCallback& progress) {
         }
 
     QHash<qint64, const Duplicate*> duplicates;
-    QSet<qint64> targets; // rows a later row matches
     for (const Duplicate& d : m_plan.duplicates) {
         duplicates.insert(d.row, &d);
         if (d.earlierRow >= 0)
-            targets.insert(d.earlierRow);
+            m_targets.insert(d.earlierRow);
     }
-    QHash<qint64, qint64> memberOfRow;
 
     Spreadsheet::Reader reader(m_plan.path, m_plan.mapping.format);
     if (!openReader(reader, m_plan.mapping, result.message))
@@ -1237,18 +1364,20 @@ Result Writer::run(const ProgressCallback& progress) {
                 ++result.cut;
                 break;
             }
-        qint64 member = 0;
         if (const Duplicate* d = duplicates.value(number)) {
-            const qint64 target = d->memberId ? d->memberId : memberOfRow.value(d->earlierRow);
+            // The row it matches may still wait in the batch.
+            if (d->earlierRow >= 0)
+                flush();
+            const qint64 target = d->memberId ? d->memberId : m_memberOfRow.value(d->earlierRow);
             switch (m_plan.choiceOf(*d)) {
             case DuplicateChoice::Skip:
                 ++result.skipped;
-                memberOfRow.insert(number, target);
+                m_memberOfRow.insert(number, target);
                 continue;
             case DuplicateChoice::FillEmpty:
                 if (target != 0) {
                     result.filled += fill(target, row) ? 1 : 0;
-                    memberOfRow.insert(number, target);
+                    m_memberOfRow.insert(number, target);
                     continue;
                 }
                 break; // the row it matches was not written: added instead
@@ -1256,11 +1385,10 @@ Result Writer::run(const ProgressCallback& progress) {
                 break;
             }
         }
-        member = addMember(row);
+        addMember(number, row);
         ++result.added;
-        if (targets.contains(number))
-            memberOfRow.insert(number, member);
     }
+    flush();
     if (!reader.error().isEmpty()) {
         result.message = reader.error();
         return result;

@@ -5,7 +5,9 @@
 // SQLite engine running the same SQL; recording a payment for each of 10 000
 // members in one transaction (through our layers, with and without the change
 // log) against the bare engine inserting the same rows with one prepared
-// statement in one transaction. Prints medians and ratios.
+// statement in one transaction; and, for the logged run, against the bare
+// engine inserting the payments and the same change-log rows, the work the
+// register must do to keep its history. Prints medians and ratios.
 //
 //   bench_renewals [--members 100000] [--payments 10000] [--runs 5] [--seed 1]
 
@@ -142,7 +144,41 @@ int main(int argc, char** argv) {
     }
     const Renewals::PaymentOrder order{QDate(year, 5, 1), 25.0, QStringLiteral("R-#####"), 1,
                                        QStringLiteral("Renewal")};
-    const auto barePayments = [&] {
+    // The change log's rows of the last logged run, for a bare side that
+    // writes them too: what the engine itself needs to keep the same log.
+    struct LogRow {
+        qint64 seq = 0, rowKey = 0, member = 0;
+        QByteArray table, action, column, type, oldValue, newValue;
+        bool memberNull = true, oldNull = true, newNull = true;
+    };
+    std::vector<LogRow> logRows;
+    const auto readLog = [&] {
+        logRows.clear();
+        qv::Result r;
+        c.provider().fetch(
+            QStringLiteral("SELECT ChangeSeq, TableName, RowKey, MemberID, Action, ColumnName, "
+                           "ValueType, OldValue, NewValue FROM ChangeLogRows WHERE ChangeLogID = "
+                           "(SELECT MAX(ChangeLogID) FROM ChangeLog) ORDER BY ChangeLogRowID"),
+            {}, r);
+        const auto at = [&](int row, int col) { return r.rows.value(r.rows.cell(row, col)); };
+        for (int row = 0; row < r.rows.rowCount(); ++row) {
+            LogRow l;
+            l.seq = at(row, 0).toInteger();
+            l.table = at(row, 1).toText().toUtf8();
+            l.rowKey = at(row, 2).toInteger();
+            l.memberNull = at(row, 3).isNull();
+            l.member = l.memberNull ? 0 : at(row, 3).toInteger();
+            l.action = at(row, 4).toText().toUtf8();
+            l.column = at(row, 5).toText().toUtf8();
+            l.type = at(row, 6).toText().toUtf8();
+            l.oldNull = at(row, 7).isNull();
+            l.oldValue = at(row, 7).toText().toUtf8();
+            l.newNull = at(row, 8).isNull();
+            l.newValue = at(row, 8).toText().toUtf8();
+            logRows.push_back(std::move(l));
+        }
+    };
+    const auto barePayments = [&](bool withLog) {
         const Clock::time_point t0 = Clock::now();
         check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
         sqlite3_stmt* stmt = nullptr;
@@ -161,6 +197,47 @@ int main(int argc, char** argv) {
             sqlite3_reset(stmt);
         }
         sqlite3_finalize(stmt);
+        if (withLog) {
+            check(sqlite3_exec(db,
+                               "INSERT INTO ChangeLog (ChangedAt, ChangedBy, Source, EntryKind) "
+                               "VALUES ('2026-01-01 00:00:00', 'bench', 'Record Payment', "
+                               "'change')",
+                               nullptr, nullptr, nullptr),
+                  db, "log entry");
+            const sqlite3_int64 entry = sqlite3_last_insert_rowid(db);
+            sqlite3_stmt* log = nullptr;
+            check(sqlite3_prepare_v2(db,
+                                     "INSERT INTO ChangeLogRows (ChangeLogID, ChangeSeq, "
+                                     "TableName, RowKey, MemberID, Action, ColumnName, "
+                                     "ValueType, OldValue, NewValue) VALUES "
+                                     "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                                     -1, &log, nullptr),
+                  db, "prepare log");
+            const auto text = [&](int i, const QByteArray& t, bool isNull) {
+                if (isNull)
+                    sqlite3_bind_null(log, i);
+                else
+                    sqlite3_bind_text(log, i, t.constData(), int(t.size()), SQLITE_STATIC);
+            };
+            for (const LogRow& l : logRows) {
+                sqlite3_bind_int64(log, 1, entry);
+                sqlite3_bind_int64(log, 2, l.seq);
+                text(3, l.table, false);
+                sqlite3_bind_int64(log, 4, l.rowKey);
+                if (l.memberNull)
+                    sqlite3_bind_null(log, 5);
+                else
+                    sqlite3_bind_int64(log, 5, l.member);
+                text(6, l.action, false);
+                text(7, l.column, false);
+                text(8, l.type, false);
+                text(9, l.oldValue, l.oldNull);
+                text(10, l.newValue, l.newNull);
+                check(sqlite3_step(log), db, "log row");
+                sqlite3_reset(log);
+            }
+            sqlite3_finalize(log);
+        }
         check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
         return msSince(t0);
     };
@@ -177,7 +254,8 @@ int main(int argc, char** argv) {
     };
 
     Step list{"year's list (dataset + totals)"}, window{"year's list (window painted)"},
-        pay{"payments, our layers"}, payLogged{"payments, our layers + change log"};
+        pay{"payments, our layers"}, payLogged{"payments, our layers + change log"},
+        payLoggedBoth{"payments + log, bare writes log too"};
     ChangeLog::Recorder recorder;
     for (int r = 0; r <= runs; ++r) {
         const bool warmUp = r == 0;
@@ -225,9 +303,27 @@ int main(int argc, char** argv) {
             const Renewals::PaymentOutcome outcome = Renewals::RecordPayments(c, debtors, order);
             const double ours = msSince(t0);
             c.setChangeRecorder(nullptr);
+            if (step == &payLogged)
+                readLog();
             removePayments();
-            const double bare = barePayments();
+            const double bare = barePayments(false);
             removePayments();
+            if (step == &payLogged) {
+                const double bareLogged = barePayments(true);
+                removePayments();
+                check(sqlite3_exec(db,
+                                   "DELETE FROM ChangeLogRows WHERE ChangeLogID = (SELECT "
+                                   "MAX(ChangeLogID) FROM ChangeLog); DELETE FROM ChangeLog "
+                                   "WHERE ChangeLogID = (SELECT MAX(ChangeLogID) FROM ChangeLog)",
+                                   nullptr, nullptr, nullptr),
+                      db, "delete log");
+                if (!warmUp) {
+                    payLoggedBoth.ours.push_back(ours);
+                    payLoggedBoth.bare.push_back(bareLogged);
+                    payLoggedBoth.rows = outcome.recorded;
+                    payLoggedBoth.bareRows = int(debtors.size());
+                }
+            }
             if (!warmUp) {
                 step->ours.push_back(ours);
                 step->bare.push_back(bare);
@@ -246,7 +342,7 @@ int main(int argc, char** argv) {
                 runs);
     std::printf("%-34s %8s %8s %10s %10s %7s\n", "step", "rows", "bare", "ours ms", "bare ms",
                 "ratio");
-    for (const Step* s : {&list, &window, &pay, &payLogged})
+    for (const Step* s : {&list, &window, &pay, &payLogged, &payLoggedBoth})
         print(*s);
     std::printf("(checksum %llu)\n", checksum);
     return 0;

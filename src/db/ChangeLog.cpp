@@ -53,6 +53,20 @@ const Cascade kCascades[] = {
     {"Profiles", "MemberProfiles", "ProfileID"},
 };
 
+// The register's own cascades, then those of the program's table sets.
+const std::vector<RegisterTables::Cascade>& cascades() {
+    static const std::vector<RegisterTables::Cascade> all = [] {
+        std::vector<RegisterTables::Cascade> list;
+        for (const Cascade& c : kCascades)
+            list.push_back({QString::fromLatin1(c.parent), QString::fromLatin1(c.child),
+                            QString::fromLatin1(c.column)});
+        const auto& more = RegisterTables::Cascades();
+        list.insert(list.end(), more.begin(), more.end());
+        return list;
+    }();
+    return all;
+}
+
 // The register's own tables, then those of the program's table sets.
 const std::vector<RegisterTables::FollowedTable>& followedTables() {
     static const std::vector<RegisterTables::FollowedTable> all = [] {
@@ -270,9 +284,9 @@ QString TableName(const QString& table) {
 
 std::vector<std::pair<QString, QString>> Children(const QString& table) {
     std::vector<std::pair<QString, QString>> children;
-    for (const Cascade& c : kCascades)
-        if (table.compare(QLatin1String(c.parent), Qt::CaseInsensitive) == 0)
-            children.emplace_back(QString::fromLatin1(c.child), QString::fromLatin1(c.column));
+    for (const RegisterTables::Cascade& c : cascades())
+        if (table.compare(c.parent, Qt::CaseInsensitive) == 0)
+            children.emplace_back(c.child, c.column);
     return children;
 }
 
@@ -476,14 +490,14 @@ Recorder::Rows Recorder::readKeys(qv::Connection& connection, const QString& tab
 void Recorder::readCascade(qv::Connection& connection, const Rows& parent) {
     if (parent.values.empty())
         return;
-    for (const Cascade& c : kCascades) {
-        if (parent.table.compare(QLatin1String(c.parent), Qt::CaseInsensitive) != 0)
+    for (const RegisterTables::Cascade& c : cascades()) {
+        if (parent.table.compare(c.parent, Qt::CaseInsensitive) != 0)
             continue;
         std::vector<qint64> keys;
         for (const auto& row : parent.values)
             keys.push_back(row[size_t(parent.keyIndex)].toInteger());
-        const QString child = QString::fromLatin1(c.child);
-        const QString column = QString::fromLatin1(c.column);
+        const QString& child = c.child;
+        const QString& column = c.column;
         const size_t chunk = 500;
         for (size_t from = 0; from < keys.size(); from += chunk) {
             const size_t to = std::min(keys.size(), from + chunk);

@@ -38,7 +38,9 @@ const std::vector<TableSet>& Sets() {
          {{QStringLiteral("RegisterSettings"), QStringLiteral("RegisterSettingID"), QString()}}},
         {QStringLiteral("LevelFees"),
          &levelFeeStatements,
-         {{QStringLiteral("LevelFees"), QStringLiteral("LevelFeeID"), QString()}}},
+         {{QStringLiteral("LevelFees"), QStringLiteral("LevelFeeID"), QString()}},
+         {{QStringLiteral("MembershipLevel"), QStringLiteral("LevelFees"),
+           QStringLiteral("MembershipLevelID")}}},
         // Letter templates by name, the body as Qt rich text.
         {QStringLiteral("LetterTemplates"),
          [](const QString& cs) {
@@ -119,6 +121,16 @@ const std::vector<FollowedTable>& Followed() {
         return all;
     }();
     return followed;
+}
+
+const std::vector<Cascade>& Cascades() {
+    static const std::vector<Cascade> cascades = [] {
+        std::vector<Cascade> all;
+        for (const TableSet& set : Sets())
+            all.insert(all.end(), set.cascades.begin(), set.cascades.end());
+        return all;
+    }();
+    return cascades;
 }
 
 QStringList ColumnNames() {

@@ -23,6 +23,15 @@ struct FollowedTable {
     QString member; // the column naming the member a row belongs to, or empty
 };
 
+// Rows a delete takes with it through a foreign key: the child table's rows
+// whose `column` names the parent's key. The change log reads them before
+// the delete, so that undoing it brings them back.
+struct Cascade {
+    QString parent;
+    QString child;
+    QString column;
+};
+
 struct TableSet {
     // A table of the set: the set counts as made when it exists. Statements
     // of a set that grows later go into a set of their own.
@@ -30,6 +39,8 @@ struct TableSet {
     // The statements that make the set on the kind a connection string names.
     std::function<QStringList(const QString& connectionString)> statements;
     std::vector<FollowedTable> followed;
+    // The set's tables whose rows go with a deleted parent row.
+    std::vector<Cascade> cascades = {};
 };
 
 // Every set, in creation order.
@@ -46,6 +57,8 @@ bool CreateMissing(qv::Connection& connection);
 // The followed tables of every set, and the column names their statements
 // give (so the log spells them alike on every kind).
 const std::vector<FollowedTable>& Followed();
+// The cascades of every set.
+const std::vector<Cascade>& Cascades();
 QStringList ColumnNames();
 
 } // namespace RegisterTables

@@ -330,7 +330,12 @@ TfrmLetters::TfrmLetters(qv::Connection& connection, const std::vector<qint64>& 
     btnLetterhead = makeButton(this, "btnLetterhead", tr("Letter&head..."));
     chkOnePerHousehold = new QCheckBox(tr("One letter per &household"), this);
     chkOnePerHousehold->setObjectName(QStringLiteral("chkOnePerHousehold"));
-    chkOnePerHousehold->setChecked(true);
+    // A household's letter merges its first member's fields; with fields of
+    // the caller's own (what a member owes, say) one letter each is right.
+    chkOnePerHousehold->setChecked(extraFields.isEmpty());
+    if (!extraFields.isEmpty())
+        chkOnePerHousehold->setToolTip(
+            tr("A household's letter carries the fields of its first member only."));
     btnHouseholds = makeButton(this, "btnHouseholds", tr("&Review Households..."));
     lblUnknownFields = new QLabel(this);
     lblUnknownFields->setObjectName(QStringLiteral("lblUnknownFields"));

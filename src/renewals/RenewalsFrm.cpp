@@ -2,6 +2,7 @@
 #include "renewals/RenewalsFrm.h"
 
 #include "db/RegisterTables.h"
+#include "letters/LettersFrm.h"
 #include "pictures/Pictures.h"
 #include "platform/data/Connection.h"
 #include "platform/data/Dataset.h"
@@ -304,6 +305,7 @@ TfrmRenewals::TfrmRenewals(QWidget* parent)
     btnEndMembership =
         makeButton(QStringLiteral("btnEndMembership"), tr("&End Membership..."), u"past-members");
     btnEmailList = makeButton(QStringLiteral("btnEmailList"), tr("E-&mail List"), u"email-list");
+    btnLetters = makeButton(QStringLiteral("btnLetters"), tr("&Letters..."), u"print");
     btnPrint = makeButton(QStringLiteral("btnPrint"), tr("P&rint"), u"print");
     btnExportCSV = makeButton(QStringLiteral("btnExportCSV"), tr("Export CS&V"), u"export-csv");
 
@@ -316,8 +318,8 @@ TfrmRenewals::TfrmRenewals(QWidget* parent)
     top->addWidget(chkOwingOnly);
     top->addStretch(1);
     auto* commands = new QHBoxLayout;
-    for (QPushButton* b :
-         {btnSelectOwing, btnRecordPayment, btnEndMembership, btnEmailList, btnPrint, btnExportCSV})
+    for (QPushButton* b : {btnSelectOwing, btnRecordPayment, btnEndMembership, btnEmailList,
+                           btnLetters, btnPrint, btnExportCSV})
         commands->addWidget(b);
     commands->addStretch(1);
 
@@ -352,6 +354,7 @@ TfrmRenewals::TfrmRenewals(QWidget* parent)
     connect(btnRecordPayment, &QPushButton::clicked, this, &TfrmRenewals::btnRecordPaymentClick);
     connect(btnEndMembership, &QPushButton::clicked, this, &TfrmRenewals::btnEndMembershipClick);
     connect(btnEmailList, &QPushButton::clicked, this, &TfrmRenewals::btnEmailListClick);
+    connect(btnLetters, &QPushButton::clicked, this, &TfrmRenewals::btnLettersClick);
     connect(btnPrint, &QPushButton::clicked, this, &TfrmRenewals::btnPrintClick);
     connect(btnExportCSV, &QPushButton::clicked, this, &TfrmRenewals::btnExportCSVClick);
     connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
@@ -460,12 +463,9 @@ bool TfrmRenewals::anySelected() {
 void TfrmRenewals::btnSelectOwingClick() {
     if (!adoRenewals->isActive())
         return;
-    const int balance = adoRenewals->fieldIndex(QStringLiteral("Balance"));
     QItemSelection selection;
-    for (int row = 0; row < adoRenewals->recordCount(); ++row)
-        if (adoRenewals->valueAt(row, balance).toFloat() >= 0.005)
-            selection.select(m_model->index(row, 0),
-                             m_model->index(row, m_model->columnCount() - 1));
+    for (const int row : owingRows())
+        selection.select(m_model->index(row, 0), m_model->index(row, m_model->columnCount() - 1));
     dbgRenewals->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (selection.isEmpty())
         inform(this, tr("No member in the list owes anything for %1.").arg(YearName()));
@@ -512,15 +512,32 @@ void TfrmRenewals::btnEndMembershipClick() {
     inform(this, text);
 }
 
+// A balance of less than a penny is nothing owed.
+std::vector<int> TfrmRenewals::owingRows() const {
+    std::vector<int> rows;
+    if (!adoRenewals->isActive())
+        return rows;
+    const int balance = adoRenewals->fieldIndex(QStringLiteral("Balance"));
+    for (int row = 0; row < adoRenewals->recordCount(); ++row)
+        if (adoRenewals->valueAt(row, balance).toFloat() >= 0.005)
+            rows.push_back(row);
+    return rows;
+}
+
+std::vector<qint64> TfrmRenewals::OwingMembers() const {
+    std::vector<qint64> members;
+    const int member = adoRenewals->fieldIndex(QStringLiteral("MemberID"));
+    for (const int row : owingRows())
+        members.push_back(adoRenewals->valueAt(row, member).toInteger());
+    return members;
+}
+
 QString TfrmRenewals::OwingEmailList() const {
     QString list;
-    if (!adoRenewals->isActive())
-        return list;
     const int email = adoRenewals->fieldIndex(QStringLiteral("EmailAddress"));
-    const int balance = adoRenewals->fieldIndex(QStringLiteral("Balance"));
-    for (int row = 0; row < adoRenewals->recordCount(); ++row) {
+    for (const int row : owingRows()) {
         const QString address = adoRenewals->textAt(row, email).trimmed();
-        if (!address.isEmpty() && adoRenewals->valueAt(row, balance).toFloat() >= 0.005)
+        if (!address.isEmpty())
             list += address + QStringLiteral(", ");
     }
     return list;
@@ -534,6 +551,27 @@ void TfrmRenewals::btnEmailListClick() {
     }
     TfrmEmailList window(this);
     window.ShowEmailList(list);
+}
+
+// Reminder letters to the members owing, with what each owes for the year
+// chosen as merge fields.
+void TfrmRenewals::btnLettersClick() {
+    if (!m_connection)
+        return;
+    const std::vector<qint64> members = OwingMembers();
+    if (members.empty()) {
+        inform(this, tr("No member in the list owes anything for %1.").arg(YearName()));
+        return;
+    }
+    const std::map<qint64, QHash<QString, QString>> year =
+        Renewals::MergeFields(*m_connection, Year());
+    Letters::ExtraFields fields;
+    for (const qint64 member : members) {
+        const auto found = year.find(member);
+        if (found != year.end())
+            fields.insert(member, found->second);
+    }
+    Letters::ShowLettersDialog(this, *m_connection, members, fields);
 }
 
 void TfrmRenewals::btnPrintClick() {

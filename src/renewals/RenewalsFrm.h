@@ -91,6 +91,9 @@ public:
     QString YearName() const;
     // The members of the selected rows, with their balances.
     std::vector<Renewals::Debtor> SelectedMembers() const;
+    // The members of the list who owe for the year, in list order: the
+    // reminders (e-mail list, letters) go to them.
+    std::vector<qint64> OwingMembers() const;
     // The e-mail addresses of the members owing, each followed by ", ".
     QString OwingEmailList() const;
 
@@ -103,6 +106,7 @@ public:
     QPushButton* btnRecordPayment;
     QPushButton* btnEndMembership;
     QPushButton* btnEmailList;
+    QPushButton* btnLetters;
     QPushButton* btnPrint;
     QPushButton* btnExportCSV;
     qv::DatasetGrid* dbgRenewals;
@@ -115,6 +119,7 @@ public slots:
     void btnRecordPaymentClick();
     void btnEndMembershipClick();
     void btnEmailListClick();
+    void btnLettersClick();
     void btnPrintClick();
     void btnExportCSVClick();
     void dbgRenewalsTitleClick(int column);
@@ -124,6 +129,7 @@ private:
     void fillYears(int chosen);
     void updateTotals();
     bool anySelected();
+    std::vector<int> owingRows() const;
 
     qv::Connection* m_connection = nullptr;
     Renewals::YearStart m_start;

@@ -64,10 +64,11 @@ QStringList rowsOf(Connection& c, const QString& sql, const std::vector<Value>& 
     return rows;
 }
 
-// Every row of the ten register tables, in key order.
+// Every row of the ten register tables and of the fees that hang on their
+// levels, in key order.
 QStringList dumpRegister(Connection& c) {
     QStringList all;
-    for (const QString& table : TableCreate::TableNames())
+    for (const QString& table : TableCreate::TableNames() + QStringList{"LevelFees"})
         for (const QString& row : rowsOf(c, QStringLiteral("SELECT * FROM %1 ORDER BY %2")
                                                 .arg(table, ChangeLog::KeyColumn(table))))
             all << table + u'|' + row;
@@ -201,6 +202,8 @@ void TestHistory::undoRestoresTheRegister_data() {
     QTest::newRow("deleted member") << "delete";
     // Longer than a log row's value columns.
     QTest::newRow("long setting") << "setting";
+    // Its fees and periods go with it through the foreign keys.
+    QTest::newRow("level with fees deleted") << "level";
 }
 
 void TestHistory::undoRestoresTheRegister() {
@@ -209,6 +212,10 @@ void TestHistory::undoRestoresTheRegister() {
     Connection& c = f.connection();
     const QString setting(400, u'a');
     RegisterSettings::SetValue(c, "Letterhead", setting);
+    for (const int year : {2025, 2026})
+        f.reg.insert("INSERT INTO LevelFees (MembershipLevelID, MembershipYear, Fee) VALUES (:L, "
+                     ":Y, 30)",
+                     {{"L", f.gold}, {"Y", year}});
     const QStringList before = dumpRegister(c);
     {
         TransactionGuard visit(c);
@@ -226,6 +233,8 @@ void TestHistory::undoRestoresTheRegister() {
             periods.post();
         } else if (change == "setting") {
             RegisterSettings::SetValue(c, "Letterhead", QString(300, u'b'));
+        } else if (change == "level") {
+            MemberSQL::DeleteByKey(c, "MembershipLevel", "MembershipLevelID", int(f.gold));
         } else {
             Dataset member(&c);
             member.setSQL(MemberSQL::MemberRowSQL());

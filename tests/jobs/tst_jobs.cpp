@@ -457,6 +457,25 @@ void TestJobs::completion_data() {
     QTest::newRow("jobs") << QStringList{u"--c"_qs} << QStringList{u"--check"_qs, u"--compact"_qs};
     QTest::newRow("options of a search")
         << QStringList{u"--export"_qs, u"all"_qs, u"--p"_qs} << QStringList{u"--past-members"_qs};
+    // Files are completed in a folder holding club.mdb, members.csv,
+    // map.json, notes.txt and the folder old; a wrong filter offers others.
+    const QString csv = u"members.csv"_qs, old = u"old"_qs;
+    QTest::newRow("member import")
+        << QStringList{u"--import-"_qs} << QStringList{u"--import-members"_qs};
+    QTest::newRow("members' file")
+        << QStringList{u"--import-members"_qs, QString()} << QStringList{csv, old};
+    QTest::newRow("member import's options")
+        << QStringList{u"--import-members"_qs, csv, u"--"_qs}
+        << QStringList{u"--register"_qs, u"--mapping"_qs, u"--refused"_qs};
+    QTest::newRow("its mapping") << QStringList{u"--import-members"_qs, csv, u"--mapping"_qs,
+                                                QString()}
+                                 << QStringList{u"map.json"_qs, old};
+    QTest::newRow("its refused rows")
+        << QStringList{u"--import-members"_qs, csv, u"--refused"_qs, QString()}
+        << QStringList{csv, old};
+    QTest::newRow("members' file after the mapping")
+        << QStringList{u"--import-members"_qs, u"--mapping"_qs, u"map.json"_qs, QString()}
+        << QStringList{csv, old};
 }
 
 // Catches a completion that offers other names than the program takes.
@@ -476,7 +495,12 @@ void TestJobs::completion() {
                        "printf '%s\\n' \"${COMPREPLY[@]}\"\n")
             .arg(QStringLiteral(QV_COMPLETION), quoted.join(u' '))
             .arg(words.size());
+    test::TempFolder folder;
+    for (const char* name : {"club.mdb", "members.csv", "map.json", "notes.txt"})
+        QVERIFY(QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
+    QVERIFY(QDir(folder.path()).mkdir(u"old"_qs));
     QProcess bash;
+    bash.setWorkingDirectory(folder.path());
     bash.start(u"bash"_qs, {u"-c"_qs, script});
     QVERIFY(bash.waitForFinished());
     QStringList got =

@@ -8,6 +8,8 @@
 #include "db/ChangeLog.h"
 #include "db/RegisterTables.h"
 #include "history/History.h"
+#include "letters/LetterStore.h"
+#include "letters/LettersFrm.h"
 #include "platform/data/Dataset.h"
 #include "platform/data/Query.h"
 #include "platform/data/Transaction.h"
@@ -169,6 +171,7 @@ private slots:
     void lapseEndsOnlyLatestOpenPeriods_data();
     void lapseEndsOnlyLatestOpenPeriods();
     void windowRecordsPaymentsForTheOwing();
+    void lettersRemindEachOwingMember();
     void levelsEditorKeepsFeesOnlyWithApply_data();
     void levelsEditorKeepsFeesOnlyWithApply();
 };
@@ -439,6 +442,62 @@ void TestRenewals::windowRecordsPaymentsForTheOwing() {
     const QStringList page = prints.last().page(1);
     QVERIFY2(page.filter("Members: 3").filter("Owing: £0.00").size() == 1,
              qPrintable(page.join(u'\n')));
+}
+
+// Letters... writes to the members owing, each letter with that member's
+// own figures for the year. Faults: the renewal fields unknown to the
+// letters, a paid-up member written to, two owing members at one address
+// merged into one letter that shows only the first one's balance.
+void TestRenewals::lettersRemindEachOwingMember() {
+    Fixture f;
+    Clock::setNowForTesting(QDateTime(QDate(2026, 6, 15), QTime(12, 0)));
+    f.setFees("A:2025=30,2026=40");
+    {
+        TransactionGuard t(f.c());
+        Renewals::SetYearStart(f.c(), {4, 1});
+        LetterStore::SaveTemplate(f.c(), "Reminder",
+                                  "<p>{FirstNames} {Surname} owes <b>{Balance}</b> of {FeeDue} "
+                                  "for {MembershipYear}.</p>");
+        t.commit();
+    }
+    for (const char* name : {"Adams", "Brown", "Cole"}) {
+        const qint64 id = f.reg.addMember(name, "Pat", "Leeds", "12 High St");
+        f.reg.addPeriod(id, QDate(2020, 1, 1), QDate(), f.levels['A']);
+        if (name[0] == 'A')
+            f.pay(id, QDateTime(QDate(2026, 4, 1), QTime(0, 0)), 40);
+        else if (name[0] == 'C')
+            f.pay(id, QDateTime(QDate(2026, 5, 2), QTime(0, 0)), 15);
+    }
+
+    TfrmRenewals frm;
+    frm.OpenRenewals(f.c());
+    test::TempFolder out;
+    const QString pdf = out.filePath("reminders.pdf");
+    MessageBoxTestScope boxes;
+    PrintDialogTestScope prints;
+    qvtest::ModalWatchdog watchdog(8000);
+    qvtest::WhenModal([&](QWidget* modal) {
+        auto* letters = qobject_cast<TfrmLetters*>(modal);
+        QVERIFY(letters);
+        QVERIFY2(letters->lblUnknownFields->isHidden(),
+                 qPrintable(letters->lblUnknownFields->text()));
+        boxes.queue(MessageResult::Ok); // where the file went
+        PrintDialogTest::queuePdf(pdf);
+        letters->btnPrint->click();
+        letters->btnClose->click();
+    });
+    frm.btnLetters->click();
+    QVERIFY(!watchdog.fired());
+
+    QProcess process;
+    process.start("pdftotext", {pdf, "-"});
+    QVERIFY(process.waitForFinished(30000));
+    QStringList pages = QString::fromUtf8(process.readAllStandardOutput()).split(u'\f');
+    pages.removeAll(QString());
+    for (QString& page : pages)
+        page = page.simplified();
+    QCOMPARE(pages, (QStringList{"Pat Brown owes £40.00 of £40.00 for 2026/27.",
+                                 "Pat Cole owes £25.00 of £40.00 for 2026/27."}));
 }
 
 void TestRenewals::levelsEditorKeepsFeesOnlyWithApply_data() {

@@ -317,7 +317,8 @@ void TestJobs::checkFindsProblems() {
 }
 
 void TestJobs::failuresSayWhy_data() {
-    QTest::addColumn<QString>("spec"); // %F: a regular file, %R: the register, %T: an empty folder
+    QTest::addColumn<QString>(
+        "pattern"); // %F: a regular file, %R: the register, %T: an empty folder
     QTest::addColumn<bool>("fullDisk");
     QTest::addColumn<QString>("says");
     // clang-format off
@@ -334,7 +335,7 @@ void TestJobs::failuresSayWhy_data() {
 // Catches a failure reported as success, or without a reason; and a failed
 // job that changes the register or leaves a file behind.
 void TestJobs::failuresSayWhy() {
-    QFETCH(QString, spec);
+    QFETCH(QString, pattern);
     QFETCH(bool, fullDisk);
     QFETCH(QString, says);
     test::TempFolder folder;
@@ -342,7 +343,7 @@ void TestJobs::failuresSayWhy() {
     QVERIFY(test::writeFileBytes(file, "not a folder"));
     const QString target = folder.filePath(u"out"_qs);
     QVERIFY(QDir().mkpath(target));
-    QStringList args = spec.split(u' ');
+    QStringList args = pattern.split(u' ');
     for (QString& arg : args)
         arg.replace(u"%F"_qs, file).replace(u"%R"_qs, m_register).replace(u"%T"_qs, target);
     const QByteArray before = hashOf(m_register);

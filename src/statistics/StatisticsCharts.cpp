@@ -26,18 +26,18 @@ namespace {
 
 enum class Shape { Bars, Stacked, Lying };
 
-struct ChartSpec {
+struct ChartShape {
     Shape shape = Shape::Bars;
     std::vector<int> bars; // table columns drawn as bars
     int line = -1;         // the column drawn as a line over them, or none
     bool histogram = false;
 };
 
-ChartSpec specOf(View view, const FigureTable& table) {
+ChartShape shapeOf(View view, const FigureTable& table) {
     const int last = table.columnCount() - 1;
     switch (view) {
     case View::MembersByLevel: {
-        ChartSpec s{Shape::Stacked, {}, last, false};
+        ChartShape s{Shape::Stacked, {}, last, false};
         for (int c = 0; c < last; ++c)
             s.bars.push_back(c);
         return s;
@@ -108,15 +108,15 @@ const FigureTable& TableOf(const Figures& figures, View view) {
 }
 
 QChart* MakeChart(View view, const FigureTable& table) {
-    const ChartSpec spec = specOf(view, table);
+    const ChartShape chartShape = shapeOf(view, table);
     auto chart = std::make_unique<QChart>();
     chart->setTitle(table.title);
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->legend()->setVisible(spec.bars.size() > 1 || spec.line >= 0);
+    chart->legend()->setVisible(chartShape.bars.size() > 1 || chartShape.line >= 0);
 
     QAbstractBarSeries* bars = nullptr;
-    switch (spec.shape) {
+    switch (chartShape.shape) {
     case Shape::Stacked:
         bars = new QStackedBarSeries;
         break;
@@ -127,41 +127,41 @@ QChart* MakeChart(View view, const FigureTable& table) {
         bars = new QBarSeries;
         break;
     }
-    if (spec.histogram)
+    if (chartShape.histogram)
         bars->setBarWidth(0.95);
     // A lying chart reads from the top: the largest first.
     std::vector<int> rows(size_t(table.rowCount()));
     for (int r = 0; r < table.rowCount(); ++r)
-        rows[size_t(r)] = spec.shape == Shape::Lying ? table.rowCount() - 1 - r : r;
+        rows[size_t(r)] = chartShape.shape == Shape::Lying ? table.rowCount() - 1 - r : r;
 
     double low = 0.0;
     double high = 0.0;
-    for (const int c : spec.bars) {
+    for (const int c : chartShape.bars) {
         auto* set = new QBarSet(table.columns[c]);
         if (table.colours[size_t(c)].isValid())
             set->setColor(table.colours[size_t(c)]);
         for (const int r : rows) {
             const double v = table.value(r, c).value_or(0.0);
             set->append(v);
-            if (spec.shape != Shape::Stacked)
+            if (chartShape.shape != Shape::Stacked)
                 high = std::max(high, v);
             low = std::min(low, v);
         }
         bars->append(set);
     }
-    if (spec.shape == Shape::Stacked)
+    if (chartShape.shape == Shape::Stacked)
         for (const int r : rows) {
             double sum = 0.0;
-            for (const int c : spec.bars)
+            for (const int c : chartShape.bars)
                 sum += table.value(r, c).value_or(0.0);
             high = std::max(high, sum);
         }
     chart->addSeries(bars);
 
     QLineSeries* line = nullptr;
-    if (spec.line >= 0) {
+    if (chartShape.line >= 0) {
         line = new QLineSeries;
-        line->setName(table.columns[spec.line]);
+        line->setName(table.columns[chartShape.line]);
         line->setPointsVisible(true);
         line->setPointLabelsVisible(true);
         line->setPointLabelsFormat(QStringLiteral("@yPoint"));
@@ -170,7 +170,7 @@ QChart* MakeChart(View view, const FigureTable& table) {
         pen.setWidthF(2.0);
         line->setPen(pen);
         for (size_t i = 0; i < rows.size(); ++i) {
-            const double v = table.value(rows[i], spec.line).value_or(0.0);
+            const double v = table.value(rows[i], chartShape.line).value_or(0.0);
             line->append(double(i), v);
             high = std::max(high, v);
             low = std::min(low, v);
@@ -187,7 +187,7 @@ QChart* MakeChart(View view, const FigureTable& table) {
     values->setRange(low, high <= low ? low + 1.0 : high * 1.08);
     values->setLabelFormat(QStringLiteral("%.0f"));
     values->applyNiceNumbers();
-    const bool lying = spec.shape == Shape::Lying;
+    const bool lying = chartShape.shape == Shape::Lying;
     chart->addAxis(categories, lying ? Qt::AlignLeft : Qt::AlignBottom);
     chart->addAxis(values, lying ? Qt::AlignBottom : Qt::AlignLeft);
     bars->attachAxis(categories);

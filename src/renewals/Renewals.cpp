@@ -104,6 +104,15 @@ std::vector<LevelFee> LevelFees(qv::Connection& connection, qint64 levelId) {
     return fees;
 }
 
+bool HasFees(qv::Connection& connection, int year) {
+    qv::Query q(&connection);
+    q.setSQL(QStringLiteral("SELECT COUNT(*) FROM LevelFees WHERE MembershipYear <= :Year"));
+    q.setParameter(QStringLiteral("Year"), year);
+    qv::Result r;
+    q.fetch(r);
+    return r.rows.value(r.rows.cell(0, 0)).toInteger() > 0;
+}
+
 void SetLevelFee(qv::Connection& connection, qint64 levelId, int year, double fee) {
     if (fee < 0)
         throw qv::DatabaseError(QStringLiteral("A fee cannot be below 0."));

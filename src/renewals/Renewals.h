@@ -58,6 +58,9 @@ struct LevelFee {
 };
 // The level's own amounts, by year.
 std::vector<LevelFee> LevelFees(qv::Connection& connection, qint64 levelId);
+// Whether any level has an amount for that year or an earlier one: without
+// one every fee of the year is 0.
+bool HasFees(qv::Connection& connection, int year);
 // Stores the level's amount for the year, replacing one already there.
 void SetLevelFee(qv::Connection& connection, qint64 levelId, int year, double fee);
 void RemoveLevelFee(qv::Connection& connection, qint64 levelFeeId);

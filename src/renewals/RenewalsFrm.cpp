@@ -335,9 +335,16 @@ TfrmRenewals::TfrmRenewals(QWidget* parent)
     QFont bold = lblTotals->font();
     bold.setBold(true);
     lblTotals->setFont(bold);
+    lblNoFees = new QLabel(this);
+    lblNoFees->setObjectName(QStringLiteral("lblNoFees"));
+    lblNoFees->setWordWrap(true);
+    lblNoFees->hide();
     btnClose = makeButton(QStringLiteral("btnClose"), tr("&Close"));
+    auto* totals = new QVBoxLayout;
+    totals->addWidget(lblNoFees);
+    totals->addWidget(lblTotals);
     auto* bottom = new QHBoxLayout;
-    bottom->addWidget(lblTotals, 1);
+    bottom->addLayout(totals, 1);
     bottom->addWidget(btnClose);
 
     auto* layout = new QVBoxLayout(this);
@@ -433,6 +440,13 @@ void TfrmRenewals::updateTotals() {
                            .arg(membersText(t.members), Renewals::MoneyText(t.due),
                                 Renewals::MoneyText(t.paid), Renewals::MoneyText(t.owing))
                            .arg(t.membersOwing));
+    const bool noFees = m_connection && !Renewals::HasFees(*m_connection, Year());
+    lblNoFees->setText(noFees ? tr("No fee is set for %1 or before, so every fee due is 0. Set "
+                                   "the fees of each level with Fees... in Data > Edit "
+                                   "Membership Types.")
+                                    .arg(YearName())
+                              : QString());
+    lblNoFees->setVisible(noFees);
 }
 
 std::vector<Renewals::Debtor> TfrmRenewals::SelectedMembers() const {

@@ -111,6 +111,9 @@ public:
     QPushButton* btnExportCSV;
     qv::DatasetGrid* dbgRenewals;
     QLabel* lblTotals;
+    // Says where fees are set while the year has none, so a list of zeros
+    // is not taken for a club where nobody owes.
+    QLabel* lblNoFees;
     QPushButton* btnClose;
 
 public slots:

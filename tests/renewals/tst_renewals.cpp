@@ -27,6 +27,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -407,6 +408,15 @@ void TestRenewals::windowRecordsPaymentsForTheOwing() {
     QCOMPARE(frm.adoRenewals->recordCount(), 3); // the past member hidden
     QVERIFY2(frm.lblTotals->text().contains("Owing £90.00   Members owing 2"),
              qPrintable(frm.lblTotals->text()));
+    // A year before any fee says where fees are set, rather than list zeros.
+    QVERIFY(frm.lblNoFees->isHidden());
+    frm.cboYear->setCurrentIndex(frm.cboYear->findData(2024));
+    frm.Reload();
+    QVERIFY(!frm.lblNoFees->isHidden());
+    QVERIFY(frm.lblNoFees->text().startsWith("No fee is set for 2024"));
+    frm.cboYear->setCurrentIndex(frm.cboYear->findData(2026));
+    frm.Reload();
+    QVERIFY(frm.lblNoFees->isHidden());
     QCOMPARE(frm.OwingEmailList(), "bob@example.org, cy@example.org, ");
 
     MessageBoxTestScope boxes;

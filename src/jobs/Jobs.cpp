@@ -5,6 +5,7 @@
 #include "db/DBManagement.h"
 #include "db/DataModule.h"
 #include "db/MemberSQL.h"
+#include "db/SearchLists.h"
 #include "import/JetReader.h"
 #include "jobs/Backups.h"
 #include "platform/data/Connection.h"
@@ -201,40 +202,25 @@ void requireFile(const Register& reg, const QString& what) {
 
 struct Search {
     const char* name;
+    SearchLists::Kind kind;
     enum Value { None, Text, Lookup, Year, Date } value;
     bool notMatching; // takes --not-matching
     bool historic;    // takes --historic
 };
 
+using SearchKind = SearchLists::Kind;
 const Search Searches[] = {
-    {"keyword", Search::Text, true, false},       {"all", Search::None, false, false},
-    {"profile", Search::Lookup, true, true},      {"long-service", Search::Year, false, false},
-    {"assets", Search::Lookup, true, true},       {"asset-ref", Search::Text, false, false},
-    {"membership-no", Search::Text, true, false}, {"unpaid", Search::Date, false, false},
-    {"past", Search::None, false, false},         {"level", Search::Lookup, false, false},
+    {"keyword", SearchKind::Keyword, Search::Text, true, false},
+    {"all", SearchKind::All, Search::None, false, false},
+    {"profile", SearchKind::Profile, Search::Lookup, true, true},
+    {"long-service", SearchKind::LongService, Search::Year, false, false},
+    {"assets", SearchKind::Assets, Search::Lookup, true, true},
+    {"asset-ref", SearchKind::AssetReference, Search::Text, false, false},
+    {"membership-no", SearchKind::MembershipNo, Search::Text, true, false},
+    {"unpaid", SearchKind::UnpaidFees, Search::Date, false, false},
+    {"past", SearchKind::PastMembers, Search::None, false, false},
+    {"level", SearchKind::MembershipLevel, Search::Lookup, false, false},
 };
-
-// What the window is opened with for a search.
-struct ListSpec {
-    QString sql;
-    QString caption;
-    QString searchValue;
-    int referenceYear = -1;
-    bool fiveYearRounding = false;
-    bool pastMembersOnly = false;
-};
-
-QString pattern(const QString& text) {
-    return u'%' + text + u'%';
-}
-
-QString notMatchingSuffix(bool on) {
-    return on ? QStringLiteral(" - Not Matching") : QString();
-}
-
-QString historicSuffix(bool on) {
-    return on ? QStringLiteral(" - Historic") : QString();
-}
 
 // The key and the stored name of the row of a reference list whose name is
 // `typed`: the exact name, else the only one equal but for case.
@@ -299,64 +285,46 @@ const Search& checkSearch(const Arguments& args, const QString& name) {
 }
 
 // The list a search shows, as the search command of the main window makes it.
-ListSpec listOf(qv::Connection& connection, const Search& search, const Arguments& args) {
-    const QString name = QLatin1String(search.name);
-    const QString value = args.value.value_or(QString());
-    const bool nm = args.notMatching, hist = args.historic;
-    ListSpec list;
-    if (name == u"keyword") {
-        list = {MemberSQL::KeywordSQL(nm),
-                QStringLiteral("Find - ") + value + notMatchingSuffix(nm), pattern(value)};
-    } else if (name == u"all") {
-        list = {MemberSQL::AllMembersSQL(), QStringLiteral("Member List"), QString()};
-    } else if (name == u"profile") {
-        const auto [key, text] =
+SearchLists::List listOf(qv::Connection& connection, const Search& search, const Arguments& args) {
+    using SearchLists::Kind;
+    const Kind kind = search.kind;
+    SearchLists::Answer answer;
+    answer.text = args.value.value_or(QString());
+    answer.notMatching = args.notMatching;
+    answer.historic = args.historic;
+    switch (kind) {
+    case Kind::Profile:
+        std::tie(answer.key, answer.text) =
             lookUp(connection, MemberSQL::ProfileListSQL(), QStringLiteral("ProfileName"),
-                   QStringLiteral("ProfileID"), value, QStringLiteral("profile"));
-        list = {MemberSQL::ProfileSQL(hist, nm),
-                QStringLiteral("Profiles - ") + text + historicSuffix(hist) + notMatchingSuffix(nm),
-                key};
-    } else if (name == u"long-service") {
-        // The year list of the window proposes the current year.
-        const int year = args.value ? value.toInt() : qv::Clock::today().year();
-        list = {MemberSQL::LongServiceSQL(connection, year),
-                QStringLiteral("Long Service for year ") + QString::number(year), QString()};
-        list.referenceYear = year;
-        list.fiveYearRounding = true;
-    } else if (name == u"assets") {
-        const auto [key, text] =
+                   QStringLiteral("ProfileID"), answer.text, QStringLiteral("profile"));
+        break;
+    case Kind::Assets:
+        std::tie(answer.key, answer.text) =
             lookUp(connection, MemberSQL::AssetListSQL(), QStringLiteral("AssetName"),
-                   QStringLiteral("AssetID"), value, QStringLiteral("asset"));
-        list = {MemberSQL::AssetSQL(hist, nm),
-                QStringLiteral("Assets - ") + text + historicSuffix(hist) + notMatchingSuffix(nm),
-                key};
-    } else if (name == u"asset-ref") {
-        list = {MemberSQL::AssetReferenceSQL(), QStringLiteral("Asset Reference - ") + value,
-                pattern(value)};
-    } else if (name == u"membership-no") {
-        list = {MemberSQL::MembershipNoSQL(nm),
-                QStringLiteral("Membership No. - ") + value + notMatchingSuffix(nm),
-                pattern(value)};
-    } else if (name == u"unpaid") {
-        const QDate date = QDate::fromString(value, Qt::ISODate);
-        list = {MemberSQL::UnpaidFeesSQL(QDateTime(date, QTime(0, 0))),
-                QStringLiteral("Unpaid Fees - ") + qv::Regional::formatShortDate(date), QString()};
-    } else if (name == u"past") {
-        list = {MemberSQL::PastMembersSQL(), QStringLiteral("Past Members"), QString()};
-        list.pastMembersOnly = true;
-    } else {
-        const auto [key, text] = lookUp(
+                   QStringLiteral("AssetID"), answer.text, QStringLiteral("asset"));
+        break;
+    case Kind::MembershipLevel:
+        std::tie(answer.key, answer.text) = lookUp(
             connection, MemberSQL::MembershipLevelListSQL(), QStringLiteral("MemberCategory"),
-            QStringLiteral("MembershipLevelID"), value, QStringLiteral("membership level"));
-        list = {MemberSQL::MembershipLevelSQL(), QStringLiteral("Member Category - ") + text, key};
+            QStringLiteral("MembershipLevelID"), answer.text, QStringLiteral("membership level"));
+        break;
+    case Kind::LongService:
+        // The year list of the window proposes the current year.
+        answer.year = args.value ? answer.text.toInt() : qv::Clock::today().year();
+        break;
+    case Kind::UnpaidFees:
+        answer.date = QDate::fromString(answer.text, Qt::ISODate);
+        break;
+    default:
+        break;
     }
-    return list;
+    return SearchLists::ListFor(kind, connection, answer);
 }
 
 // Opens the rows as the member list window holds them: past members hidden
 // unless asked for (a past-members list shows them all), every placeholder
 // set to the one search value, the query's own order.
-void openList(qv::Dataset& rows, qv::Connection& connection, const ListSpec& list,
+void openList(qv::Dataset& rows, qv::Connection& connection, const SearchLists::List& list,
               bool pastMembers) {
     rows.setConnection(&connection);
     rows.setFilter(QStringLiteral("(DateEnded = null)"));
@@ -513,7 +481,7 @@ int exportJob(const Arguments& args) {
     const Register reg = registerOf(args);
     Tdm dm;
     openRegister(dm, reg, true);
-    const ListSpec list = listOf(dm.adoMembers(), search, args);
+    const SearchLists::List list = listOf(dm.adoMembers(), search, args);
     qv::Dataset rows;
     openList(rows, dm.adoMembers(), list, args.pastMembers);
     CSVExport(rows, file, list.referenceYear, list.fiveYearRounding);
@@ -534,7 +502,7 @@ int printJob(const Arguments& args) {
     const Register reg = registerOf(args);
     Tdm dm;
     openRegister(dm, reg, true);
-    const ListSpec list = listOf(dm.adoMembers(), search, args);
+    const SearchLists::List list = listOf(dm.adoMembers(), search, args);
     qv::Dataset rows;
     openList(rows, dm.adoMembers(), list, args.pastMembers);
     const PrintShared::ListReport columns =

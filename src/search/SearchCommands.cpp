@@ -2,7 +2,7 @@
 #include "search/SearchCommands.h"
 
 #include "db/MemberSQL.h"
-#include "platform/os/Regional.h"
+#include "db/SearchLists.h"
 #include "platform/ui/InputBoxFrm.h"
 #include "search/FindFrm.h"
 #include "search/FindLookupFrm.h"
@@ -16,32 +16,14 @@
 namespace SearchCommands {
 namespace {
 
-struct ListOptions {
-    QString searchValue;
-    int referenceYear = -1;
-    bool fiveYearRounding = false;
-    bool pastMembersOnly = false;
-};
+using SearchLists::Answer;
+using SearchLists::Kind;
 
-void showList(QWidget* owner, qv::Connection& connection, const QString& sql,
-              const QString& caption, const ListOptions& options = {}) {
-    TfrmMemberList list(owner);
-    list.ShowMemberList(connection, sql, options.searchValue, options.referenceYear,
-                        options.fiveYearRounding, options.pastMembersOnly, caption);
-}
-
-// The typed text as a LIKE pattern. Wildcards the user typed keep their
-// meaning; nothing is escaped or trimmed.
-QString pattern(const QString& text) {
-    return u'%' + text + u'%';
-}
-
-QString notMatchingSuffix(bool notMatching) {
-    return notMatching ? QStringLiteral(" - Not Matching") : QString();
-}
-
-QString historicSuffix(bool historic) {
-    return historic ? QStringLiteral(" - Historic") : QString();
+void showList(QWidget* owner, qv::Connection& connection, Kind kind, const Answer& answer = {}) {
+    const SearchLists::List list = SearchLists::ListFor(kind, connection, answer);
+    TfrmMemberList window(owner);
+    window.ShowMemberList(connection, list.sql, list.searchValue, list.referenceYear,
+                          list.fiveYearRounding, list.pastMembersOnly, list.caption);
 }
 
 // The find dialog with its remembered text; answers false when cancelled or
@@ -78,101 +60,87 @@ bool askLookup(QWidget* owner, qv::Connection& connection, const QString& captio
     return true;
 }
 
+Answer answerOf(const LookupChoice& choice) {
+    Answer answer;
+    answer.text = choice.text;
+    answer.key = choice.key;
+    answer.notMatching = choice.notMatching;
+    answer.historic = choice.historic;
+    return answer;
+}
+
 } // namespace
 
 void FindKeyword(QWidget* owner, qv::Connection& connection) {
-    QString text;
-    bool notMatching = false;
-    if (!askFind(owner, QObject::tr("Find"), QObject::tr("Enter the &keyword to find:"), text,
-                 notMatching))
-        return;
-    showList(owner, connection, MemberSQL::KeywordSQL(notMatching),
-             QStringLiteral("Find - ") + text + notMatchingSuffix(notMatching), {pattern(text)});
+    Answer answer;
+    if (askFind(owner, QObject::tr("Find"), QObject::tr("Enter the &keyword to find:"), answer.text,
+                answer.notMatching))
+        showList(owner, connection, Kind::Keyword, answer);
 }
 
 void ListAllMembers(QWidget* owner, qv::Connection& connection) {
-    showList(owner, connection, MemberSQL::AllMembersSQL(), QObject::tr("Member List"));
+    showList(owner, connection, Kind::All);
 }
 
 void FindProfile(QWidget* owner, qv::Connection& connection) {
     LookupChoice choice;
-    if (!askLookup(owner, connection, QObject::tr("Find Profile"), QObject::tr("&Profile:"),
-                   MemberSQL::ProfileListSQL(), QStringLiteral("ProfileName"),
-                   QStringLiteral("ProfileID"), true, choice))
-        return;
-    showList(owner, connection, MemberSQL::ProfileSQL(choice.historic, choice.notMatching),
-             QStringLiteral("Profiles - ") + choice.text + historicSuffix(choice.historic) +
-                 notMatchingSuffix(choice.notMatching),
-             {choice.key});
+    if (askLookup(owner, connection, QObject::tr("Find Profile"), QObject::tr("&Profile:"),
+                  MemberSQL::ProfileListSQL(), QStringLiteral("ProfileName"),
+                  QStringLiteral("ProfileID"), true, choice))
+        showList(owner, connection, Kind::Profile, answerOf(choice));
 }
 
 void ListLongService(QWidget* owner, qv::Connection& connection) {
     TfrmSelectYear dialog(owner);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const int year = dialog.SelectedYear();
-    ListOptions options;
-    options.referenceYear = year;
-    options.fiveYearRounding = true;
-    showList(owner, connection, MemberSQL::LongServiceSQL(connection, year),
-             QStringLiteral("Long Service for year ") + QString::number(year), options);
+    Answer answer;
+    answer.year = dialog.SelectedYear();
+    showList(owner, connection, Kind::LongService, answer);
 }
 
 void FindAssets(QWidget* owner, qv::Connection& connection) {
     LookupChoice choice;
-    if (!askLookup(owner, connection, QObject::tr("Find Assets"), QObject::tr("&Asset:"),
-                   MemberSQL::AssetListSQL(), QStringLiteral("AssetName"),
-                   QStringLiteral("AssetID"), true, choice))
-        return;
-    showList(owner, connection, MemberSQL::AssetSQL(choice.historic, choice.notMatching),
-             QStringLiteral("Assets - ") + choice.text + historicSuffix(choice.historic) +
-                 notMatchingSuffix(choice.notMatching),
-             {choice.key});
+    if (askLookup(owner, connection, QObject::tr("Find Assets"), QObject::tr("&Asset:"),
+                  MemberSQL::AssetListSQL(), QStringLiteral("AssetName"), QStringLiteral("AssetID"),
+                  true, choice))
+        showList(owner, connection, Kind::Assets, answerOf(choice));
 }
 
 void FindAssetReference(QWidget* owner, qv::Connection& connection) {
-    const QString text = AskText(owner, QObject::tr("Find Asset Ref."),
-                                 QObject::tr("Enter the asset reference:"), QObject::tr("&Find"));
-    if (text.isEmpty())
-        return;
-    showList(owner, connection, MemberSQL::AssetReferenceSQL(),
-             QStringLiteral("Asset Reference - ") + text, {pattern(text)});
+    Answer answer;
+    answer.text = AskText(owner, QObject::tr("Find Asset Ref."),
+                          QObject::tr("Enter the asset reference:"), QObject::tr("&Find"));
+    if (!answer.text.isEmpty())
+        showList(owner, connection, Kind::AssetReference, answer);
 }
 
 void FindMembershipNo(QWidget* owner, qv::Connection& connection) {
-    QString text;
-    bool notMatching = false;
-    if (!askFind(owner, QObject::tr("Find Membership No."),
-                 QObject::tr("Enter the &Membership No. to find:"), text, notMatching))
-        return;
-    showList(owner, connection, MemberSQL::MembershipNoSQL(notMatching),
-             QStringLiteral("Membership No. - ") + text + notMatchingSuffix(notMatching),
-             {pattern(text)});
+    Answer answer;
+    if (askFind(owner, QObject::tr("Find Membership No."),
+                QObject::tr("Enter the &Membership No. to find:"), answer.text, answer.notMatching))
+        showList(owner, connection, Kind::MembershipNo, answer);
 }
 
 void FindUnpaidFees(QWidget* owner, qv::Connection& connection) {
     TfrmInputDate dialog(owner);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QDate date = dialog.SelectedDate();
-    showList(owner, connection, MemberSQL::UnpaidFeesSQL(QDateTime(date, QTime(0, 0))),
-             QStringLiteral("Unpaid Fees - ") + qv::Regional::formatShortDate(date));
+    Answer answer;
+    answer.date = dialog.SelectedDate();
+    showList(owner, connection, Kind::UnpaidFees, answer);
 }
 
 void ListPastMembers(QWidget* owner, qv::Connection& connection) {
-    ListOptions options;
-    options.pastMembersOnly = true;
-    showList(owner, connection, MemberSQL::PastMembersSQL(), QObject::tr("Past Members"), options);
+    showList(owner, connection, Kind::PastMembers);
 }
 
 void FindMembershipLevel(QWidget* owner, qv::Connection& connection) {
     LookupChoice choice;
-    if (!askLookup(owner, connection, QObject::tr("Membership Type"), QObject::tr("Cate&gory:"),
-                   MemberSQL::MembershipLevelListSQL(), QStringLiteral("MemberCategory"),
-                   QStringLiteral("MembershipLevelID"), false, choice))
-        return;
-    showList(owner, connection, MemberSQL::MembershipLevelSQL(),
-             QStringLiteral("Member Category - ") + choice.text, {choice.key});
+    if (askLookup(owner, connection, QObject::tr("Membership Type"), QObject::tr("Cate&gory:"),
+                  MemberSQL::MembershipLevelListSQL(), QStringLiteral("MemberCategory"),
+                  QStringLiteral("MembershipLevelID"), false, choice))
+        showList(owner, connection, Kind::MembershipLevel, answerOf(choice));
 }
 
 } // namespace SearchCommands

@@ -254,6 +254,9 @@ QString ActionChanged() {
 QString ActionDeleted() {
     return QStringLiteral("deleted");
 }
+QString KeyRangeColumn() {
+    return QStringLiteral("LastRowKey");
+}
 QString KindChange() {
     return QStringLiteral("change");
 }
@@ -621,6 +624,17 @@ void Recorder::rowInserted(qv::Connection& connection, const QString& table, con
     if (!findTable(table) || !ready(connection))
         return;
     logRows(connection, readKeys(connection, TableName(table), {key}), ActionAdded());
+    flush(connection);
+}
+
+void Recorder::rowsAdded(qv::Connection& connection, const QString& table, qint64 first,
+                         qint64 last) {
+    if (first > last || !findTable(table) || !ready(connection))
+        return;
+    queue(connection,
+          {qv::Value(entry(connection)), qv::Value(++m_seq), TableName(table), qv::Value(first),
+           qv::Value(KeyRangeMemberID), ActionAdded(), KeyRangeColumn(),
+           QString(QChar::fromLatin1(KeyRange)), qv::Value(), qv::Value(QString::number(last))});
     flush(connection);
 }
 

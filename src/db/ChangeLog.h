@@ -21,8 +21,16 @@ class Connection;
 namespace ChangeLog {
 
 // How one logged value was typed, so that undo writes it back as it was.
-// Erased marks a value that an erasure removed from the log.
-enum ValueType : char { Integer = 'I', Float = 'F', Text = 'T', Erased = 'X' };
+// Erased marks a value that an erasure removed from the log. KeyRange marks
+// a row that stands for rows added in bulk (an import): RowKey is the first
+// key, NewValue the last, and no value is kept, since the register holds
+// them and any later change logs what it replaced.
+enum ValueType : char { Integer = 'I', Float = 'F', Text = 'T', Erased = 'X', KeyRange = 'R' };
+// The MemberID of a key-range row: no member's, and found by the index on
+// MemberID, so that the few such rows are looked up without a scan.
+constexpr qint64 KeyRangeMemberID = -1;
+// The ColumnName of a key-range row.
+QString KeyRangeColumn();
 
 // What a row of the register change was.
 QString ActionAdded();
@@ -86,6 +94,9 @@ public:
     void rowInserted(qv::Connection& connection, const QString& table, const QString& keyColumn,
                      qint64 key) override;
     void transactionBoundary() override;
+    // The rows of `table` with keys from `first` to `last`, all added by the
+    // open transaction without telling the recorder, logged as one key range.
+    void rowsAdded(qv::Connection& connection, const QString& table, qint64 first, qint64 last);
 
 private:
     struct Rows {

@@ -27,8 +27,10 @@ struct Change {
     int seq = 0;
     QString table;
     qint64 key = 0;
+    qint64 lastKey = 0; // of rows added in bulk, logged as one range from `key`
     QString action;
     std::vector<Column> columns;
+    bool range() const { return lastKey != 0; }
 };
 
 qv::Value at(const qv::Result& r, int row, int column) {
@@ -81,6 +83,10 @@ std::vector<Change> loadChanges(qv::Connection& connection, qint64 entry) {
         col.name = at(r, i, 4).toText();
         const QString type = at(r, i, 5).toText();
         col.type = type.isEmpty() ? char(ChangeLog::Text) : type.at(0).toLatin1();
+        if (col.type == ChangeLog::KeyRange) {
+            changes.back().lastKey = at(r, i, 7).toText().toLongLong();
+            continue;
+        }
         col.erased = col.type == ChangeLog::Erased;
         const bool whole = !at(r, i, 8).isNull();
         const qv::Value oldText = at(r, i, whole ? 9 : 6), newText = at(r, i, whole ? 10 : 7);
@@ -151,18 +157,131 @@ void refuse(const QString& why) {
     throw UndoRefused(QStringLiteral("This change cannot be undone: ") + why);
 }
 
+// The rows an entry added, one by one or as ranges of keys.
+class AddedRows {
+public:
+    explicit AddedRows(const std::vector<Change>& changes) {
+        for (const Change& c : changes)
+            if (c.action == ChangeLog::ActionAdded()) {
+                if (c.range())
+                    m_ranges.push_back(&c);
+                else
+                    m_rows.insert(c.table.toLower() + u'/' + QString::number(c.key));
+            }
+    }
+    bool contains(const QString& table, qint64 key) const {
+        for (const Change* c : m_ranges)
+            if (key >= c->key && key <= c->lastKey &&
+                table.compare(c->table, Qt::CaseInsensitive) == 0)
+                return true;
+        return m_rows.contains(table.toLower() + u'/' + QString::number(key));
+    }
+
+private:
+    QSet<QString> m_rows;
+    std::vector<const Change*> m_ranges;
+};
+
+// Children of the added row `parent` of table `c.table` that the entry did
+// not add stop its undo: removing the row would take them with it.
+void checkChildren(qv::Connection& connection, const Change& c, const AddedRows& added) {
+    const qint64 last = c.range() ? c.lastKey : c.key;
+    for (const auto& [child, column] : ChangeLog::Children(c.table)) {
+        qv::Query q(&connection);
+        q.setSQL(QStringLiteral("SELECT ") + ChangeLog::KeyColumn(child) + QStringLiteral(", ") +
+                 column + QStringLiteral(" FROM ") + child + QStringLiteral(" WHERE ") + column +
+                 QStringLiteral(" BETWEEN :First AND :Last"));
+        q.setParameter(QStringLiteral("First"), c.key);
+        q.setParameter(QStringLiteral("Last"), last);
+        qv::Result r;
+        q.fetch(r);
+        for (int i = 0; i < r.rows.rowCount(); ++i)
+            if (!added.contains(child, at(r, i, 0).toInteger()))
+                refuse(QStringLiteral("%1 %2 was added to %3 %4 later.")
+                           .arg(TableTitle(child))
+                           .arg(at(r, i, 0).toInteger())
+                           .arg(TableTitle(c.table))
+                           .arg(at(r, i, 1).toInteger()));
+    }
+}
+
+// Rows added in bulk: all must still be there, and as the entry left them.
+void checkRange(qv::Connection& connection, qint64 entry, const Change& c, const AddedRows& added) {
+    const QString key = ChangeLog::KeyColumn(c.table);
+    qv::Query q(&connection);
+    q.setSQL(QStringLiteral("SELECT ") + key + QStringLiteral(" FROM ") + c.table +
+             QStringLiteral(" WHERE ") + key +
+             QStringLiteral(" BETWEEN :First AND :Last ORDER BY ") + key);
+    q.setParameter(QStringLiteral("First"), c.key);
+    q.setParameter(QStringLiteral("Last"), c.lastKey);
+    qv::Result r;
+    q.fetch(r);
+    if (r.rows.rowCount() < c.lastKey - c.key + 1) {
+        Change gone = c;
+        gone.lastKey = 0;
+        gone.key = c.key + r.rows.rowCount();
+        for (int i = 0; i < r.rows.rowCount(); ++i)
+            if (at(r, i, 0).toInteger() != c.key + i) {
+                gone.key = c.key + i;
+                break;
+            }
+        refuse(QStringLiteral("%1 was deleted later%2.")
+                   .arg(rowTitle(gone), laterChange(connection, entry, gone)));
+    }
+    // A later entry's first record of a column holds, as its old value, the
+    // value the import left there: the column is as imported when the
+    // register holds that value again (a later change undone, say).
+    q.setSQL(QStringLiteral(
+        "SELECT r.RowKey, r.ColumnName, r.ValueType, r.OldValue, v.ChangeLogRowID, v.OldValue FROM "
+        "ChangeLogRows r LEFT JOIN ChangeLogValues v ON v.ChangeLogRowID = r.ChangeLogRowID WHERE "
+        "r.ChangeLogID > :Entry AND r.TableName = :TableName AND r.RowKey BETWEEN :First AND "
+        ":Last ORDER BY r.ChangeLogRowID"));
+    q.setParameter(QStringLiteral("Entry"), entry);
+    q.setParameter(QStringLiteral("TableName"), c.table);
+    q.setParameter(QStringLiteral("First"), c.key);
+    q.setParameter(QStringLiteral("Last"), c.lastKey);
+    q.fetch(r);
+    QSet<QString> seen;
+    QHash<qint64, QHash<QString, qv::Value>> now;
+    for (int i = 0; i < r.rows.rowCount(); ++i) {
+        Change later = c;
+        later.lastKey = 0;
+        later.key = at(r, i, 0).toInteger();
+        const QString column = at(r, i, 1).toText();
+        if (seen.contains(QString::number(later.key) + u'/' + column.toLower()))
+            continue;
+        seen.insert(QString::number(later.key) + u'/' + column.toLower());
+        const QString type = at(r, i, 2).toText();
+        const char t = type.isEmpty() ? char(ChangeLog::Text) : type.at(0).toLatin1();
+        if (t == ChangeLog::Erased)
+            refuse(QStringLiteral("the values of %1 were erased.").arg(rowTitle(later)));
+        if (!now.contains(later.key))
+            now.insert(
+                later.key,
+                currentRow(connection, c.table, later.key).value_or(QHash<QString, qv::Value>()));
+        const qv::Value old = at(r, i, at(r, i, 4).isNull() ? 3 : 5);
+        if (!sameValue(now[later.key].value(column.toLower()),
+                       ChangeLog::FromText(old.toText(), old.isNull(), t)))
+            refuse(
+                QStringLiteral("%1 of %2 was changed later%3.")
+                    .arg(column, rowTitle(later), laterChange(connection, entry, later, column)));
+    }
+    checkChildren(connection, c, added);
+}
+
 // Everything that would stop the undo, checked before anything is written.
 void check(qv::Connection& connection, qint64 entry, const std::vector<Change>& changes) {
-    QSet<QString> addedHere;
-    for (const Change& c : changes)
-        if (c.action == ChangeLog::ActionAdded())
-            addedHere.insert(c.table.toLower() + u'/' + QString::number(c.key));
+    const AddedRows added(changes);
     // A row the entry touched more than once is judged by where the entry
     // left it: its last action, and the latest value of each column.
     QHash<QString, std::optional<QHash<QString, qv::Value>>> rows;
     QSet<QString> columnSeen;
     for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
         const Change& c = *it;
+        if (c.range()) {
+            checkRange(connection, entry, c, added);
+            continue;
+        }
         for (const Column& col : c.columns)
             if (col.erased)
                 refuse(QStringLiteral("the values of %1 were erased.").arg(rowTitle(c)));
@@ -193,32 +312,22 @@ void check(qv::Connection& connection, qint64 entry, const std::vector<Change>& 
                     QStringLiteral("%1 of %2 was changed later%3.")
                         .arg(col.name, rowTitle(c), laterChange(connection, entry, c, col.name)));
         }
-        if (c.action != ChangeLog::ActionAdded())
-            continue;
-        // Removing an added row takes its records with it: only those the
-        // entry itself added may go.
-        for (const auto& [child, column] : ChangeLog::Children(c.table)) {
-            qv::Query q(&connection);
-            q.setSQL(QStringLiteral("SELECT ") + ChangeLog::KeyColumn(child) +
-                     QStringLiteral(" FROM ") + child + QStringLiteral(" WHERE ") + column +
-                     QStringLiteral(" = :Key"));
-            q.setParameter(QStringLiteral("Key"), c.key);
-            qv::Result r;
-            q.fetch(r);
-            for (int i = 0; i < r.rows.rowCount(); ++i)
-                if (!addedHere.contains(child.toLower() + u'/' +
-                                        QString::number(at(r, i, 0).toInteger())))
-                    refuse(QStringLiteral("%1 %2 was added to %3 later.")
-                               .arg(TableTitle(child))
-                               .arg(at(r, i, 0).toInteger())
-                               .arg(rowTitle(c)));
-        }
+        if (c.action == ChangeLog::ActionAdded())
+            checkChildren(connection, c, added);
     }
 }
 
 void reverse(qv::Connection& connection, const Change& c) {
     const QString key = ChangeLog::KeyColumn(c.table);
     qv::Query q(&connection);
+    if (c.range()) {
+        q.setSQL(QStringLiteral("DELETE FROM ") + c.table + QStringLiteral(" WHERE ") + key +
+                 QStringLiteral(" BETWEEN :First AND :Last"));
+        q.setParameter(QStringLiteral("First"), c.key);
+        q.setParameter(QStringLiteral("Last"), c.lastKey);
+        q.execute();
+        return;
+    }
     if (c.action == ChangeLog::ActionAdded()) {
         q.setSQL(QStringLiteral("DELETE FROM ") + c.table + QStringLiteral(" WHERE ") + key +
                  QStringLiteral(" = :RowKey"));
@@ -274,6 +383,17 @@ QString shown(const qv::Value& v) {
     return ChangeLog::ToText(v, t);
 }
 
+// The condition on a log row that it is a range of members added in bulk
+// holding the member `id`. The index on MemberID finds the few range rows;
+// the last key is read as a number only on those.
+QString inRange(const QString& id) {
+    return QStringLiteral("ChangeLogRows.MemberID = %1 AND ChangeLogRows.TableName = 'Members' "
+                          "AND ChangeLogRows.RowKey <= %2 AND CASE WHEN ChangeLogRows.MemberID = "
+                          "%1 THEN CAST(ChangeLogRows.NewValue AS INTEGER) END >= %2")
+        .arg(ChangeLog::KeyRangeMemberID)
+        .arg(id);
+}
+
 QString whereClause(const Filter& filter, bool postgres) {
     QStringList parts;
     if (filter.from.isValid())
@@ -282,18 +402,24 @@ QString whereClause(const Filter& filter, bool postgres) {
         parts << QStringLiteral("ChangedAt < :ToDay");
     if (!filter.user.isEmpty())
         parts << QStringLiteral("ChangedBy = :UserName");
+    // Members added in bulk are found by the range of keys their entry logged.
     if (filter.memberId)
         parts << QStringLiteral("ChangeLogID IN (SELECT ChangeLogID FROM ChangeLogRows WHERE "
-                                "MemberID = :MemberID)");
-    if (!filter.member.isEmpty())
-        parts << (postgres ? QStringLiteral("ChangeLogID IN (SELECT ChangeLogID FROM "
-                                            "ChangeLogRows INNER JOIN Members ON "
-                                            "ChangeLogRows.MemberID = Members.MemberID WHERE "
-                                            "(Surname || ' ' || FirstNames) ILIKE :MemberName)")
-                           : QStringLiteral("ChangeLogID IN (SELECT ChangeLogID FROM "
-                                            "ChangeLogRows INNER JOIN Members ON "
-                                            "ChangeLogRows.MemberID = Members.MemberID WHERE "
-                                            "(Surname || ' ' || FirstNames) LIKE :MemberName)"));
+                                "MemberID = :MemberID UNION SELECT ChangeLogID FROM "
+                                "ChangeLogRows WHERE ") +
+                     inRange(QStringLiteral(":MemberID")) + u')';
+    if (!filter.member.isEmpty()) {
+        const QString like = QStringLiteral("(Surname || ' ' || FirstNames) ") +
+                             (postgres ? QStringLiteral("ILIKE") : QStringLiteral("LIKE")) +
+                             QStringLiteral(" :MemberName");
+        parts << QStringLiteral("ChangeLogID IN (SELECT ChangeLogID FROM ChangeLogRows INNER JOIN "
+                                "Members ON ChangeLogRows.MemberID = Members.MemberID WHERE ") +
+                     like +
+                     QStringLiteral(
+                         " UNION SELECT ChangeLogID FROM ChangeLogRows, Members WHERE ") +
+                     inRange(QStringLiteral("Members.MemberID")) + QStringLiteral(" AND ") + like +
+                     u')';
+    }
     return parts.isEmpty() ? QString() : QStringLiteral(" WHERE ") + parts.join(" AND ");
 }
 
@@ -403,8 +529,9 @@ std::vector<Entry> Entries(qv::Connection& connection, const Filter& filter, int
                                  "WHERE ChangeLogID IN (") +
                   marks.join(QStringLiteral(", ")) + u')';
     if (filter.memberId) {
-        sql += QStringLiteral(" AND MemberID = ?");
-        ids.emplace_back(filter.memberId);
+        sql += QStringLiteral(" AND (MemberID = ? OR (") + inRange(QStringLiteral("?")) +
+               QStringLiteral("))");
+        ids.insert(ids.end(), 3, qv::Value(filter.memberId));
     }
     sql += QStringLiteral(" ORDER BY ChangeLogID, ChangeSeq, ChangeLogRowID");
     connection.provider().fetch(connection.provider().prepared(sql).text, ids, rows);
@@ -431,6 +558,13 @@ std::vector<Entry> Entries(qv::Connection& connection, const Filter& filter, int
         }
         const QString type = at(rows, i, 6).toText();
         const qv::Value oldValue = at(rows, i, 7), newValue = at(rows, i, 8);
+        if (type == QLatin1Char(ChangeLog::KeyRange)) {
+            const qint64 first = at(rows, i, 3).toInteger(), last = newValue.toText().toLongLong();
+            line = TableTitle(at(rows, i, 2).toText()) + u' ' + QString::number(first) +
+                   QStringLiteral(" to ") + QString::number(last) + u' ' + action +
+                   QStringLiteral(": %1 rows;").arg(last - first + 1);
+            continue;
+        }
         line += u' ' + at(rows, i, 5).toText() + u' ';
         if (type == QLatin1String("X"))
             line += QStringLiteral("(erased)");

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "import/SpreadsheetImport.h"
 
+#include "db/ChangeLog.h"
 #include "platform/data/ChangeRecorder.h"
 #include "platform/data/Connection.h"
 #include "platform/data/DatabaseError.h"
@@ -1149,22 +1150,26 @@ const QString& insertText(const QString& table, const QStringList& columns, int 
 
 // Runs the insert of `values` (whole rows of `columns`) in chunks of a power
 // of two up to a batch, so that a handful of statement texts serve every size.
-// Calls `inserted(first row, rows)` after each chunk.
+// Calls `inserted(rows)` after each chunk. Unrecorded, the statements pass the
+// change log by: the caller logs what they added.
 void insertRows(qv::Connection& connection, const QString& table, const QStringList& columns,
-                const std::vector<qv::Value>& values,
-                const std::function<void(size_t, size_t)>& inserted = {}) {
+                const std::vector<qv::Value>& values, bool recorded,
+                const std::function<void(size_t)>& inserted = {}) {
     const size_t width = size_t(columns.size());
     const size_t total = values.size() / width;
     for (size_t done = 0; done < total;) {
         size_t chunk = 1;
         while (chunk * 2 <= total - done && chunk * 2 <= size_t(BatchRows))
             chunk *= 2;
-        qv::executeRecorded(
-            connection, insertText(table, columns, int(chunk)),
-            std::vector<qv::Value>(values.begin() + qsizetype(done * width),
-                                   values.begin() + qsizetype((done + chunk) * width)));
+        const QString& sql = insertText(table, columns, int(chunk));
+        std::vector<qv::Value> part(values.begin() + qsizetype(done * width),
+                                    values.begin() + qsizetype((done + chunk) * width));
+        if (recorded)
+            qv::executeRecorded(connection, sql, part);
+        else
+            connection.provider().execute(sql, part);
         if (inserted)
-            inserted(done, chunk);
+            inserted(chunk);
         done += chunk;
     }
 }
@@ -1201,6 +1206,14 @@ private:
     void addMember(qint64 number, const Row& row);
     // Writes the waiting members, their periods and notes.
     void flush();
+    // Adds rows to a table; answers their keys when asked. On a file the
+    // keys of one statement follow one another (the transaction holds the
+    // write lock), so the change log is given ranges of keys rather than
+    // every value of every row: the register keeps the values.
+    void insert(const QString& table, const QStringList& columns,
+                const std::vector<qv::Value>& values, std::vector<qint64>* keys);
+    // Logs the ranges of keys the import added.
+    void logRanges();
     bool fill(qint64 memberId, const Row& row);
 
     qv::Connection& m_connection;
@@ -1211,6 +1224,11 @@ private:
     std::vector<Pending> m_pending;
     QSet<qint64> m_targets;              // rows a later row matches
     QHash<qint64, qint64> m_memberOfRow; // their members, once stored
+    struct KeyRange {
+        QString table;
+        qint64 first = 0, last = 0;
+    };
+    std::vector<KeyRange> m_ranges; // in the order first written
 };
 
 void Writer::addMember(qint64 number, const Row& row) {
@@ -1239,31 +1257,59 @@ void Writer::addMember(qint64 number, const Row& row) {
         flush();
 }
 
+void Writer::insert(const QString& table, const QStringList& columns,
+                    const std::vector<qv::Value>& values, std::vector<qint64>* keys) {
+    sqlite3* file = m_connection.sqliteHandle();
+    if (!file) {
+        if (!keys) {
+            insertRows(m_connection, table, columns, values, true);
+            return;
+        }
+        // A server gives no promise of keys that follow one another: each
+        // row's key is read back, and each row logged as the program's other
+        // writes are.
+        const size_t width = size_t(columns.size());
+        for (size_t i = 0; i < values.size(); i += width)
+            keys->push_back(
+                qv::insertRecorded(m_connection, table, ChangeLog::KeyColumn(table), columns,
+                                   std::vector<qv::Value>(values.begin() + qsizetype(i),
+                                                          values.begin() + qsizetype(i + width))));
+        return;
+    }
+    const bool logged = dynamic_cast<ChangeLog::Recorder*>(m_connection.changeRecorder());
+    insertRows(m_connection, table, columns, values, !logged, [&](size_t rows) {
+        const qint64 last = sqlite3_last_insert_rowid(file);
+        const qint64 first = last - qint64(rows) + 1;
+        if (keys)
+            for (qint64 k = first; k <= last; ++k)
+                keys->push_back(k);
+        if (!logged)
+            return;
+        for (KeyRange& range : m_ranges)
+            if (range.table == table && range.last + 1 == first) {
+                range.last = last;
+                return;
+            }
+        m_ranges.push_back({table, first, last});
+    });
+}
+
+void Writer::logRanges() {
+    if (auto* recorder = dynamic_cast<ChangeLog::Recorder*>(m_connection.changeRecorder()))
+        for (const KeyRange& range : m_ranges)
+            recorder->rowsAdded(m_connection, range.table, range.first, range.last);
+}
+
 void Writer::flush() {
     if (m_pending.empty())
         return;
     std::vector<qint64> keys;
     keys.reserve(m_pending.size());
-    if (sqlite3* file = m_connection.sqliteHandle()) {
-        std::vector<qv::Value> values;
-        values.reserve(m_pending.size() * MemberFields.size());
-        for (const Pending& p : m_pending)
-            values.insert(values.end(), p.member.begin(), p.member.end());
-        // The transaction holds the file's write lock, so the rows of one
-        // statement take the keys that follow one another up to the last.
-        insertRows(m_connection, QStringLiteral("Members"), memberColumns(), values,
-                   [&](size_t, size_t rows) {
-                       const qint64 last = sqlite3_last_insert_rowid(file);
-                       for (qint64 k = last - qint64(rows) + 1; k <= last; ++k)
-                           keys.push_back(k);
-                   });
-    } else {
-        // A server gives no such promise: each member's key is read back.
-        for (const Pending& p : m_pending)
-            keys.push_back(qv::insertRecorded(
-                m_connection, QStringLiteral("Members"), QStringLiteral("MemberID"),
-                memberColumns(), std::vector<qv::Value>(p.member.begin(), p.member.end())));
-    }
+    std::vector<qv::Value> values;
+    values.reserve(m_pending.size() * MemberFields.size());
+    for (const Pending& p : m_pending)
+        values.insert(values.end(), p.member.begin(), p.member.end());
+    insert(QStringLiteral("Members"), memberColumns(), values, &keys);
     std::vector<qv::Value> periods, notes;
     periods.reserve(m_pending.size() * periodColumns().size());
     for (size_t i = 0; i < m_pending.size(); ++i) {
@@ -1278,8 +1324,8 @@ void Writer::flush() {
             m_memberOfRow.insert(p.row, keys[i]);
     }
     m_pending.clear();
-    insertRows(m_connection, QStringLiteral("DatesJoined"), periodColumns(), periods);
-    insertRows(m_connection, QStringLiteral("MemberNotes"), noteColumns(), notes);
+    insert(QStringLiteral("DatesJoined"), periodColumns(), periods, nullptr);
+    insert(QStringLiteral("MemberNotes"), noteColumns(), notes, nullptr);
 }
 
 bool Writer::fill(qint64 memberId, const Row& row) {
@@ -1403,6 +1449,7 @@ Result Writer::run(const ProgressCallback& progress) {
         result.outcome = Outcome::Cancelled;
         return result;
     }
+    logRanges();
     transaction.commit();
     result.outcome = Outcome::Imported;
     return result;

@@ -441,14 +441,52 @@ void TestSpreadsheetImport::everyRowOfEveryBatchIsWrittenAndLogged() {
         reg.scalar(
                QString("SELECT ChangeLogID FROM ChangeLog WHERE Source = '%1'").arg(EntryLabel()))
             .toInteger();
+    // The rows added are logged as ranges of keys that hold exactly them.
     for (const auto& [table, expected] :
-         {std::pair{"Members", rows}, {"DatesJoined", rows}, {"MemberNotes", notes}})
-        QCOMPARE(reg.scalar(QString("SELECT COUNT(DISTINCT RowKey) FROM ChangeLogRows WHERE "
-                                    "ChangeLogID = %1 AND TableName = '%2' AND Action = 'added'")
-                                .arg(entry)
-                                .arg(table))
+         {std::pair{"Members", rows}, {"DatesJoined", rows}, {"MemberNotes", notes}}) {
+        const QString covered = QString("FROM ChangeLogRows r WHERE r.ChangeLogID = %1 AND "
+                                        "r.TableName = '%2' AND r.ValueType = 'R'")
+                                    .arg(entry)
+                                    .arg(table);
+        QCOMPARE(reg.scalar(QString("SELECT COUNT(*) FROM %1 WHERE EXISTS (SELECT 1 %2 AND %1.%3 "
+                                    "BETWEEN r.RowKey AND CAST(r.NewValue AS INTEGER))")
+                                .arg(table, covered, ChangeLog::KeyColumn(table)))
                      .toInteger(),
                  expected);
+        QCOMPARE(reg.scalar("SELECT COALESCE(SUM(CAST(r.NewValue AS INTEGER) - r.RowKey + 1), 0) " +
+                            covered)
+                     .toInteger(),
+                 expected);
+    }
+    // An imported member's history holds the import, by his key and by his name.
+    const qint64 last = reg.scalar("SELECT MAX(MemberID) FROM Members").toInteger();
+    History::Filter byKey;
+    byKey.memberId = last;
+    const std::vector<History::Entry> found = History::Entries(reg.connection(), byKey, 0, 10);
+    QCOMPARE(found.size(), size_t(1));
+    QCOMPARE(found[0].id, entry);
+    QVERIFY2(found[0].what.contains(" added: "), qPrintable(found[0].what));
+    History::Filter byName;
+    byName.member = QString("Row%1").arg(rows - 1);
+    QCOMPARE(History::EntryCount(reg.connection(), byName), 1);
+    byName.member = "Kept"; // added before the import: its key is outside the range
+    for (const History::Entry& e : History::Entries(reg.connection(), byName, 0, 10))
+        QVERIFY(e.id != entry);
+    // A later change of one of them stops the undo until it is undone itself.
+    Query edit(&reg.connection());
+    edit.setSQL("UPDATE Members SET City = 'Later' WHERE MemberID = :MemberID");
+    edit.setParameter("MemberID", last - 1);
+    edit.execute();
+    const qint64 later = reg.scalar("SELECT MAX(ChangeLogID) FROM ChangeLog").toInteger();
+    try {
+        History::Undo(reg.connection(), entry);
+        QFAIL("undone over a later change");
+    } catch (const History::UndoRefused& e) {
+        QVERIFY2(e.message().contains(QString("City of Member %1 was changed later").arg(last - 1)),
+                 qPrintable(e.message()));
+    }
+    QCOMPARE(reg.count("Members"), rows + 1);
+    History::Undo(reg.connection(), later);
     History::Undo(reg.connection(), entry);
     QCOMPARE(reg.count("Members"), 1);
     QCOMPARE(reg.count("DatesJoined"), 1);

@@ -76,12 +76,63 @@ QString foldName(const QString& text) {
     return text.simplified().toCaseFolded();
 }
 
-QString foldPostCode(const QString& text) {
-    QString folded;
+// Whether simplified() would leave the text as it is: trimmed, its spaces
+// single plain ones. Most values are, and simplified() copies every one.
+bool isSimplified(const QString& text) {
+    bool space = true; // so that a leading space counts as a run
+    for (const QChar c : text) {
+        if (!c.isSpace()) {
+            space = false;
+            continue;
+        }
+        if (space || c != u' ')
+            return false;
+        space = true;
+    }
+    return !space || text.isEmpty();
+}
+
+// A 64-bit digest of texts as foldName reads them, made without building the
+// folded texts: case folded a character at a time, runs of spaces as one
+// space (for a post code, none: "LS1 4AP" is "ls14ap").
+class FoldedDigest {
+public:
+    FoldedDigest& add(QStringView text, bool spaces = true) {
+        bool space = false, started = false;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            char32_t c = text[i].unicode();
+            if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+                ++i;
+            }
+            if (QChar::isSpace(c)) {
+                space = true;
+                continue;
+            }
+            if (space && started && spaces)
+                mix(u' ');
+            space = false;
+            started = true;
+            mix(QChar::toCaseFolded(c));
+        }
+        mix(0x1f); // between texts
+        return *this;
+    }
+    quint64 value() const { return m_hash; }
+
+private:
+    void mix(char32_t c) {
+        m_hash ^= c;
+        m_hash *= 0x100000001b3ULL; // FNV-1a
+    }
+    quint64 m_hash = 0xcbf29ce484222325ULL;
+};
+
+bool isBlank(const QString& text) {
     for (const QChar c : text)
         if (!c.isSpace())
-            folded += c.toCaseFolded();
-    return folded;
+            return false;
+    return true;
 }
 
 qsizetype codePoints(const QString& text) {
@@ -133,12 +184,21 @@ struct Row {
         const QString& surname = text[size_t(Field::Surname)];
         return first.isEmpty() ? surname : surname + QStringLiteral(", ") + first;
     }
-    QString nameKey() const {
-        return foldName(text[size_t(Field::Surname)]) + u'\x1f' +
-               foldName(text[size_t(Field::FirstNames)]) + u'\x1f' +
-               foldPostCode(text[size_t(Field::PostCode)]);
+    // Folded digests for finding the same person: by name and post code, by
+    // e-mail (none for a row without one).
+    quint64 nameKey() const {
+        return FoldedDigest()
+            .add(text[size_t(Field::Surname)])
+            .add(text[size_t(Field::FirstNames)])
+            .add(text[size_t(Field::PostCode)], false)
+            .value();
     }
-    QString emailKey() const { return text[size_t(Field::EmailAddress)].trimmed().toCaseFolded(); }
+    std::optional<quint64> emailKey() const {
+        const QString& email = text[size_t(Field::EmailAddress)];
+        if (isBlank(email))
+            return std::nullopt;
+        return FoldedDigest().add(email).value();
+    }
 };
 
 using Levels = QHash<QString, qint64>; // folded name -> key
@@ -211,7 +271,7 @@ Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& lev
         }
         // A line break inside a quoted value belongs in a note only; the
         // other fields are one line each.
-        if (column.field != Field::MemberNote)
+        if (column.field != Field::MemberNote && !isSimplified(value))
             value =
                 value.contains(u'\n')
                     ? value.split(u'\n', Qt::SkipEmptyParts).join(QStringLiteral(", ")).simplified()
@@ -951,10 +1011,6 @@ struct MemberIndex {
     QHash<quint64, qint64> byName;
     QHash<quint64, qint64> byEmail;
 
-    static quint64 digest(const QString& key) {
-        return quint64(qHash(key, size_t(0x9e3779b97f4a7c15ULL)));
-    }
-
     void read(qv::Connection& connection) {
         qv::Query q(&connection);
         q.setSQL(QStringLiteral("SELECT MemberID, Surname, FirstNames, PostCode, EmailAddress "
@@ -972,22 +1028,24 @@ struct MemberIndex {
     }
     void add(const Row& row, qint64 id) {
         // The first holder of a key stays: later rows match the member there.
-        if (const quint64 name = digest(row.nameKey()); !byName.contains(name))
-            byName.insert(name, id);
-        if (const QString e = row.emailKey(); !e.isEmpty())
-            if (const quint64 email = digest(e); !byEmail.contains(email))
-                byEmail.insert(email, id);
+        const auto keep = [id](QHash<quint64, qint64>& keys, quint64 key) {
+            if (!keys.contains(key))
+                keys.insert(key, id);
+        };
+        keep(byName, row.nameKey());
+        if (const std::optional<quint64> email = row.emailKey())
+            keep(byEmail, *email);
     }
     // The member or row the row matches, and why; 0 for none.
     qint64 match(const Row& row, QString& why) const {
-        if (const qint64 id = byName.value(digest(row.nameKey())); id != 0) {
+        if (const qint64 id = byName.value(row.nameKey()); id != 0) {
             why = row.text[size_t(Field::PostCode)].isEmpty()
                       ? QStringLiteral("same name")
                       : QStringLiteral("same name and post code");
             return id;
         }
-        if (const QString e = row.emailKey(); !e.isEmpty())
-            if (const qint64 id = byEmail.value(digest(e)); id != 0) {
+        if (const std::optional<quint64> email = row.emailKey())
+            if (const qint64 id = byEmail.value(*email); id != 0) {
                 why = QStringLiteral("same e-mail");
                 return id;
             }
@@ -1052,9 +1110,9 @@ bool Check(qv::Connection& connection, const QString& path, const Mapping& mappi
             if (!row.joined.isValid())
                 ++plan.withoutDateJoined;
             const QString& level = row.text[size_t(Field::MembershipLevel)];
-            if (!level.isEmpty() && !levels.contains(foldName(level)) &&
-                !unknown.contains(foldName(level))) {
-                unknown.insert(foldName(level));
+            if (const QString folded = foldName(level);
+                !level.isEmpty() && !levels.contains(folded) && !unknown.contains(folded)) {
+                unknown.insert(folded);
                 plan.unknownLevels << level;
             }
             QString why;

@@ -199,7 +199,8 @@ bool Reader::fill() {
 }
 
 bool Reader::next(QStringList& fields) {
-    const QChar delimiter = m_format.delimiter;
+    const char16_t delimiter = m_format.delimiter.unicode();
+    const auto lineBreakOrQuote = [](char16_t c) { return c == u'"' || c == u'\r' || c == u'\n'; };
     for (;;) {
         fields.clear();
         QString field;
@@ -214,8 +215,25 @@ bool Reader::next(QStringList& fields) {
                 fields << field;
                 break;
             }
-            const QChar c = m_buffer.at(m_pos++);
             any = true;
+            const QChar* data = m_buffer.constData();
+            const qsizetype size = m_buffer.size();
+            // Ordinary characters are taken a run at a time.
+            qsizetype end = m_pos;
+            if (quoted) {
+                while (end < size && !lineBreakOrQuote(data[end].unicode()))
+                    ++end;
+            } else if (data[m_pos] != u'"' || !field.isEmpty() || wasQuoted) {
+                while (end < size && data[end] != delimiter && data[end] != u'\r' &&
+                       data[end] != u'\n')
+                    ++end;
+            }
+            if (end > m_pos) {
+                field.append(data + m_pos, end - m_pos);
+                m_pos = end;
+                continue;
+            }
+            const QChar c = data[m_pos++];
             if (quoted) {
                 if (c == u'"') {
                     if (m_pos >= m_buffer.size())
@@ -226,7 +244,7 @@ bool Reader::next(QStringList& fields) {
                     } else {
                         quoted = false;
                     }
-                } else if (c == u'\r' || c == u'\n') {
+                } else {
                     // Line breaks inside a value are kept as one "\n",
                     // whatever the system that wrote them used.
                     if (c == u'\r') {
@@ -237,8 +255,6 @@ bool Reader::next(QStringList& fields) {
                     }
                     ++m_line;
                     field += u'\n';
-                } else {
-                    field += c;
                 }
                 continue;
             }
@@ -246,9 +262,9 @@ bool Reader::next(QStringList& fields) {
                 fields << field;
                 field.clear();
                 wasQuoted = false;
-            } else if (c == u'"' && field.isEmpty() && !wasQuoted) {
+            } else if (c == u'"') {
                 quoted = wasQuoted = true;
-            } else if (c == u'\r' || c == u'\n') {
+            } else {
                 if (c == u'\r') {
                     if (m_pos >= m_buffer.size())
                         fill();
@@ -258,8 +274,6 @@ bool Reader::next(QStringList& fields) {
                 ++m_line;
                 fields << field;
                 break;
-            } else {
-                field += c;
             }
         }
         for (const QString& f : std::as_const(fields))

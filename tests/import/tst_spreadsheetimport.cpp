@@ -135,6 +135,7 @@ private slots:
     void failureOrCancelLeavesTheRegisterAsItWas();
     void windowChecksImportsAndKeepsTheColumns();
     void commandLine();
+    void readerKeepsFieldsWholeAcrossBlocks();
 };
 
 // Faults caught: an encoding taken wrongly (garbled accents, a byte-order
@@ -220,6 +221,35 @@ void TestSpreadsheetImport::filesImportToTheExpectedRows() {
 // Faults caught: a header not recognised for its accents or punctuation
 // ("Prénom", "E-Mail-Adresse"), "Name" beside "Vorname" taken as a full name,
 // a date column's form misread from its values.
+// Faults caught: a run of characters, a doubled quote, a CR LF pair or a
+// two-byte character cut where the reader's 64 KiB block ends; lines
+// miscounted after a line break inside quotes.
+void TestSpreadsheetImport::readerKeepsFieldsWholeAcrossBlocks() {
+    const QByteArray tricky = "\"a \"\"b\"\"\r\nc \xC3\xA9\",d\r\n";
+    const QStringList expected = {QString::fromUtf8("a \"b\"\nc é"), "d"};
+    TempFolder folder;
+    for (int shift = 0; shift <= tricky.size(); ++shift) {
+        // The first record ends where the block's end falls `shift` bytes
+        // into the second.
+        const QString path =
+            writeFile(folder, QString("shift%1.csv").arg(shift),
+                      QByteArray((1 << 16) - shift - 2, 'x') + "\r\n" + tricky.repeated(3));
+        Spreadsheet::Reader reader(path, {Spreadsheet::Encoding::Utf8, u','});
+        QVERIFY(reader.open());
+        QStringList fields;
+        QVERIFY(reader.next(fields));
+        QCOMPARE(fields.size(), 1);
+        for (int record = 0; record < 3; ++record) {
+            QVERIFY(reader.next(fields));
+            QVERIFY2(fields == expected,
+                     qPrintable(QString("shift %1: %2").arg(shift).arg(fields.join(u'|'))));
+            QCOMPARE(reader.line(), 2 + 2 * record);
+        }
+        QVERIFY(!reader.next(fields));
+        QCOMPARE(reader.error(), QString());
+    }
+}
+
 void TestSpreadsheetImport::columnsAreGuessed_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("fields");

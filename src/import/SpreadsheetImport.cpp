@@ -1414,6 +1414,10 @@ Result Writer::run(const ProgressCallback& progress) {
         return result;
     }
     qv::TransactionGuard transaction(m_connection, qv::TransactionKind::Normal, EntryLabel());
+    // Every value was checked against its column's width as its row was read.
+    for (const QString& table :
+         {QStringLiteral("Members"), QStringLiteral("DatesJoined"), QStringLiteral("MemberNotes")})
+        m_connection.provider().skipInsertWidthCheck(table);
     SaveMapping(m_connection, m_plan.mapping);
     QString defaultName;
     m_levels = readLevels(m_connection, &defaultName);

@@ -135,6 +135,11 @@ public:
     virtual QStringList tableColumns(const QString& table) = 0;
     // A table or column name quoted for this engine.
     virtual QString quoteName(const QString& name) const { return quoteIdentifier(name); }
+    // Inside a transaction: the rows inserted into `table` until it ends are
+    // not checked against the widths of its text columns, for a caller that
+    // has checked every value itself (an import of many rows). An engine that
+    // keeps the widths itself checks them anyway.
+    virtual void skipInsertWidthCheck(const QString& table) { Q_UNUSED(table); }
 
     // The program's SQL adapted and with its parameters as "?", ready for
     // execute() and fetch(). Both steps depend on the text alone, so each text

@@ -288,6 +288,7 @@ void SqliteProvider::close() {
     // still has statements.
     finalizeStatements();
     m_db = nullptr;
+    m_skippedGuards.clear();
     if (QSqlDatabase::contains(m_connectionName)) {
         {
             QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
@@ -375,6 +376,8 @@ bool SqliteProvider::startWriting() {
 void SqliteProvider::abandonWriting() {
     if (!sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (sqlite3_get_autocommit(m_db))
+        m_skippedGuards.clear(); // the rollback made them again
     // A rollback the engine refused leaves its transaction open: the next
     // write goes on in it rather than begin another.
     m_transaction = sqlite3_get_autocommit(m_db) ? Transaction::Unwritten : Transaction::Open;
@@ -388,11 +391,23 @@ void SqliteProvider::commit() {
     }
     // Some failures (a full disk, an I/O error) make the engine roll back on
     // its own; committing then must not pass for success.
-    if (sqlite3_get_autocommit(m_db))
+    if (sqlite3_get_autocommit(m_db)) {
+        m_skippedGuards.clear();
         throw DatabaseError(QStringLiteral("The transaction was ended by an earlier error and "
                                            "its changes were rolled back."));
+    }
     if (sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
         endTransaction();
+        // The guards dropped for the transaction are made again, outside it.
+        // What is stored is stored: a guard that cannot be made again is not
+        // reported as a failed commit.
+        const QStringList guards = std::exchange(m_skippedGuards, {});
+        try {
+            for (const QString& guard : guards)
+                execute(guard, {});
+        } catch (const DatabaseError&) {
+            qWarning("A width check of the register could not be made again.");
+        }
         return;
     }
     // Another program still reading the register keeps a commit waiting; the
@@ -411,6 +426,31 @@ void SqliteProvider::rollback() {
     // A failed statement may already have ended the transaction.
     if (!sqlite3_get_autocommit(m_db))
         exec("ROLLBACK");
+    // Dropped inside the transaction, the guards are back with its rollback.
+    m_skippedGuards.clear();
+}
+
+void SqliteProvider::skipInsertWidthCheck(const QString& table) {
+    if (m_transaction == Transaction::None)
+        throw DatabaseError(QStringLiteral("The width check is left out only inside a "
+                                           "transaction."));
+    // In the engine's transaction, so that a rollback brings the guard back.
+    startWriting();
+    Result guard;
+    fetch(QStringLiteral("SELECT name, sql FROM temp.sqlite_master WHERE type = 'trigger' AND "
+                         "name = ? COLLATE NOCASE"),
+          {Value(QStringLiteral("qv_width_%1_insert").arg(table))}, guard);
+    if (guard.rows.rowCount() == 0)
+        return;
+    // The engine keeps a temporary trigger's statement without its TEMP.
+    const QString plain = QStringLiteral("CREATE TRIGGER ");
+    const QString sql = guard.rows.textOf(guard.rows.cell(0, 1));
+    if (!sql.startsWith(plain, Qt::CaseInsensitive))
+        throw DatabaseError(QStringLiteral("The width check of %1 cannot be left out.").arg(table));
+    execute(QStringLiteral("DROP TRIGGER temp.") +
+                quoteIdentifier(guard.rows.textOf(guard.rows.cell(0, 0))),
+            {});
+    m_skippedGuards << QStringLiteral("CREATE TEMP TRIGGER ") + sql.mid(plain.size());
 }
 
 QString SqliteProvider::adapt(const QString& sql) const {

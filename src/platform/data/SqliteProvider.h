@@ -42,6 +42,9 @@ public:
     qint64 insertRow(const QString& table, const QString& keyColumn, const QStringList& columns,
                      const std::vector<Value>& values) override;
     QStringList tableColumns(const QString& table) override;
+    // Drops the table's insert guard in the open transaction; a commit makes
+    // it again, a rollback brings it back by itself.
+    void skipInsertWidthCheck(const QString& table) override;
 
     // The longest file path, in bytes, that the engine takes for a database it
     // also writes: its own limit less the "-journal" it appends.
@@ -115,6 +118,8 @@ private:
     };
     std::vector<Read> m_reads;
     Transaction m_transaction = Transaction::None;
+    // The statements of the guards dropped in the open transaction.
+    QStringList m_skippedGuards;
 
     QHash<QString, KeptStatement> m_statements;
     quint64 m_fetches = 0;

@@ -13,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QStringEncoder>
 #include <QUrl>
 #include <algorithm>
 #include <sqlite3.h>
@@ -459,13 +460,28 @@ QString SqliteProvider::adapt(const QString& sql) const {
 
 namespace {
 
-void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<Value>& params) {
+// Texts are written as UTF-8 one after another into `arena`, which the
+// caller keeps until the statement has run and binds nothing else into
+// meanwhile: the engine reads them there instead of copying each.
+void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<Value>& params,
+             std::vector<char>& arena) {
     const int expected = sqlite3_bind_parameter_count(stmt);
     if (expected != int(params.size()))
         throw DatabaseError(QStringLiteral("The statement has %1 parameters but %2 values were "
                                            "given.")
                                 .arg(expected)
                                 .arg(params.size()));
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    size_t need = 0;
+    for (const Value& v : params)
+        if (v.kind() == Value::Kind::Text)
+            need += size_t(utf8.requiredSpace(v.toText().size()));
+        else if (v.kind() == Value::Kind::DateTime)
+            need += DateTimeStorageLength;
+    // Never empty: a null pointer would bind an empty text as NULL.
+    if (arena.size() < need + 1)
+        arena.resize(need + 1);
+    char* out = arena.data();
     for (int i = 0; i < expected; ++i) {
         const Value& v = params[size_t(i)];
         int rc = SQLITE_OK;
@@ -474,9 +490,11 @@ void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<Value>& params) 
             rc = sqlite3_bind_null(stmt, i + 1);
             break;
         case Value::Kind::Text: {
-            const QByteArray utf8 = v.toText().toUtf8();
-            rc = sqlite3_bind_text64(stmt, i + 1, utf8.constData(), sqlite3_uint64(utf8.size()),
-                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+            char* start = out;
+            utf8.resetState();
+            out = utf8.appendToBuffer(out, v.toText());
+            rc = sqlite3_bind_text64(stmt, i + 1, start, sqlite3_uint64(out - start), SQLITE_STATIC,
+                                     SQLITE_UTF8);
             break;
         }
         case Value::Kind::Integer:
@@ -487,6 +505,11 @@ void bindAll(sqlite3* db, sqlite3_stmt* stmt, const std::vector<Value>& params) 
             rc = sqlite3_bind_double(stmt, i + 1, v.toFloat());
             break;
         case Value::Kind::DateTime: {
+            if (dateTimeToStorage(v.toDateTime(), out)) {
+                rc = sqlite3_bind_text(stmt, i + 1, out, DateTimeStorageLength, SQLITE_STATIC);
+                out += DateTimeStorageLength;
+                break;
+            }
             const QByteArray text = dateTimeToStorage(v.toDateTime()).toLatin1();
             rc = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()),
                                    SQLITE_TRANSIENT);
@@ -586,7 +609,7 @@ qint64 SqliteProvider::runStatement(sqlite3_stmt* stmt, const std::vector<Value>
     };
     try {
         if (params)
-            bindAll(m_db, stmt, *params);
+            bindAll(m_db, stmt, *params, m_bindArena);
     } catch (...) {
         leave();
         throw;
@@ -721,7 +744,7 @@ void SqliteProvider::fetchRows(const QString& sql, const std::vector<Value>& par
     QString failure;
     {
         const ResetAfterUse reset(s);
-        bindAll(m_db, s, params);
+        bindAll(m_db, s, params, m_bindArena);
         // The columns after the first step: a change of the schema since the
         // last fetch makes the engine prepare the statement again there, and
         // a "*" may then stand for other columns.

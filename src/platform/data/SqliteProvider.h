@@ -120,6 +120,8 @@ private:
     Transaction m_transaction = Transaction::None;
     // The statements of the guards dropped in the open transaction.
     QStringList m_skippedGuards;
+    // The texts bound to the statement being run (see bindAll).
+    std::vector<char> m_bindArena;
 
     QHash<QString, KeptStatement> m_statements;
     quint64 m_fetches = 0;

@@ -27,12 +27,38 @@ bool digitsAt(const char* text, qsizetype length, qsizetype at, int count, int& 
 } // namespace
 
 QString dateTimeToStorage(const QDateTime& when) {
+    char buf[32];
+    if (dateTimeToStorage(when, buf))
+        return QString::fromLatin1(buf, DateTimeStorageLength);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", when.date().year(),
+                  when.date().month(), when.date().day(), when.time().hour(), when.time().minute(),
+                  when.time().second());
+    return QString::fromLatin1(buf);
+}
+
+bool dateTimeToStorage(const QDateTime& when, char* out) {
     const QDate d = when.date();
     const QTime t = when.time();
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(),
-                  t.hour(), t.minute(), t.second());
-    return QString::fromLatin1(buf);
+    if (!d.isValid() || !t.isValid() || d.year() < 0 || d.year() > 9999)
+        return false;
+    const auto digits = [&out](int value, int count) {
+        for (int i = count - 1; i >= 0; --i, value /= 10)
+            out[i] = char('0' + value % 10);
+        out += count;
+    };
+    const int year = d.year();
+    digits(year, 4);
+    *out++ = '-';
+    digits(d.month(), 2);
+    *out++ = '-';
+    digits(d.day(), 2);
+    *out++ = ' ';
+    digits(t.hour(), 2);
+    *out++ = ':';
+    digits(t.minute(), 2);
+    *out++ = ':';
+    digits(t.second(), 2);
+    return true;
 }
 
 QDateTime dateTimeFromStorage(const char* text, qsizetype length) {

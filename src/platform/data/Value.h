@@ -55,6 +55,10 @@ private:
 // Date-times are stored in the file database as local-time text that sorts and
 // compares correctly: "yyyy-mm-dd hh:mm:ss".
 QString dateTimeToStorage(const QDateTime& when);
+// The same 19 characters written to `out`, for a caller that binds many;
+// false, writing nothing, for an invalid date-time.
+constexpr int DateTimeStorageLength = 19;
+bool dateTimeToStorage(const QDateTime& when, char* out);
 // Parses "yyyy-mm-dd", optionally followed by " hh:mm[:ss[.fff]]" (a "T" is
 // also accepted). Returns an invalid QDateTime for anything else.
 QDateTime dateTimeFromStorage(const char* text, qsizetype length);

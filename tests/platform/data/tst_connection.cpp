@@ -121,9 +121,23 @@ void TestConnection::parametersRoundTripEveryType() {
     QCOMPARE(r.columns[4].type, FieldType::DateTime);
     QCOMPARE(r.columns[5].type, FieldType::Boolean);
 
-    // Null travels as null, and a placeholder used several times takes one value.
+    // Null travels as null, an empty text as empty, and a placeholder used
+    // several times takes one value.
     reg.insert("INSERT INTO T (S, N) VALUES (:S, :N)", {{"S", Value()}, {"N", 7}});
     QCOMPARE(fetchOne(reg.connection(), "SELECT COUNT(*) FROM T WHERE S IS NULL").toInteger(), 1);
+    reg.insert("INSERT INTO T (S, N) VALUES (:S, :N)", {{"S", QString("")}, {"N", 8}});
+    QCOMPARE(
+        fetchOne(reg.connection(), "SELECT COUNT(*) FROM T WHERE S = '' AND N = 8").toInteger(), 1);
+    // Texts and times of one statement each keep their own characters.
+    Query joined(&reg.connection());
+    joined.setSQL("SELECT :A || '/' || :B || '/' || :C || '/' || :D");
+    joined.setParameter("A", QString("Zoë"));
+    joined.setParameter("B", QString(""));
+    joined.setParameter("C", when);
+    joined.setParameter("D", QString("€"));
+    Result jr;
+    joined.fetch(jr);
+    QCOMPARE(jr.rows.value(jr.rows.cell(0, 0)).toText(), QString("Zoë//2014-02-28 17:45:09/€"));
     Query four(&reg.connection());
     four.setSQL("SELECT COUNT(*) FROM T WHERE S LIKE :K OR S LIKE :K OR S LIKE :K OR S LIKE :K");
     QCOMPARE(four.parameterCount(), 4);

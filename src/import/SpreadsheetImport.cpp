@@ -76,6 +76,17 @@ QString foldName(const QString& text) {
     return text.simplified().toCaseFolded();
 }
 
+// A membership type as written in a file, folded: a column holds a few
+// types over and over, each folded once while the cache holds it.
+const QString& foldedLevel(const QString& text) {
+    static thread_local QHash<QString, QString> cache;
+    if (const auto found = cache.constFind(text); found != cache.constEnd())
+        return *found;
+    if (cache.size() >= 1024)
+        cache.clear();
+    return *cache.insert(text, foldName(text));
+}
+
 // Whether simplified() would leave the text as it is: trimmed, its spaces
 // single plain ones. Most values are, and simplified() copies every one.
 bool isSimplified(const QString& text) {
@@ -307,7 +318,7 @@ Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& lev
             text = cutTo(text, width);
     }
     const QString& level = row.text[size_t(Field::MembershipLevel)];
-    if (!level.isEmpty() && !levels.contains(foldName(level)))
+    if (!level.isEmpty() && !levels.contains(foldedLevel(level)))
         row.problems.emplace_back(
             Problem::UnknownLevel,
             QStringLiteral("the membership type %1 is new").arg(quoted(level)));
@@ -1110,7 +1121,7 @@ bool Check(qv::Connection& connection, const QString& path, const Mapping& mappi
             if (!row.joined.isValid())
                 ++plan.withoutDateJoined;
             const QString& level = row.text[size_t(Field::MembershipLevel)];
-            if (const QString folded = foldName(level);
+            if (const QString& folded = foldedLevel(level);
                 !level.isEmpty() && !levels.contains(folded) && !unknown.contains(folded)) {
                 unknown.insert(folded);
                 plan.unknownLevels << level;
@@ -1272,6 +1283,9 @@ private:
                 const std::vector<qv::Value>& values, std::vector<qint64>* keys);
     // Logs the ranges of keys the import added.
     void logRanges();
+    // A day as a value: a local date-time, costly to make, and a file
+    // repeats its days.
+    const qv::Value& day(const QDate& date);
     bool fill(qint64 memberId, const Row& row);
 
     qv::Connection& m_connection;
@@ -1286,8 +1300,17 @@ private:
         QString table;
         qint64 first = 0, last = 0;
     };
-    std::vector<KeyRange> m_ranges; // in the order first written
+    std::vector<KeyRange> m_ranges;  // in the order first written
+    QHash<qint64, qv::Value> m_days; // by Julian day
 };
+
+const qv::Value& Writer::day(const QDate& date) {
+    if (const auto found = m_days.constFind(date.toJulianDay()); found != m_days.constEnd())
+        return *found;
+    if (m_days.size() >= 4096)
+        m_days.clear();
+    return *m_days.insert(date.toJulianDay(), qv::Value(date));
+}
 
 void Writer::addMember(qint64 number, const Row& row) {
     Pending p;
@@ -1298,7 +1321,7 @@ void Writer::addMember(qint64 number, const Row& row) {
                                              : textOrNull(row.text[size_t(f)]);
     }
     const QString& level = row.text[size_t(Field::MembershipLevel)];
-    const qint64 levelId = level.isEmpty() ? m_defaultLevel : m_levels.value(foldName(level));
+    const qint64 levelId = level.isEmpty() ? m_defaultLevel : m_levels.value(foldedLevel(level));
     if (levelId == 0)
         throw qv::DatabaseError(
             QStringLiteral("The membership type %1 is not in the register.").arg(quoted(level)));
@@ -1306,8 +1329,8 @@ void Writer::addMember(qint64 number, const Row& row) {
     p.period = {qv::Value(levelId),
                 textOrNull(row.text[size_t(Field::MembershipNo)]),
                 qv::Value(),
-                qv::Value(row.joined.isValid() ? row.joined : m_today),
-                row.ended.isValid() ? qv::Value(row.ended) : qv::Value(),
+                day(row.joined.isValid() ? row.joined : m_today),
+                row.ended.isValid() ? day(row.ended) : qv::Value(),
                 qv::Value(row.text[size_t(Field::ReasonEnded)])};
     p.note = row.text[size_t(Field::MemberNote)];
     m_pending.push_back(std::move(p));

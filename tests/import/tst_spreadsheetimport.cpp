@@ -510,7 +510,10 @@ void TestSpreadsheetImport::everyRowOfEveryBatchIsWrittenAndLogged() {
     const std::vector<History::Entry> found = History::Entries(reg.connection(), byKey, 0, 10);
     QCOMPARE(found.size(), size_t(1));
     QCOMPARE(found[0].id, entry);
-    QVERIFY2(found[0].what.contains(" added: "), qPrintable(found[0].what));
+    QVERIFY2(
+        found[0].what.contains(
+            QString("Member %1 to %2 added: %3 rows;").arg(last - rows + 1).arg(last).arg(rows)),
+        qPrintable(found[0].what));
     History::Filter byName;
     byName.member = QString("Row%1").arg(rows - 1);
     QCOMPARE(History::EntryCount(reg.connection(), byName), 1);
@@ -532,6 +535,15 @@ void TestSpreadsheetImport::everyRowOfEveryBatchIsWrittenAndLogged() {
     }
     QCOMPARE(reg.count("Members"), rows + 1);
     History::Undo(reg.connection(), later);
+    // So does a payment added later to one of them: the undo would take it too.
+    reg.insert("INSERT INTO FeePayments (MemberID, PaymentDate, PaymentAmount) VALUES "
+               "(:MemberID, :PaymentDate, 10)",
+               {{"MemberID", last}, {"PaymentDate", QDate(2024, 1, 1)}});
+    QVERIFY_THROWS_EXCEPTION(History::UndoRefused, History::Undo(reg.connection(), entry));
+    QCOMPARE(reg.count("FeePayments"), 1);
+    History::Undo(reg.connection(),
+                  reg.scalar("SELECT MAX(ChangeLogID) FROM ChangeLog").toInteger());
+    QCOMPARE(reg.count("FeePayments"), 0);
     History::Undo(reg.connection(), entry);
     QCOMPARE(reg.count("Members"), 1);
     QCOMPARE(reg.count("DatesJoined"), 1);

@@ -1231,12 +1231,16 @@ void insertRows(qv::Connection& connection, const QString& table, const QStringL
         while (chunk * 2 <= total - done && chunk * 2 <= size_t(BatchRows))
             chunk *= 2;
         const QString& sql = insertText(table, columns, int(chunk));
-        std::vector<qv::Value> part(values.begin() + qsizetype(done * width),
-                                    values.begin() + qsizetype((done + chunk) * width));
+        // A full batch is one chunk, run without a copy of its values.
+        std::vector<qv::Value> part;
+        if (chunk != total)
+            part.assign(values.begin() + qsizetype(done * width),
+                        values.begin() + qsizetype((done + chunk) * width));
+        const std::vector<qv::Value>& run = chunk == total ? values : part;
         if (recorded)
-            qv::executeRecorded(connection, sql, part);
+            qv::executeRecorded(connection, sql, run);
         else
-            connection.provider().execute(sql, part);
+            connection.provider().execute(sql, run);
         if (inserted)
             inserted(chunk);
         done += chunk;
@@ -1388,18 +1392,20 @@ void Writer::flush() {
     keys.reserve(m_pending.size());
     std::vector<qv::Value> values;
     values.reserve(m_pending.size() * MemberFields.size());
-    for (const Pending& p : m_pending)
-        values.insert(values.end(), p.member.begin(), p.member.end());
+    for (Pending& p : m_pending)
+        values.insert(values.end(), std::make_move_iterator(p.member.begin()),
+                      std::make_move_iterator(p.member.end()));
     insert(QStringLiteral("Members"), memberColumns(), values, &keys);
     std::vector<qv::Value> periods, notes;
     periods.reserve(m_pending.size() * periodColumns().size());
     for (size_t i = 0; i < m_pending.size(); ++i) {
         Pending& p = m_pending[i];
         p.period[2] = qv::Value(keys[i]);
-        periods.insert(periods.end(), p.period.begin(), p.period.end());
+        periods.insert(periods.end(), std::make_move_iterator(p.period.begin()),
+                       std::make_move_iterator(p.period.end()));
         if (!p.note.isEmpty()) {
             notes.emplace_back(keys[i]);
-            notes.emplace_back(p.note);
+            notes.emplace_back(std::move(p.note));
         }
         if (m_targets.contains(p.row))
             m_memberOfRow.insert(p.row, keys[i]);

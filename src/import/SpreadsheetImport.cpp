@@ -124,7 +124,8 @@ public:
                 mix(u' ');
             space = false;
             started = true;
-            mix(QChar::toCaseFolded(c));
+            // Most names are ASCII, folded here without a call per letter.
+            mix(c < 0x80 ? (c >= u'A' && c <= u'Z' ? c + 32 : c) : QChar::toCaseFolded(c));
         }
         mix(0x1f); // between texts
         return *this;
@@ -265,7 +266,11 @@ Row readRow(const QStringList& fields, const Mapping& mapping, const Levels& lev
         const Column& column = mapping.columns[size_t(i)];
         if (column.field == Field::Ignore)
             continue;
-        QString value = fields[i].trimmed();
+        const QString& field = fields[i];
+        // trimmed() is a call even when there is nothing to trim.
+        QString value = field.isEmpty() || (!field.front().isSpace() && !field.back().isSpace())
+                            ? field
+                            : field.trimmed();
         if (value.isEmpty())
             continue;
         if (IsDateField(column.field)) {

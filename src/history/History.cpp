@@ -205,6 +205,14 @@ void checkChildren(qv::Connection& connection, const Change& c, const AddedRows&
     }
 }
 
+// One row of a range, for naming it.
+Change rowOf(const Change& range, qint64 key) {
+    Change row = range;
+    row.key = key;
+    row.lastKey = 0;
+    return row;
+}
+
 // Rows added in bulk: all must still be there, and as the entry left them.
 void checkRange(qv::Connection& connection, qint64 entry, const Change& c, const AddedRows& added) {
     const QString key = ChangeLog::KeyColumn(c.table);
@@ -217,12 +225,10 @@ void checkRange(qv::Connection& connection, qint64 entry, const Change& c, const
     qv::Result r;
     q.fetch(r);
     if (r.rows.rowCount() < c.lastKey - c.key + 1) {
-        Change gone = c;
-        gone.lastKey = 0;
-        gone.key = c.key + r.rows.rowCount();
+        Change gone = rowOf(c, c.key + r.rows.rowCount());
         for (int i = 0; i < r.rows.rowCount(); ++i)
             if (at(r, i, 0).toInteger() != c.key + i) {
-                gone.key = c.key + i;
+                gone = rowOf(c, c.key + i);
                 break;
             }
         refuse(QStringLiteral("%1 was deleted later%2.")
@@ -244,9 +250,7 @@ void checkRange(qv::Connection& connection, qint64 entry, const Change& c, const
     QSet<QString> seen;
     QHash<qint64, QHash<QString, qv::Value>> now;
     for (int i = 0; i < r.rows.rowCount(); ++i) {
-        Change later = c;
-        later.lastKey = 0;
-        later.key = at(r, i, 0).toInteger();
+        const Change later = rowOf(c, at(r, i, 0).toInteger());
         const QString column = at(r, i, 1).toText();
         if (seen.contains(QString::number(later.key) + u'/' + column.toLower()))
             continue;

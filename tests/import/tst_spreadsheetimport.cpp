@@ -544,6 +544,30 @@ void TestSpreadsheetImport::everyRowOfEveryBatchIsWrittenAndLogged() {
     History::Undo(reg.connection(),
                   reg.scalar("SELECT MAX(ChangeLogID) FROM ChangeLog").toInteger());
     QCOMPARE(reg.count("FeePayments"), 0);
+    // So does one of them deleted in the middle of the range, until the
+    // delete is undone and the member is back as imported.
+    const qint64 gone = last - 2;
+    // Its note or else its period is named: the undo looks at the last range first.
+    const QString named =
+        QString("%1 was deleted later")
+            .arg(reg.scalar(QString("SELECT COALESCE((SELECT 'Note ' || MemberNotesID FROM "
+                                    "MemberNotes WHERE MemberID = %1), (SELECT 'Period ' || "
+                                    "DatesJoinedID FROM DatesJoined WHERE MemberID = %1))")
+                                .arg(gone))
+                     .toText());
+    Query remove(&reg.connection());
+    remove.setSQL("DELETE FROM Members WHERE MemberID = :MemberID");
+    remove.setParameter("MemberID", gone);
+    remove.execute();
+    try {
+        History::Undo(reg.connection(), entry);
+        QFAIL("undone over a later delete");
+    } catch (const History::UndoRefused& e) {
+        QVERIFY2(e.message().contains(named), qPrintable(e.message()));
+    }
+    History::Undo(reg.connection(),
+                  reg.scalar("SELECT MAX(ChangeLogID) FROM ChangeLog").toInteger());
+    QCOMPARE(reg.count("Members"), rows + 1);
     History::Undo(reg.connection(), entry);
     QCOMPARE(reg.count("Members"), 1);
     QCOMPARE(reg.count("DatesJoined"), 1);

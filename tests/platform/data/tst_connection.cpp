@@ -354,6 +354,9 @@ void TestConnection::textLongerThanItsColumnIsRefused() {
     reg->execute("ALTER TABLE Old ADD Code varchar(3)");
     QVERIFY_THROWS_EXCEPTION(DatabaseError, reg->execute("INSERT INTO Old (Code) VALUES ('abcd')"));
     QCOMPARE(reg.count("Members"), 1);
+    // Left out only for a transaction, which would bring it back: never for good.
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, reg->provider().skipInsertWidthCheck("Members"));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, reg.addMember(twenty + "x", "Al"));
 }
 
 void TestConnection::oneTransactionLevel() {
